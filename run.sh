@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets up a fresh machine, builds in Release and runs the main job on the
+# bundled sample: the window when a display is available, else the CLI.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release
+sample=samples/FEATURE_1.EVO
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/release/src/app/window/tarnwick ]; then
+  exec build/release/src/app/window/tarnwick "$sample"
+fi
+exec build/release/tarnwick-cli read "$sample"

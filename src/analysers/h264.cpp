@@ -1,0 +1,7 @@
+#include "analysers/analysers.h"
+
+namespace tarnwick {
+
+void AnalyseH264(Analysis&, int, int, int) {}
+
+} // namespace tarnwick

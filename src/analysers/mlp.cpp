@@ -1,0 +1,7 @@
+#include "analysers/analysers.h"
+
+namespace tarnwick {
+
+void AnalyseMLP(Analysis&, int, int) {}
+
+} // namespace tarnwick

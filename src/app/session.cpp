@@ -1,0 +1,24 @@
+#include "app/session.h"
+
+#include <chrono>
+
+namespace tarnwick {
+
+double FrontEnd::now() {
+    using namespace std::chrono;
+    const auto since = system_clock::now().time_since_epoch();
+    return duration<double>(since).count() / 86400.0;
+}
+
+void bCancelClick(Session& s) {
+    if (!s.table.OutputBusy) {
+        s.table.CancelRequested = true;
+        return;
+    }
+    if (s.ui.confirm("Are you sure to stop demuxing?")) {
+        s.table.CancelRequested = true;
+        s.log.log("Cancelled.");
+    }
+}
+
+} // namespace tarnwick

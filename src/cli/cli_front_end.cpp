@@ -1,0 +1,56 @@
+#include "cli/cli_front_end.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <langinfo.h>
+
+namespace tarnwick {
+
+volatile std::sig_atomic_t InterruptRequested = 0;
+
+namespace {
+
+extern "C" void onInterrupt(int) { InterruptRequested = 1; }
+
+} // namespace
+
+void installInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void CliFrontEnd::pump() {
+    if (!InterruptRequested || !session_ || session_->table.CancelRequested) return;
+    const bool busy = session_->table.OutputBusy;
+    bCancelClick(*session_); // logs "Cancelled." while output is written
+    if (!busy && !cancelSeen_) session_->log.log("Cancelled.");
+    cancelSeen_ = true;
+}
+
+void CliFrontEnd::showError(const std::string& message) {
+    failed_ = true;
+    sink_.endProgress();
+    std::fflush(stdout);
+    std::fprintf(stderr, "tarnwick-cli: %s\n", message.c_str());
+}
+
+TimeFormat environmentLocale() {
+    TimeFormat format;
+    if (std::setlocale(LC_ALL, "")) {
+        if (const char* point = std::localeconv()->decimal_point; point && *point)
+            format.decimalSeparator = *point;
+        // The separator that follows the hour in the locale's time format.
+        if (const char* t = nl_langinfo(T_FMT); t) {
+            const char* hour = std::strstr(t, "%H");
+            if (!hour) hour = std::strstr(t, "%I");
+            if (hour && hour[2] && hour[2] != '%') format.timeSeparator = std::string(1, hour[2]);
+        }
+    }
+    std::setlocale(LC_ALL, "C");
+    return format;
+}
+
+} // namespace tarnwick

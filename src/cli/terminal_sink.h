@@ -1,0 +1,41 @@
+#pragma once
+// The CLI's log sink: the visible text of each line on standard output (with
+// ANSI bold, blue and red on a terminal, or the markup as logged), the
+// status-bar texts as a progress line on standard error.
+
+#include "log/log_sink.h"
+
+#include <cstdio>
+#include <string>
+
+namespace tarnwick {
+
+struct TerminalSinkOptions {
+    bool markup = false;   // print messages with their tags
+    bool colours = false;  // ANSI attributes on standard output
+    bool progress = false; // status-bar texts on standard error
+};
+
+class TerminalSink : public LogSink {
+public:
+    explicit TerminalSink(TerminalSinkOptions options, std::FILE* out = stdout,
+                          std::FILE* err = stderr);
+    ~TerminalSink() override;
+    void log(const std::string& message) override;
+    void slog(const std::string& text, int panel) override;
+    void clear() override {}
+    // Ends the progress line so that the next text starts on a fresh line.
+    void endProgress();
+
+private:
+    TerminalSinkOptions options_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::string panels_[2];
+    bool progressShown_ = false;
+};
+
+// A line with its runs turned into ANSI attributes.
+std::string ansiLine(const std::string& message);
+
+} // namespace tarnwick

@@ -1,0 +1,7 @@
+#include "commands/demux_command.h"
+
+namespace tarnwick {
+
+bool bDemuxClick(Session&) { return true; }
+
+} // namespace tarnwick

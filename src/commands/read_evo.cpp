@@ -1,0 +1,105 @@
+#include "commands/read_evo.h"
+
+#include "app/paths.h"
+#include "app/stream_selection.h"
+#include "commands/demux_command.h"
+#include "commands/frame_summary.h"
+#include "commands/stream_kinds.h"
+#include "engine/demux.h"
+#include "log/text_format.h"
+#include "rebuild/rebuild.h"
+
+#include <memory>
+
+namespace tarnwick {
+
+void fillStreamBoxes(Session& s) {
+    const StreamTable& t = s.table;
+    StreamBoxes& b = s.window.boxes;
+    auto fill = [](StreamBox& box, int32_t id, const std::string& caption) {
+        box.enabled = id >= 0;
+        box.ticked = box.enabled;
+        if (box.ticked) box.caption = caption;
+    };
+    for (int k = 0; k < 2; ++k) fill(b.cbVideo[k], t.VideoIds[k], videoCaption(t.VideoIds[k], k));
+    for (int k = 0; k < AudioSlots; ++k)
+        fill(b.cbAudio[k], t.AudioIds[k], audioCaption(t.AudioIds[k], k));
+    for (int k = 0; k < SubSlots; ++k)
+        fill(b.cbSub[k], t.SubIds[k], subpictureCaption(t.SubIds[k], k));
+}
+
+bool bReadEVOClick(Session& s) {
+    WindowState& w = s.window;
+    StreamTable& t = s.table;
+    Buttons& buttons = w.buttons;
+    if (w.cbAutoClear) s.log.clear();
+    buttons.bReadEVO = false;
+    const bool readXplWasEnabled = buttons.bReadXPL;
+    buttons.bReadXPL = buttons.bDemux = buttons.bRebuild = false;
+    buttons.bbEVO = buttons.bbXPL = false;
+    Resetcbs(w);
+    w.page = Page::Status;
+    t.FrameCount = {0, 0};
+    t.MinFirstPts = 0xFFFFFFFF;
+    t.FirstVideoPtm = 0;
+    t.TotalSeconds = 0;
+    bool continueFlag = false;
+    w.paths.EVObase = CutExt(w.paths.EVOname);
+    std::string second;
+    if (w.options.cbContinue) {
+        second = getsecond(w.eEVOfile);
+        continueFlag = !second.empty();
+        if (continueFlag) w.paths.EVObase += "_" + CutExt(fileNamePart(second));
+    }
+    s.ui.stateChanged();
+
+    auto restoreButtons = [&] {
+        buttons.bReadEVO = true;
+        buttons.bReadXPL = readXplWasEnabled;
+        buttons.bbEVO = buttons.bbXPL = true;
+    };
+    try {
+        s.log.log("Opening file [b]" + w.paths.EVOname + "[/b]");
+        t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
+        s.log.log("Reading...");
+        s.log.slog("Reading " + fileNamePart(w.eEVOfile) + " ", 0);
+        s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
+        demux(EngineMode::Scan, s);
+        if (w.options.cbContinue && !t.CancelRequested && continueFlag) {
+            t.InputFile.reset();
+            t.InputFile = std::make_unique<SourceFile>(second);
+            s.log.log("");
+            s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
+            s.log.log("Reading...");
+            s.log.slog("Reading " + fileNamePart(second), 0);
+            demux(EngineMode::Scan, s);
+        }
+        t.InputFile.reset();
+    } catch (const FileError& e) {
+        t.InputFile.reset();
+        // The window stays usable after a failed open.
+        restoreButtons();
+        cbVideoClick(w);
+        s.log.slog("Ready", 0);
+        s.log.slog("", 1);
+        s.ui.stateChanged();
+        s.ui.showError(e.what());
+        return false;
+    }
+
+    fillStreamBoxes(s);
+    s.log.log("Done.");
+    s.log.log("");
+    s.log.slog("Ready", 0);
+    s.log.slog("", 1);
+    logframes(t, s.log, continueFlag);
+    restoreButtons();
+    cbVideoClick(w);
+    s.ui.stateChanged();
+
+    if (w.options.rbAutoDemux) return bDemuxClick(s);
+    if (w.options.rbAutoRebuild) return bRebuildClick(s);
+    return true;
+}
+
+} // namespace tarnwick

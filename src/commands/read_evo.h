@@ -1,0 +1,15 @@
+#pragma once
+
+#include "app/session.h"
+
+namespace tarnwick {
+
+// "Read EVO": scans the source (and a feature's second file), fills the
+// stream boxes and writes the frame summary; then the automatic step.
+// Returns false when a file could not be opened.
+bool bReadEVOClick(Session& s);
+
+// Fills the boxes from the identifier tables of the last scan.
+void fillStreamBoxes(Session& s);
+
+} // namespace tarnwick

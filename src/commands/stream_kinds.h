@@ -1,0 +1,18 @@
+#pragma once
+// The kind names that caption the stream boxes and name the output files.
+
+#include <cstdint>
+#include <string>
+
+namespace tarnwick {
+
+std::string videoKindName(int32_t id);
+std::string audioKindName(int32_t id);
+std::string subpictureKindName(int32_t id);
+
+// Kind name + "." + slot: one digit for video, two for audio and subpicture.
+std::string videoCaption(int32_t id, int slot);
+std::string audioCaption(int32_t id, int slot);
+std::string subpictureCaption(int32_t id, int slot);
+
+} // namespace tarnwick

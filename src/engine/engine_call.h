@@ -1,0 +1,42 @@
+#pragma once
+// One engine call: the session, the mode and the parser state, shared by the
+// byte step, the navigation decodes and the output writer.
+
+#include "app/session.h"
+#include "engine/demux.h"
+#include "engine/parser_state.h"
+
+namespace tarnwick {
+
+struct EngineCall {
+    Session& s;
+    EngineMode mode;
+    ParserState p;
+
+    bool scanning() const { return mode == EngineMode::Scan; }
+    uint8_t* chunk() { return s.table.ChunkBuffer.data(); }
+};
+
+// Parses chunk bytes [0, n) of the current chunk.
+void parseChunk(EngineCall& c);
+
+// Navigation packets (private stream 2): the byte step hands the byte over
+// while one of the pending flags is set.
+bool navigationPending(const NavigationState& nav);
+void navigationStep(EngineCall& c, uint8_t b);
+
+// The payload step's writer in demux mode.
+void writePayloadPiece(EngineCall& c, int position, int count);
+
+// Counts the frame markers (00 00 01 marker) in one video piece; the window
+// starts at zero for each piece, so a start code split between pieces is not
+// counted.
+int countFrameMarkers(const uint8_t* piece, int count, uint8_t marker);
+
+// Big-endian 32-bit word at an index.
+inline uint32_t loadBigEndian32(const uint8_t* bytes) {
+    return (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) |
+           uint32_t(bytes[3]);
+}
+
+} // namespace tarnwick

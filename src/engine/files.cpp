@@ -1,0 +1,133 @@
+#include "engine/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+namespace {
+
+std::string systemMessage(int error) { return std::strerror(error); }
+
+} // namespace
+
+SourceFile::SourceFile(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        throw FileError("Cannot open file \"" + path + "\". " + systemMessage(errno));
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno ? errno : EINVAL;
+        ::close(fd_);
+        fd_ = -1;
+        throw FileError("Cannot open file \"" + path + "\". " + systemMessage(error));
+    }
+    size_ = static_cast<int64_t>(st.st_size);
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+}
+
+SourceFile::~SourceFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+size_t SourceFile::read(void* buffer, size_t count) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(fd_, out + done, count - done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw FileError("Read error on \"" + path_ + "\". " + systemMessage(errno));
+        }
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    position_ += static_cast<int64_t>(done);
+    // A file that shrank while it is read ends the loops that compare the
+    // position with the size.
+    if (done < count && position_ < size_) size_ = position_;
+    return done;
+}
+
+OutputFile::OutputFile(const std::string& path, size_t bufferSize)
+    : path_(path), buffer_(bufferSize) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0)
+        throw FileError("Cannot create file \"" + path + "\". " + systemMessage(errno));
+}
+
+OutputFile::~OutputFile() {
+    try {
+        close();
+    } catch (const FileError&) {
+    }
+}
+
+void OutputFile::writeThrough(const uint8_t* data, size_t count) {
+    while (count > 0) {
+        const ssize_t put = ::write(fd_, data, count);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            throw FileError("Write error on \"" + path_ + "\". " + systemMessage(errno));
+        }
+        data += put;
+        count -= static_cast<size_t>(put);
+    }
+}
+
+void OutputFile::write(const void* data, size_t count) {
+    if (fd_ < 0) throw FileError("Write error on \"" + path_ + "\". File not open");
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    written_ += static_cast<int64_t>(count);
+    if (used_ + count <= buffer_.size()) {
+        std::memcpy(buffer_.data() + used_, bytes, count);
+        used_ += count;
+        return;
+    }
+    flush();
+    if (count >= buffer_.size()) {
+        writeThrough(bytes, count);
+    } else {
+        std::memcpy(buffer_.data(), bytes, count);
+        used_ = count;
+    }
+}
+
+void OutputFile::flush() {
+    if (fd_ < 0 || used_ == 0) return;
+    const size_t pending = used_;
+    used_ = 0; // a failed write is reported once, not again at close
+    writeThrough(buffer_.data(), pending);
+}
+
+void OutputFile::close() {
+    if (fd_ < 0) return;
+    try {
+        flush();
+    } catch (...) {
+        ::close(fd_);
+        fd_ = -1;
+        throw;
+    }
+    const int result = ::close(fd_);
+    fd_ = -1;
+    if (result != 0 && errno != EINTR)
+        throw FileError("Write error on \"" + path_ + "\". " + systemMessage(errno));
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool folderExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,426 @@
+// The byte-driven pack and PES parser: the byte step, the start codes, the
+// PES header countdowns, the private-stream-1 sub-stream header and the
+// payload step.
+
+#include "analysers/analysers.h"
+#include "engine/engine_call.h"
+#include "log/text_format.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tarnwick {
+
+namespace {
+
+using Kind = PayloadKind;
+
+// A new video stream met at its start code or its stream id extension.
+void recordVideoStream(EngineCall& c, int32_t id, const char* codecName) {
+    ParserState& p = c.p;
+    StreamTable& t = c.s.table;
+    if (t.VideoIds[p.videoSlot] != -1) return;
+    t.VideoIds[p.videoSlot] = id;
+    if (c.scanning())
+        c.s.log.log(std::string("[b]") + codecName + "[/b] video stream " +
+                    std::to_string(p.videoSlot) + " found!");
+}
+
+void startCode(EngineCall& c, uint8_t streamId) {
+    ParserState& p = c.p;
+    switch (streamId) {
+    case 0xE0:
+    case 0xE1:
+        p.videoSlot = streamId & 1;
+        p.videoId = streamId;
+        if (c.s.table.VideoIds[p.videoSlot] == -1) {
+            recordVideoStream(c, streamId, "MPEG-2");
+            p.videoPts = p.currentPts;
+        }
+        p.videoCodec = VideoCodec::MPEG2;
+        p.kind = Kind::Video;
+        break;
+    case 0xE2:
+    case 0xE3:
+        p.videoSlot = streamId & 1;
+        p.videoId = streamId;
+        recordVideoStream(c, streamId, "H.264 (AVC)");
+        p.videoCodec = VideoCodec::H264;
+        p.kind = Kind::Video;
+        break;
+    case 0xFD:
+        // Identified later from the stream id extension.
+        p.videoCodec = VideoCodec::VC1;
+        p.kind = Kind::Video;
+        break;
+    case 0xBC: // program stream map
+    case 0xBE: // padding
+        p.kind = Kind::Skip;
+        break;
+    case 0xBD: p.kind = Kind::PrivateHeader; break;
+    case 0xBF: p.kind = Kind::Navigation; break;
+    default:
+        if (streamId >= 0xC0 && streamId <= 0xCF) {
+            p.kind = Kind::MpegAudio;
+            break;
+        }
+        return; // pack header, system header, other ids: scanned like other bytes
+    }
+    p.lengthStage = 2;
+}
+
+bool isRecognisedStartCode(uint32_t window) {
+    if ((window & 0xFFFFFF00u) != 0x00000100u) return false;
+    const uint8_t id = window & 0xFF;
+    return (id >= 0xE0 && id <= 0xE3) || id == 0xFD || (id >= 0xC0 && id <= 0xCF) ||
+           id == 0xBC || id == 0xBD || id == 0xBE || id == 0xBF;
+}
+
+// The PES header is complete: the sub-stream header or the payload follows.
+void headerEnds(ParserState& p) {
+    if (p.kind == Kind::PrivateHeader)
+        p.subStreamHeaderLeft = 4;
+    else
+        p.inPayload = true;
+}
+
+// One byte of a 5-byte time stamp; `left` is the countdown after the
+// decrement (4..0). The 33rd bit is dropped.
+void assembleTimeStamp(ParserState& p, int left, uint8_t b) {
+    switch (left) {
+    case 4: p.accumulator = uint32_t((b >> 1) & 3) << 30; break;
+    case 3: p.accumulator |= uint32_t(b) << 22; break;
+    case 2: p.accumulator |= uint32_t(b >> 1) << 15; break;
+    case 1: p.accumulator |= uint32_t(b) << 7; break;
+    case 0: p.accumulator |= uint32_t(b >> 1); break;
+    }
+}
+
+void afterTimeStamps(ParserState& p) {
+    if (p.headerDataLeft == 0)
+        headerEnds(p);
+    else if (p.kind == Kind::Video && (p.flags2 & 0x01))
+        p.extensionFlagsCountdown = 1;
+}
+
+void streamIdExtension(EngineCall& c, uint8_t b) {
+    ParserState& p = c.p;
+    const int32_t e = b & 0x7F;
+    if (e == 0x55 || e == 0x56) { // VC-1
+        p.videoId = e;
+        p.videoSlot = e - 0x55;
+        if (c.s.table.VideoIds[p.videoSlot] == -1) {
+            recordVideoStream(c, e, "VC-1");
+            p.videoPts = p.currentPts;
+        }
+        p.kind = Kind::Video;
+    } else {
+        p.kind = Kind::Ignore;
+    }
+    if (p.headerDataLeft == 0) headerEnds(p);
+}
+
+struct AudioSubStream {
+    AudioKind kind;
+    int slotMask;
+};
+
+bool classifyAudio(uint8_t s, AudioSubStream& out) {
+    if (s >= 0x80 && s <= 0x87) out = {AudioKind::DolbyDigital, 7};
+    else if (s >= 0x88 && s <= 0x8F) out = {AudioKind::DTS, 7};
+    else if (s >= 0xC0 && s <= 0xCF) out = {AudioKind::DolbyDigitalPlus, 0x0F};
+    else if (s >= 0xA0 && s <= 0xA7) out = {AudioKind::LPCM, 0x0F};
+    else if (s >= 0xB0 && s <= 0xB7) out = {AudioKind::TrueHD, 7};
+    else return false;
+    return true;
+}
+
+std::string audioFoundMessage(AudioKind kind, uint8_t s, bool isAob, int slot) {
+    const std::string n = std::to_string(slot);
+    switch (kind) {
+    case AudioKind::DolbyDigital: return "[b]Dolby Digital[/b] audio stream " + n + " found!";
+    case AudioKind::DTS: return "[b]DTS HD (DTS)[/b] audio stream " + n + " found!";
+    case AudioKind::DolbyDigitalPlus:
+        return "[b]Dolby Digital[/b] Plus audio stream " + n + " found!";
+    case AudioKind::LPCM:
+        if (s == 0xA1 && isAob) return "[b]MLP[/b] audio stream " + n + " found!";
+        return "[b]LPCM[/b] audio stream " + n + " found!";
+    case AudioKind::TrueHD: return "[b]Dolby TrueHD[/b] audio stream " + n + " found!";
+    }
+    return {};
+}
+
+// The private-stream-1 sub-stream header, one byte at a time.
+void subStreamHeaderStep(EngineCall& c, uint8_t b) {
+    ParserState& p = c.p;
+    StreamTable& t = c.s.table;
+    --p.remaining;
+    --p.subStreamHeaderLeft;
+    if (p.subStreamHeaderLeft == 3) {
+        const uint8_t s = b;
+        if ((s & 0xE0) == 0x20 || (s & 0xE0) == 0x60) {
+            p.subSlot = s & 0x1F;
+            p.subSubId = s;
+            if (t.SubIds[p.subSlot] == -1) {
+                t.SubIds[p.subSlot] = s;
+                if (c.scanning())
+                    c.s.log.log(std::string((s & 0xE0) == 0x20 ? "[b]Subpicture[/b]"
+                                                               : "[b]Extended subpicture[/b]") +
+                                " stream " + std::to_string(p.subSlot) + " found!");
+                p.subFirstPts = p.currentPts;
+            }
+            if (c.scanning()) p.currentPts = 0;
+            p.subStreamHeaderLeft = 0;
+            p.kind = Kind::Subpicture;
+            p.inPayload = true;
+        }
+        return;
+    }
+    if (p.subStreamHeaderLeft > 0) return;
+
+    const uint8_t s = p.window >> 24; // the sub-stream id, three bytes back
+    p.audioSlot = s & 0x0F;
+    AudioSubStream audio{};
+    if (!classifyAudio(s, audio)) {
+        p.kind = Kind::Ignore;
+        p.inPayload = true;
+        p.currentPts = 0;
+        return;
+    }
+    p.audioKind = audio.kind;
+    p.audioSlot = s & audio.slotMask;
+    p.audioSubId = s;
+    if (t.AudioIds[p.audioSlot] < 0) {
+        t.AudioIds[p.audioSlot] = s;
+        if (c.scanning()) c.s.log.log(audioFoundMessage(audio.kind, s, p.isAob, p.audioSlot));
+        p.audioFirstPts = p.currentPts;
+    }
+    p.currentPts = 0;
+    switch (audio.kind) {
+    case AudioKind::TrueHD: p.trueHdExtraLeft = 1; break;
+    case AudioKind::LPCM: p.lpcmExtraLeft = 3; break;
+    default:
+        p.kind = Kind::Audio;
+        p.inPayload = true;
+    }
+}
+
+void headerStep(EngineCall& c, uint8_t b) {
+    ParserState& p = c.p;
+    if (p.lengthStage == 2) {
+        p.lengthStage = 1;
+    } else if (p.lengthStage == 1) {
+        p.lengthStage = 0;
+        p.remaining = p.window & 0xFFFF;
+        if (p.kind == Kind::Navigation)
+            p.nav.subStreamBytePending = true;
+        else if (p.kind == Kind::Skip)
+            p.skipLength = p.remaining;
+        else
+            p.headerBytes = 3;
+    } else if (p.headerBytes > 0) {
+        --p.remaining;
+        --p.headerBytes;
+        if (p.headerBytes == 1) {
+            p.flags2 = b;
+        } else if (p.headerBytes == 0) {
+            p.headerDataLeft = b;
+            const int timeStamps = p.flags2 >> 6;
+            if (timeStamps == 2)
+                p.ptsCountdown = 5;
+            else if (timeStamps == 3)
+                p.ptsDtsCountdown = 10;
+            else if (timeStamps == 0 && (p.flags2 & 0x01))
+                p.extensionFlagsCountdown = 1;
+            if (p.headerDataLeft == 0) headerEnds(p);
+        }
+    } else if (p.ptsCountdown > 0) {
+        --p.remaining;
+        --p.headerDataLeft;
+        --p.ptsCountdown;
+        assembleTimeStamp(p, p.ptsCountdown, b);
+        if (p.ptsCountdown == 0) {
+            p.currentPts = p.accumulator;
+            afterTimeStamps(p);
+        }
+    } else if (p.ptsDtsCountdown > 0) {
+        --p.remaining;
+        --p.headerDataLeft;
+        --p.ptsDtsCountdown;
+        if (p.ptsDtsCountdown >= 5) {
+            assembleTimeStamp(p, p.ptsDtsCountdown - 5, b);
+            if (p.ptsDtsCountdown == 5) {
+                p.currentPts = p.accumulator;
+                p.videoPts = p.accumulator;
+            }
+        }
+        if (p.ptsDtsCountdown == 0) afterTimeStamps(p);
+    } else if (p.extensionFlagsCountdown > 0) {
+        --p.remaining;
+        --p.headerDataLeft;
+        p.extensionFlagsCountdown = 0;
+        p.extensionFlags = b;
+        if (b & 0x10)
+            p.pstdCountdown = 2;
+        else if (b & 0x01)
+            p.extension2Countdown = 2;
+        else if (p.headerDataLeft == 0)
+            headerEnds(p); // nothing more in the header: do not lose the payload
+    } else if (p.pstdCountdown > 0) {
+        --p.remaining;
+        --p.headerDataLeft;
+        if (--p.pstdCountdown == 0) {
+            if (p.extensionFlags & 0x01)
+                p.extension2Countdown = 2;
+            else if (p.headerDataLeft == 0)
+                headerEnds(p);
+        }
+    } else if (p.extension2Countdown > 0) {
+        --p.remaining;
+        --p.headerDataLeft;
+        if (--p.extension2Countdown == 0) streamIdExtension(c, b);
+    } else if (p.headerDataLeft > 0) {
+        --p.remaining;
+        if (--p.headerDataLeft == 0) headerEnds(p);
+    } else if (p.subStreamHeaderLeft > 0) {
+        subStreamHeaderStep(c, b);
+    } else if (p.lpcmExtraLeft > 0) {
+        --p.remaining;
+        if (--p.lpcmExtraLeft == 0) {
+            p.inPayload = true;
+            p.kind = Kind::Audio;
+        }
+    } else if (p.trueHdExtraLeft > 0) {
+        --p.remaining;
+        if (--p.trueHdExtraLeft == 0) {
+            p.inPayload = true;
+            p.kind = Kind::Audio;
+        }
+    }
+    // Otherwise the parser is between packets, looking for a start code.
+}
+
+uint8_t frameMarker(VideoCodec codec) {
+    switch (codec) {
+    case VideoCodec::MPEG2: return 0x00; // picture start code
+    case VideoCodec::H264: return 0x09;  // access unit delimiter
+    case VideoCodec::VC1: return 0x0D;   // frame start code
+    }
+    return 0x00;
+}
+
+void analyse(EngineCall& c, int position, int count) {
+    ParserState& p = c.p;
+    Analysis a{c.s.table, c.s.log};
+    if (p.kind == Kind::Audio) {
+        switch (p.audioKind) {
+        case AudioKind::DolbyDigital:
+        case AudioKind::DolbyDigitalPlus: AnalyseAC3(a, position, count, p.audioSlot); break;
+        case AudioKind::DTS: AnalyseDTS(a, position, count); break;
+        case AudioKind::TrueHD: AnalyseMLP(a, position, count); break;
+        case AudioKind::LPCM:
+            if (p.audioSubId == 0xA1 && p.isAob)
+                AnalyseMLP(a, position, count);
+            else
+                AnalyseLPCM(a, position, count);
+            break;
+        }
+    } else if (p.kind == Kind::Video) {
+        switch (p.videoCodec) {
+        case VideoCodec::MPEG2: AnalyseMPEG2(a, position, count, p.videoPts, p.videoSlot); break;
+        case VideoCodec::H264: AnalyseH264(a, position, count, p.videoSlot); break;
+        case VideoCodec::VC1: AnalyseVC1(a, position, count, p.videoSlot); break;
+        }
+    } else if (p.kind == Kind::Subpicture) {
+        const uint8_t* bytes = c.chunk() + position;
+        // Bytes past the chunk's valid data read as the buffer's zeros.
+        const bool eightBit = bytes[0] == 0 && bytes[1] == 0;
+        c.s.log.log(eightBit ? "   Format = [bl]8bitRLE[/bl]" : "   Format = [bl]2bitRLE[/bl]");
+    }
+}
+
+// The first-payload report of a stream, once per stream and call.
+void firstPayloadReport(EngineCall& c, int position, int count) {
+    ParserState& p = c.p;
+    StreamTable& t = c.s.table;
+    bool* shown = nullptr;
+    uint32_t pts = 0;
+    int32_t id = 0;
+    if (p.kind == Kind::Audio && p.audioSlot >= 0) {
+        shown = &t.AudioPtsShown[p.audioSlot];
+        pts = p.audioFirstPts;
+        id = p.audioSubId;
+    } else if (p.kind == Kind::Video && p.videoSlot >= 0) {
+        shown = &t.VideoPtsShown[p.videoSlot];
+        pts = p.videoPts;
+        id = p.videoId;
+    } else if (p.kind == Kind::Subpicture && p.subSlot >= 0) {
+        shown = &t.SubPtsShown[p.subSlot];
+        pts = p.subFirstPts;
+        id = p.subSubId;
+    }
+    if (!shown || *shown) return;
+    *shown = true;
+    std::string line = "   First PTS = [re]" + hex8(pts) + "[/re]";
+    if (pts != t.FirstVideoPtm) {
+        // A stream that starts before the first video frame has a negative
+        // delay; printing the modulo-2^32 difference would read as hours.
+        const int64_t delay = (int64_t(pts) - int64_t(t.FirstVideoPtm)) / 90;
+        line += std::string("  ([re]") + (delay >= 0 ? "+" : "") + std::to_string(delay) +
+                "[/re]ms)";
+    }
+    c.s.log.log(line);
+    c.s.log.log("   Substream id = " + hex(uint32_t(id), 2));
+    if (p.kind != Kind::Subpicture && pts < t.MinFirstPts) t.MinFirstPts = pts;
+    analyse(c, position, count);
+}
+
+void payloadStep(EngineCall& c) {
+    ParserState& p = c.p;
+    const WindowState& w = c.s.window;
+    if (p.remaining < 0) p.remaining = 0;
+    const int a = std::min<int>(p.remaining, p.n - p.i);
+    const bool counted = p.kind == Kind::Video || p.kind == Kind::Audio ||
+                         p.kind == Kind::MpegAudio || p.kind == Kind::Subpicture;
+    // A VC-1 packet met before any video stream has no slot to belong to.
+    const bool orphanVideo = p.kind == Kind::Video && p.videoSlot < 0;
+    if (counted && !orphanVideo) {
+        if (p.kind == Kind::Video && w.options.cbCountFr && p.videoSlot < 2 &&
+            (c.scanning() || w.boxes.cbVideo[p.videoSlot].ticked))
+            c.s.table.FrameCount[p.videoSlot] +=
+                countFrameMarkers(c.chunk() + p.i, a, frameMarker(p.videoCodec));
+        if (c.scanning() && w.options.cbDetails) firstPayloadReport(c, p.i, a);
+        if (!c.scanning()) writePayloadPiece(c, p.i, a);
+    }
+    p.remaining -= a;
+    p.i += a - 1;
+    if (p.remaining == 0) p.inPayload = false;
+}
+
+} // namespace
+
+void parseChunk(EngineCall& c) {
+    ParserState& p = c.p;
+    const uint8_t* chunk = c.chunk();
+    for (p.i = 0; p.i < p.n; ++p.i) {
+        const uint8_t b = chunk[p.i];
+        p.window = (p.window << 8) | b;
+        if (p.inPayload) {
+            payloadStep(c);
+        } else if (p.skipLength > 0) {
+            // The next byte parsed is the first after the packet, or the
+            // first of the next chunk.
+            p.i = std::min<int64_t>(int64_t(p.i) + p.remaining, p.n) - 1;
+            p.remaining = 0;
+            p.skipLength = 0;
+        } else if (navigationPending(p.nav)) {
+            navigationStep(c, b);
+        } else if (isRecognisedStartCode(p.window)) {
+            startCode(c, b);
+        } else {
+            headerStep(c, b);
+        }
+    }
+}
+
+} // namespace tarnwick

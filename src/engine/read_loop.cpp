@@ -1,0 +1,105 @@
+// The engine's chunk loop: reads, progress with remaining time, message
+// pumping, fast check, cancel, and the system-header report.
+
+#include "app/paths.h"
+#include "engine/engine_call.h"
+#include "log/text_format.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int64_t ProgressStep = 4194304;  // 4 MiB
+constexpr int64_t RepaintStep = 67108864;  // 64 MiB
+constexpr double OneSecond = 1.0 / 86400.0; // in days
+
+void systemHeaderReport(EngineCall& c) {
+    const uint8_t* chunk = c.chunk();
+    if (chunk[16] != 0x01 || chunk[17] != 0xBB) return;
+    NavigationState& nav = c.p.nav;
+    nav.videoCount = chunk[24] & 0x1F; // video_bound
+    nav.audioCount = chunk[23] >> 2;   // audio_bound
+    if (c.p.isAob) return;
+    std::string line = "It contains";
+    if (nav.videoCount > 0)
+        line += " [b]" + std::to_string(nav.videoCount) + "[/b] video stream and";
+    line += " [b]" + std::to_string(nav.audioCount) + "[/b] audio stream" +
+            (nav.audioCount > 1 ? "s." : ".");
+    c.s.log.log(line);
+}
+
+void resetForCall(EngineCall& c) {
+    StreamTable& t = c.s.table;
+    fillLabelTables(t);
+    c.s.window.buttons.bCancel = true;
+    t.CancelRequested = false;
+    t.OutputBusy = c.mode == EngineMode::Demux;
+    c.p = ParserState{};
+    c.p.startTime = c.s.ui.now();
+    const std::string ext = upperExtension(c.s.window.eEVOfile);
+    c.p.isAob = ext == ".AOB";
+    c.p.isVob = ext == ".VOB";
+    t.FastCheckReached = false;
+    t.VideoIds.fill(-1);
+    t.AudioIds.fill(-1);
+    t.SubIds.fill(-1);
+    t.AudioPtsShown.fill(false);
+    t.VideoPtsShown[0] = t.VideoPtsShown[1] = false;
+    t.SubPtsShown.fill(false);
+    c.s.ui.stateChanged();
+}
+
+} // namespace
+
+std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,
+                              const TimeFormat& locale) {
+    const double elapsed = now - startTime;
+    const double remaining =
+        position > 0 ? elapsed * double(size) / double(position) - elapsed + OneSecond : 0;
+    return formatTimeOfDay(remaining, TimePattern::HMS, locale);
+}
+
+void demux(EngineMode mode, Session& s) {
+    EngineCall c{s, mode, {}};
+    resetForCall(c);
+    StreamTable& t = s.table;
+    SourceFile& in = *t.InputFile;
+    // The end-of-call steps run also when a read or write error ends the call.
+    struct EndOfCall {
+        EngineCall& c;
+        ~EndOfCall() {
+            c.s.window.buttons.bCancel = false;
+            c.s.ui.stateChanged();
+        }
+    } endOfCall{c};
+
+    while (in.position() < in.size() && !t.CancelRequested && !t.FastCheckReached) {
+        const size_t got = in.read(t.ChunkBuffer.data(), ChunkSize);
+        if (got < size_t(ChunkSize)) // analysers reading past the data see zeros
+            std::fill(t.ChunkBuffer.begin() + got, t.ChunkBuffer.end(), uint8_t(0));
+        c.p.n = static_cast<int>(got);
+        t.ChunkLength = c.p.n;
+        const int64_t position = in.position();
+        if (position % ProgressStep == 0) {
+            s.log.slog(std::to_string(mebibytes(position)) + "/" +
+                           std::to_string(mebibytes(in.size())) + " Mbytes, Remaining time: " +
+                           remainingTimeText(c.p.startTime, s.ui.now(), position, in.size(),
+                                             t.TimeFormatSettings),
+                       1);
+            s.ui.pump();
+        }
+        if (c.scanning() && s.window.options.cbFastCheck &&
+            position > int64_t(intEditValue(s.window.options.ieFastSize)) * 1048576)
+            t.FastCheckReached = true;
+        if (position % RepaintStep == 0) s.ui.repaint();
+        if (c.scanning() && position == ChunkSize) systemHeaderReport(c);
+        if (got == 0) break; // the file shrank under us
+        parseChunk(c);
+    }
+    if (t.CancelRequested) t.FrameCount = {0, 0};
+}
+
+} // namespace tarnwick

@@ -1,0 +1,94 @@
+#pragma once
+// The engine state that lives between engine calls and is shared with the
+// commands, the playlist reader and the analysers.
+
+#include "engine/files.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+constexpr int ChunkSize = 262144;
+// Zero bytes after the chunk: analysers that read a little past the valid
+// data see zeros instead of leaving the buffer.
+constexpr int ChunkSlack = 4096;
+
+constexpr int VideoSlots = 8;
+constexpr int AudioSlots = 16;
+constexpr int SubSlots = 32;
+
+// The locale settings used for times and real numbers.
+struct TimeFormat {
+    std::string timeSeparator = ":";
+    char decimalSeparator = '.';
+};
+
+struct StreamTable {
+    StreamTable();
+
+    // Input and chunk buffer.
+    std::unique_ptr<SourceFile> InputFile;
+    std::vector<uint8_t> ChunkBuffer;
+    int ChunkLength = 0; // valid bytes of the chunk being parsed
+
+    // Stream identity per slot; -1 = no stream in that slot.
+    std::array<int32_t, 16> VideoIds{};
+    std::array<int32_t, AudioSlots> AudioIds{};
+    std::array<int32_t, SubSlots> SubIds{};
+
+    // First PTS reported (and first payload analysed) per slot.
+    std::array<bool, VideoSlots> VideoPtsShown{};
+    std::array<bool, AudioSlots> AudioPtsShown{};
+    std::array<bool, SubSlots> SubPtsShown{};
+
+    // Output files per slot, created and closed by the commands.
+    std::array<std::unique_ptr<OutputFile>, 2> VideoOut;
+    std::array<std::unique_ptr<OutputFile>, AudioSlots> AudioOut;
+    std::array<std::unique_ptr<OutputFile>, SubSlots> SubOut;
+
+    // Control flags.
+    bool CancelRequested = false;
+    bool OutputBusy = false;
+    bool FastCheckReached = false;
+
+    // Frame counting of video slots 0 and 1.
+    std::array<int32_t, 2> FrameCount{};
+    std::array<double, 2> FrameRate{};
+
+    // Timing, 90 kHz values with the 33rd bit dropped.
+    uint32_t FirstVideoPtm = 0;
+    uint32_t LastVideoPtm = 0;
+    uint32_t MinFirstPts = 0;
+    double TotalSeconds = 0;
+    double FileDuration = 0; // days
+    TimeFormat TimeFormatSettings;
+
+    // Label tables, re-filled by the engine at every call.
+    std::array<int32_t, 4> Ac3SampleRates{};
+    std::array<int32_t, 19> Ac3BitRates{};
+    std::array<std::string, 4> StereoModeLabels;
+    std::array<std::string, 5> ChannelGroupLabels;
+    std::array<std::string, 16> ChannelGroupLabels2;
+    std::array<std::string, 32> ChannelArrangements;
+    std::array<std::string, 16> BitDepthLabels;
+    std::array<std::string, 16> SampleRateLabels;
+    std::array<std::string, 16> AspectRatioLabels;
+
+    // Codec texts of the playlist's attribute items, by item index - 1.
+    std::array<std::string, 8> PlaylistVideoCodecs;
+    std::array<std::string, 8> PlaylistAudioCodecs;
+    std::array<std::string, 8> PlaylistSubCodecs;
+};
+
+// Fills the label tables with their fixed contents.
+void fillLabelTables(StreamTable& table);
+
+// Closes and drops every output file; returns the first close error's message
+// (empty when all closed cleanly). Every file is closed whatever happens.
+std::string closeOutputFiles(StreamTable& table);
+
+} // namespace tarnwick
