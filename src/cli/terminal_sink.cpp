@@ -13,7 +13,7 @@ std::string ansiLine(const std::string& message) {
     const LogLine line = parseMarkup(message);
     std::string out;
     size_t at = 0;
-    for (const Run& run : line.runs) {
+    for (const TextRun& run : line.runs) {
         out += line.visible.substr(at, run.start - at);
         std::string codes;
         const CharAttributes& a = run.attributes;

@@ -26,17 +26,17 @@ struct CharAttributes {
 };
 
 // A range of the visible text, in bytes of its UTF-8 form.
-struct Run {
+struct TextRun {
     size_t start = 0;
     size_t length = 0;
     CharAttributes attributes;
 
-    bool operator==(const Run&) const = default;
+    bool operator==(const TextRun&) const = default;
 };
 
 struct LogLine {
     std::string visible;
-    std::vector<Run> runs;
+    std::vector<TextRun> runs;
 };
 
 // Parses a marked-up message: "[b]..[/b]", "[i]", "[u]", "[s1]", "[s2]",

@@ -70,7 +70,7 @@ LogLine parseMarkup(std::string_view message) {
     // past the line even when tags are nested or left open.
     auto emit = [&](std::string_view text, const CharAttributes& attributes) {
         const size_t length = std::min(visibleText(text).size(), total - q);
-        if (length > 0) *addRun = Run{q, length, attributes};
+        if (length > 0) *addRun = TextRun{q, length, attributes};
         q += length;
     };
 
