@@ -201,7 +201,10 @@ void muxStreams(PackWriter& writer, std::vector<StreamSpec> streams, int navEver
         const bool unitStart = unit != s.unitStarts.end();
         PesHeader header;
         const int index = packets[size_t(next)]++;
-        if (unitStart || (s.ptsEvery > 0 && index % s.ptsEvery == 0)) {
+        if (unitStart && !s.unitPts.empty()) {
+            const size_t unitIndex = size_t(unit - s.unitStarts.begin());
+            header.pts = s.unitPts[std::min(unitIndex, s.unitPts.size() - 1)];
+        } else if (unitStart || (s.ptsEvery > 0 && index % s.ptsEvery == 0)) {
             header.pts = s.firstPts + ptsCount[size_t(next)]++ * s.ptsStep;
             if (s.withDts) header.dts = *header.pts - 3003;
         }

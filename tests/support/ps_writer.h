@@ -103,6 +103,7 @@ struct StreamSpec {
     // Subpicture units: offsets in `data` where a unit starts; such a packet
     // carries a PTS and the unit is not shared with the previous packet.
     std::vector<size_t> unitStarts;
+    std::vector<uint32_t> unitPts; // when given: the PTS of each unit, in order
     int maxPayload = 0;      // 0: fill the pack
 };
 
