@@ -22,7 +22,9 @@ void parseChunk(EngineCall& c);
 
 // Navigation packets (private stream 2): the byte step hands the byte over
 // while one of the pending flags is set.
-bool navigationPending(const NavigationState& nav);
+inline bool navigationPending(const NavigationState& nav) {
+    return nav.subStreamBytePending || nav.copyControlPending || nav.dsiPending;
+}
 void navigationStep(EngineCall& c, uint8_t b);
 
 // The payload step's writer in demux mode.

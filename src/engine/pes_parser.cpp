@@ -4,9 +4,11 @@
 
 #include "analysers/analysers.h"
 #include "engine/engine_call.h"
+#include "engine/slot_assignment.h"
 #include "log/text_format.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace tarnwick {
@@ -159,7 +161,7 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
     if (p.subStreamHeaderLeft == 3) {
         const uint8_t s = b;
         if ((s & 0xE0) == 0x20 || (s & 0xE0) == 0x60) {
-            p.subSlot = s & 0x1F;
+            p.subSlot = subStreamSlot(t.SubIds, s & 0x1F, s);
             p.subSubId = s;
             if (t.SubIds[p.subSlot] == -1) {
                 t.SubIds[p.subSlot] = s;
@@ -188,7 +190,7 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
         return;
     }
     p.audioKind = audio.kind;
-    p.audioSlot = s & audio.slotMask;
+    p.audioSlot = subStreamSlot(t.AudioIds, s & audio.slotMask, s);
     p.audioSubId = s;
     if (t.AudioIds[p.audioSlot] < 0) {
         t.AudioIds[p.audioSlot] = s;
@@ -397,12 +399,63 @@ void payloadStep(EngineCall& c) {
     if (p.remaining == 0) p.inPayload = false;
 }
 
+// Between packets, with no countdown running, a byte only shifts the window
+// until a start code completes it.
+bool searching(const ParserState& p) {
+    return !p.inPayload && p.skipLength == 0 && !navigationPending(p.nav) && p.lengthStage == 0 &&
+           p.headerBytes == 0 && p.ptsCountdown == 0 && p.ptsDtsCountdown == 0 &&
+           p.extensionFlagsCountdown == 0 && p.pstdCountdown == 0 &&
+           p.extension2Countdown == 0 && p.headerDataLeft == 0 && p.subStreamHeaderLeft == 0 &&
+           p.lpcmExtraLeft == 0 && p.trueHdExtraLeft == 0;
+}
+
+// Jumps to the next byte that completes a recognised start code, leaving the
+// window as the byte-by-byte scan would; false when the chunk ends first (the
+// window then holds the chunk's last bytes as the scan would have left it).
+bool jumpToStartCode(ParserState& p, const uint8_t* chunk) {
+    // The window may still hold bytes that never lay next to these ones (the
+    // first byte of a payload or of a skipped packet): the first three steps
+    // go through the window itself.
+    uint32_t w = p.window;
+    const int direct = std::min(p.i + 3, p.n);
+    for (int k = p.i; k < direct; ++k) {
+        const uint32_t next = (w << 8) | chunk[k];
+        if (isRecognisedStartCode(next)) {
+            p.i = k;
+            p.window = w;
+            return true;
+        }
+        w = next;
+    }
+    if (direct == p.n) {
+        p.window = w;
+        return false;
+    }
+    // From here on the window holds only bytes of this chunk.
+    int from = p.i + 2; // where the 01 of a start code ending at p.i + 3 lies
+    while (from < p.n - 1) {
+        const void* hit = std::memchr(chunk + from, 0x01, size_t(p.n - 1 - from));
+        if (!hit) break;
+        const int one = int(static_cast<const uint8_t*>(hit) - chunk);
+        if (chunk[one - 1] == 0 && chunk[one - 2] == 0 &&
+            isRecognisedStartCode(0x00000100u | chunk[one + 1])) {
+            p.i = one + 1;
+            p.window = 0x00000001u; // 00 00 01, the id byte shifts in next
+            return true;
+        }
+        from = one + 1;
+    }
+    p.window = loadBigEndian32(chunk + p.n - 4);
+    return false;
+}
+
 } // namespace
 
 void parseChunk(EngineCall& c) {
     ParserState& p = c.p;
     const uint8_t* chunk = c.chunk();
     for (p.i = 0; p.i < p.n; ++p.i) {
+        if (searching(p) && !jumpToStartCode(p, chunk)) break;
         const uint8_t b = chunk[p.i];
         p.window = (p.window << 8) | b;
         if (p.inPayload) {
