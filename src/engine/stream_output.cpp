@@ -14,6 +14,28 @@ void putLittleEndian32(uint8_t* out, uint32_t value) {
     out[3] = uint8_t(value >> 24);
 }
 
+// The file of a slot whose box is ticked now (boxes may change during a run),
+// or none.
+OutputFile* tickedFile(const StreamBox& box, const std::unique_ptr<OutputFile>& file) {
+    return box.ticked ? file.get() : nullptr;
+}
+
+void writeSubpicture(OutputFile& out, const uint8_t* piece, int count, uint32_t pts,
+                     uint32_t origin) {
+    if (pts != 0) {
+        uint8_t header[10] = {'S', 'P'};
+        putLittleEndian32(header + 2, pts - origin);
+        putLittleEndian32(header + 6, 0);
+        out.write(header, sizeof header);
+    } else if (out.written() == 0) {
+        // The tail of a unit whose start (and time) lies before the source:
+        // written without a record header it would make the whole file
+        // unreadable, and without its start it cannot be shown anyway.
+        return;
+    }
+    out.write(piece, count);
+}
+
 } // namespace
 
 void writePayloadPiece(EngineCall& c, int position, int count) {
@@ -23,27 +45,21 @@ void writePayloadPiece(EngineCall& c, int position, int count) {
     const uint8_t* piece = c.chunk() + position;
     switch (p.kind) {
     case PayloadKind::Video:
-        if (p.videoSlot >= 0 && p.videoSlot < 2 && boxes.cbVideo[p.videoSlot].ticked &&
-            t.VideoOut[p.videoSlot])
-            t.VideoOut[p.videoSlot]->write(piece, count);
+        if (p.videoSlot >= 0 && p.videoSlot < 2)
+            if (OutputFile* out = tickedFile(boxes.cbVideo[p.videoSlot], t.VideoOut[p.videoSlot]))
+                out->write(piece, count);
         break;
+    // A slot's file holds the one sub-stream that the slot was given in this
+    // call; another sub-stream is never mixed into it.
     case PayloadKind::Audio:
-        if (p.audioSlot >= 0 && p.audioSlot < AudioSlots && boxes.cbAudio[p.audioSlot].ticked &&
-            t.AudioOut[p.audioSlot])
-            t.AudioOut[p.audioSlot]->write(piece, count);
+        if (p.audioSlot >= 0 && p.audioSlot < AudioSlots && t.AudioIds[p.audioSlot] == p.audioSubId)
+            if (OutputFile* out = tickedFile(boxes.cbAudio[p.audioSlot], t.AudioOut[p.audioSlot]))
+                out->write(piece, count);
         break;
     case PayloadKind::Subpicture:
-        if (p.subSlot >= 0 && p.subSlot < SubSlots && boxes.cbSub[p.subSlot].ticked &&
-            t.SubOut[p.subSlot]) {
-            OutputFile& out = *t.SubOut[p.subSlot];
-            if (p.currentPts != 0) {
-                uint8_t header[10] = {'S', 'P'};
-                putLittleEndian32(header + 2, p.currentPts - t.MinFirstPts);
-                putLittleEndian32(header + 6, 0);
-                out.write(header, sizeof header);
-            }
-            out.write(piece, count);
-        }
+        if (p.subSlot >= 0 && p.subSlot < SubSlots && t.SubIds[p.subSlot] == p.subSubId)
+            if (OutputFile* out = tickedFile(boxes.cbSub[p.subSlot], t.SubOut[p.subSlot]))
+                writeSubpicture(*out, piece, count, p.currentPts, t.MinFirstPts);
         break;
     default:
         // MPEG audio has no slot of its own: writing it into the file of the
@@ -51,6 +67,8 @@ void writePayloadPiece(EngineCall& c, int position, int count) {
         // left out.
         break;
     }
+    // Later pieces of the packet, and packets without PTS, continue the
+    // current subpicture record.
     p.currentPts = 0;
 }
 
