@@ -1,7 +1,110 @@
+// Dolby Digital and Dolby Digital Plus: the first sync frame of the payload,
+// its syntax chosen by bsid.
+
 #include "analysers/analysers.h"
+#include "analysers/chunk_range.h"
+#include "log/text_format.h"
+
+#include <string>
 
 namespace tarnwick {
 
-void AnalyseAC3(Analysis&, int, int, int) {}
+namespace {
+
+const int Ac3BlockCounts[4] = {1, 2, 3, 6}; // by numblkscod
+const char* const Ac3ChannelModes[8] = {
+    "dual mono", "mono",          "L + R",           "L + R + C",
+    "L + R + S", "L + R + C + S", "L + R + Ls + Rs", "L + R + C + Ls + Rs"};
+
+struct SyncFrame {
+    int frameSizeCode = 0; // frmsiz of Dolby Digital Plus (11 bits)
+    int32_t sampleRate = 0;
+    int32_t bitRate = 0;
+    int blocks = 1;
+    int acmod = 0;
+    int lfeon = 0;
+    int bsid = 0;
+    int bsmod = 0;
+};
+
+// The nominal bit rate by frmsizecod; codes 38..63 are invalid and give 0.
+int32_t nominalBitRate(const StreamTable& t, int frmsizecod) {
+    const size_t index = size_t(frmsizecod) >> 1;
+    return index < t.Ac3BitRates.size() ? t.Ac3BitRates[index] : 0;
+}
+
+void reportCommon(Analysis& a, const SyncFrame& f) {
+    a.log.log("   Sampling frequency = [bl]" +
+              formatReal(f.sampleRate / 1000.0, a.table.TimeFormatSettings) + "[/bl] kHz");
+    a.log.log("   Transmission bitrate = [bl]" + std::to_string(f.bitRate / 1000) + "[/bl] kbit/s");
+}
+
+// Decides the syntax from bsid, reports the frame and tells whether the
+// analyser stays armed.
+bool decideAndReport(Analysis& a, SyncFrame& f, uint8_t fifthByte, int slot) {
+    LogSink& log = a.log;
+    const std::string stream = "   Stream " + std::to_string(slot) + " is ";
+    if (f.bsid >= 11 && f.bsid <= 16) {
+        const bool valid = f.sampleRate != 0;
+        // The frame's bytes at 48 kHz: bytes x 8 x 48000 / (256 x blocks).
+        if (valid) f.bitRate = ((f.frameSizeCode + 1) * 2 * 8 * (750 / f.blocks)) / 4;
+        log.log(stream + "[b]Dolby Digital Plus[/b]");
+        log.log("   frame size = " + std::to_string(f.frameSizeCode * 2 + 2) +
+                " bytes, number of blocks per frame = " + std::to_string(f.blocks));
+        reportCommon(a, f);
+        log.log(std::string("   Channel arrangement = [bl]") + Ac3ChannelModes[f.acmod] +
+                "[/bl], bsid = " + std::to_string(f.bsid));
+        log.log(std::string("   LFE channel = [bl]") + (f.lfeon ? "present" : "not present") +
+                "[/bl]");
+        return valid;
+    }
+    f.acmod = fifthByte >> 5;
+    log.log(stream + "[b]Dolby Digital[/b]");
+    reportCommon(a, f);
+    log.log(std::string("   Channel arrangement = [bl]") + Ac3ChannelModes[f.acmod] +
+            "[/bl], bsid = " + std::to_string(f.bsid) + ", bsmod =" + std::to_string(f.bsmod));
+    return f.sampleRate != 0 && f.bitRate != 0;
+}
+
+} // namespace
+
+void AnalyseAC3(Analysis& a, int position, int count, int audioSlot) {
+    const StreamTable& t = a.table;
+    const uint8_t* chunk = t.ChunkBuffer.data();
+    uint32_t r = 0;
+    bool armed = false;
+    int countdown = 0;
+    SyncFrame f;
+    const int64_t end = rangeEnd(t, position, count);
+    for (int64_t i = std::max(position, 0); i < end; ++i) {
+        const uint8_t b = chunk[i];
+        r = (r << 8) | b;
+        if ((r & 0xFFFF) == 0x0B77) {
+            // A sync word inside a header being read is not a header byte.
+            if (!armed) {
+                countdown = 5;
+                armed = true;
+            }
+            continue;
+        }
+        if (countdown == 0) continue;
+        switch (--countdown) {
+        case 4: f.frameSizeCode = (b & 7) << 8; break;
+        case 3: f.frameSizeCode |= b; break;
+        case 2:
+            f.sampleRate = t.Ac3SampleRates[b >> 6];
+            f.bitRate = nominalBitRate(t, b & 0x3F);
+            f.blocks = Ac3BlockCounts[(b >> 4) & 3];
+            f.acmod = (b >> 1) & 7;
+            f.lfeon = b & 1;
+            break;
+        case 1:
+            f.bsid = b >> 3;
+            f.bsmod = b & 7;
+            break;
+        case 0: armed = decideAndReport(a, f, b, audioSlot); break;
+        }
+    }
+}
 
 } // namespace tarnwick
