@@ -18,8 +18,8 @@ constexpr int PackHeaderSize = 14;
 enum class MuxRate { HdDvd, Dvd };
 
 struct PesHeader {
-    std::optional<uint32_t> pts;
-    std::optional<uint32_t> dts; // written only together with a PTS
+    std::optional<uint64_t> pts; // 33 bits
+    std::optional<uint64_t> dts; // written only together with a PTS
     bool pstd = false;            // P-STD buffer field in the PES extension
     std::optional<uint8_t> streamIdExtension; // extension field 2 (VC-1: 0x55, 0x56)
     int stuffing = 0;             // 0xFF bytes at the end of the header data

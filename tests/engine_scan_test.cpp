@@ -1,0 +1,316 @@
+#include "engine/demux.h"
+#include "engine/engine_call.h"
+#include "log/log_line.h"
+#include "support/ps_writer.h"
+#include "support/test_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+using namespace tarnwick::testing;
+
+// Scans `bytes` written as a file named `name` with the engine alone.
+std::vector<std::string> scan(TestSession& t, const Bytes& bytes, const std::string& name = "A.EVO") {
+    const std::string path = scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) + name;
+    writeFile(path, bytes);
+    t.chooseSource(path);
+    t.table.InputFile = std::make_unique<SourceFile>(path);
+    demux(EngineMode::Scan, t.session);
+    t.table.InputFile.reset();
+    return t.visibleLines();
+}
+
+bool contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+Bytes videoPes(uint8_t id, std::optional<uint64_t> pts, std::optional<uint64_t> dts,
+               const Bytes& data) {
+    PesHeader h;
+    h.pts = pts;
+    h.dts = dts;
+    return pesPacket(id, h, data);
+}
+
+Bytes audioPes(uint8_t subId, std::optional<uint32_t> pts, const Bytes& data) {
+    PesHeader h;
+    h.pts = pts;
+    Bytes payload = audioSubStreamHeader(subId);
+    payload.insert(payload.end(), data.begin(), data.end());
+    return pesPacket(0xBD, h, payload);
+}
+
+TEST(EngineScan, ReportsEachStreamOnceWithItsFirstPtsAndDelay) {
+    TestSession t;
+    t.table.FirstVideoPtm = 90000;
+    t.table.MinFirstPts = 0xFFFFFFFF;
+    PackWriter w;
+    w.pack(videoPes(0xE0, 90000, 87000, {0, 0, 1, 0xB3, 1, 2}));
+    w.pack(audioPes(0x81, 99000, {0x0B, 0x77}));
+    w.pack(audioPes(0x81, 100000, {0x0B, 0x77}));
+    w.pack(videoPes(0xE0, 93003, 90000, {1, 2, 3}));
+    Bytes sub = {0x25, 0, 0, 7, 8};
+    PesHeader h;
+    h.pts = 99000;
+    w.pack(pesPacket(0xBD, h, sub));
+    const auto lines = scan(t, w.bytes());
+    const std::vector<std::string> expected = {
+        "MPEG-2 video stream 0 found!",
+        "   First PTS = 00015F90",
+        "   Substream id = E0",
+        "Dolby Digital audio stream 1 found!",
+        "   First PTS = 000182B8  (+100ms)",
+        "   Substream id = 81",
+        "Subpicture stream 5 found!",
+        "   First PTS = 000182B8  (+100ms)",
+        "   Substream id = 25",
+        "   Format = [bl]8bitRLE[/bl]",
+    };
+    // The analysers' own lines may follow a report; keep the engine's.
+    std::vector<std::string> engine;
+    for (const auto& line : t.sink.lines)
+        if (line.rfind("   ", 0) != 0 || line.rfind("   First", 0) == 0 ||
+            line.rfind("   Substream", 0) == 0 || line.rfind("   Format", 0) == 0)
+            engine.push_back(line.rfind("   Format", 0) == 0 ? line : visibleText(line));
+    EXPECT_EQ(engine, expected);
+    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
+    EXPECT_EQ(t.table.AudioIds[1], 0x81);
+    EXPECT_EQ(t.table.SubIds[5], 0x25);
+    EXPECT_EQ(t.table.MinFirstPts, 90000u); // subpictures take no part
+}
+
+TEST(EngineScan, FirstPtsOfANewVideoStreamFollowsTheHeaderForm) {
+    // PTS only: the video PTS is the current PTS when the start code was met
+    // (0 here). PTS and DTS: that header's PTS. Both forms of the same time
+    // stamp give the same value.
+    for (bool withDts : {false, true}) {
+        TestSession t;
+        PackWriter w;
+        w.pack(videoPes(0xE1, 0x12345678, withDts ? std::optional<uint32_t>(0x12340000) : std::nullopt,
+                        {9, 9}));
+        scan(t, w.bytes());
+        const std::string expected =
+            withDts ? "   First PTS = [re]12345678[/re]  ([re]+3393554[/re]ms)" : "   First PTS = [re]00000000[/re]";
+        EXPECT_EQ(t.sink.lines.at(1), expected) << withDts;
+    }
+    // The 33rd bit of a time stamp is dropped.
+    TestSession t;
+    PackWriter w;
+    w.pack(videoPes(0xE2, 0x1FFFFFFF0ull, 0x1FFFFFFF0ull, {0, 0, 1, 9}));
+    scan(t, w.bytes());
+    EXPECT_EQ(t.sink.lines.at(1), "   First PTS = [re]FFFFFFF0[/re]  ([re]+47721858[/re]ms)");
+}
+
+TEST(EngineScan, SystemHeaderReportOnlyForAWholeFirstChunk) {
+    NavigationPackInfo nav;
+    nav.videoBound = 1;
+    nav.audioBound = 2;
+    PackWriter w;
+    w.navigation(nav);
+    while (w.bytes().size() < 300000) w.pack(videoPes(0xE0, std::nullopt, std::nullopt, Bytes(1000, 7)));
+    {
+        TestSession t;
+        const auto lines = scan(t, w.bytes());
+        EXPECT_TRUE(contains(lines, "It contains 1 video stream and 2 audio streams."));
+    }
+    {
+        TestSession t;
+        const auto lines = scan(t, w.bytes(), "A.AOB"); // no line for DVD-Audio
+        for (const auto& line : lines) EXPECT_EQ(line.find("It contains"), std::string::npos);
+    }
+    {
+        TestSession t; // shorter than one chunk
+        const auto lines = scan(t, Bytes(w.bytes().begin(), w.bytes().begin() + 200000));
+        for (const auto& line : lines) EXPECT_EQ(line.find("It contains"), std::string::npos);
+    }
+    {
+        TestSession t; // one video, one audio stream: singular
+        nav.audioBound = 1;
+        PackWriter one;
+        one.navigation(nav);
+        while (one.bytes().size() < 300000) one.pack(videoPes(0xE0, std::nullopt, std::nullopt, Bytes(1000, 7)));
+        EXPECT_TRUE(contains(scan(t, one.bytes()), "It contains 1 video stream and 1 audio stream."));
+    }
+}
+
+TEST(EngineScan, SubStreamsSharingASlotAndRefusedSubStreams) {
+    TestSession t;
+    PackWriter w;
+    w.pack(audioPes(0x80, 1000, {1}));
+    w.pack(audioPes(0x88, 2000, {2})); // DTS, also slot 0: takes the highest free slot
+    w.pack(audioPes(0xFF, 3000, {3})); // not a stream
+    w.pack(audioPes(0x90, 3000, {3}));
+    w.pack(audioPes(0xC5, 4000, {4}));
+    w.pack(audioPes(0xB2, 5000, {4}));
+    const auto lines = scan(t, w.bytes());
+    EXPECT_EQ(t.table.AudioIds[0], 0x80);
+    EXPECT_EQ(t.table.AudioIds[5], 0xC5);
+    EXPECT_EQ(t.table.AudioIds[2], 0xB2);
+    EXPECT_EQ(t.table.AudioIds[15], 0x88);
+    for (int slot : {1, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14})
+        EXPECT_EQ(t.table.AudioIds[slot], -1) << slot;
+    EXPECT_TRUE(contains(lines, "Dolby Digital Plus audio stream 5 found!"));
+    EXPECT_TRUE(contains(lines, "Dolby TrueHD audio stream 2 found!"));
+    EXPECT_TRUE(contains(lines, "DTS HD (DTS) audio stream 15 found!"));
+}
+
+TEST(EngineScan, Sub0xA1IsMlpInAnAobFileAndLpcmElsewhere) {
+    PackWriter w(MuxRate::Dvd);
+    PesHeader h;
+    h.pts = 9000;
+    Bytes payload = lpcmSubStreamHeader(0xA1);
+    payload.resize(payload.size() + 32, 0x55);
+    w.pack(pesPacket(0xBD, h, payload));
+    TestSession aob;
+    EXPECT_TRUE(contains(scan(aob, w.bytes(), "ATS_01_1.AOB"), "MLP audio stream 1 found!"));
+    TestSession vob;
+    EXPECT_TRUE(contains(scan(vob, w.bytes(), "VTS_01_1.VOB"), "LPCM audio stream 1 found!"));
+}
+
+TEST(EngineScan, Vc1StreamsAreFoundByTheirStreamIdExtension) {
+    TestSession t;
+    PackWriter w;
+    PesHeader h;
+    h.pts = 1234;
+    h.streamIdExtension = 0x56;
+    h.pstd = true;
+    w.pack(pesPacket(0xFD, h, {0, 0, 1, 0x0F, 0, 0, 1, 0x0D}));
+    h.streamIdExtension = 0x71; // another extension: ignored
+    w.pack(pesPacket(0xFD, h, {0, 0, 1, 0x0D}));
+    const auto lines = scan(t, w.bytes());
+    EXPECT_EQ(lines.at(0), "VC-1 video stream 1 found!");
+    EXPECT_EQ(lines.at(1), "   First PTS = 000004D2  (+13ms)");
+    EXPECT_EQ(lines.at(2), "   Substream id = 56");
+    EXPECT_EQ(t.table.VideoIds[1], 0x56);
+    EXPECT_EQ(t.table.FrameCount[1], 1);
+}
+
+TEST(EngineScan, PaddingIsSkippedAndTheNextPacketInThePackFound) {
+    TestSession t;
+    Bytes packets = paddingPacket(100);
+    // The padding payload holds what looks like a start code: it is skipped.
+    packets[20] = 0, packets[21] = 0, packets[22] = 1, packets[23] = 0xE1;
+    const Bytes video = videoPes(0xE0, 3000, std::nullopt, {1, 2, 3});
+    packets.insert(packets.end(), video.begin(), video.end());
+    PackWriter w;
+    w.pack(packets);
+    const auto lines = scan(t, w.bytes());
+    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
+    EXPECT_EQ(t.table.VideoIds[1], -1);
+}
+
+TEST(EngineScan, FrameCountingUsesEachCodecsMarkerAndTheZeroWindow) {
+    EXPECT_EQ(countFrameMarkers(Bytes{0, 0, 1, 0, 0, 0, 1, 0}.data(), 8, 0x00), 2);
+    // The window starts at zero for each piece.
+    EXPECT_EQ(countFrameMarkers(Bytes{1, 0}.data(), 2, 0x00), 1);
+    EXPECT_EQ(countFrameMarkers(Bytes{0, 1, 9}.data(), 3, 0x09), 1);
+    EXPECT_EQ(countFrameMarkers(Bytes{7, 1, 9}.data(), 3, 0x09), 0);
+    EXPECT_EQ(countFrameMarkers(Bytes{0, 0, 1}.data(), 3, 0x00), 0);
+    EXPECT_EQ(countFrameMarkers(Bytes{0, 0, 1, 0x0D, 0, 0, 1, 0x0F}.data(), 8, 0x0D), 1);
+
+    // A start code split between two PES packets is not counted.
+    TestSession t;
+    PackWriter w;
+    w.pack(videoPes(0xE2, 100, 100, {0, 0, 1, 9, 5, 0, 0}));
+    w.pack(videoPes(0xE2, std::nullopt, std::nullopt, {1, 9, 0, 0, 1, 9}));
+    scan(t, w.bytes());
+    EXPECT_EQ(t.table.FrameCount[0], 3); // 1 + the zero-window "01 09" + 1
+    TestSession off;
+    off.window.options.cbCountFr = false;
+    scan(off, w.bytes());
+    EXPECT_EQ(off.table.FrameCount[0], 0);
+}
+
+TEST(EngineScan, PacketsStraddlingTheChunkBoundaryAreParsedWhole) {
+    // A video PES header that starts in the first chunk and ends in the
+    // second; then an audio stream whose first packet straddles too.
+    Bytes file = Bytes(ChunkSize - 5, 0xFF);
+    const Bytes video = videoPes(0xE0, 45000, 42000, {0, 0, 1, 0, 0, 0, 1, 0});
+    file.insert(file.end(), video.begin(), video.end());
+    file.resize(2 * ChunkSize - 3, 0xFF);
+    const Bytes audio = audioPes(0x82, 48000, {0x0B, 0x77, 0, 0});
+    file.insert(file.end(), audio.begin(), audio.end());
+    TestSession t;
+    const auto lines = scan(t, file);
+    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
+    EXPECT_EQ(t.table.AudioIds[2], 0x82);
+    EXPECT_TRUE(contains(lines, "   First PTS = 0000AFC8  (+500ms)"));
+    EXPECT_TRUE(contains(lines, "   First PTS = 0000BB80  (+533ms)"));
+    EXPECT_EQ(t.table.FrameCount[0], 2);
+}
+
+TEST(EngineScan, ProgressPumpRepaintFastCheckAndCancel) {
+    PackWriter w;
+    const Bytes data(PackWriter::payloadRoom({}, 0), 0x11);
+    while (w.bytes().size() < 9u * 1048576) w.pack(videoPes(0xE0, std::nullopt, std::nullopt, data));
+    {
+        TestSession t;
+        t.window.options.cbFastCheck = false;
+        scan(t, w.bytes());
+        EXPECT_EQ(t.ui.pumps, 2); // at 4 and 8 MiB
+        EXPECT_EQ(t.sink.panels[1].substr(0, 33), "8/9 Mbytes, Remaining time: 0:00:");
+        EXPECT_FALSE(t.window.buttons.bCancel);
+    }
+    {
+        TestSession t; // fast check at 1 MiB stops after the chunk past it
+        t.window.options.ieFastSize = "1";
+        const std::string path = scratchFolder("fastcheck") + "A.EVO";
+        writeFile(path, w.bytes());
+        t.chooseSource(path);
+        t.table.InputFile = std::make_unique<SourceFile>(path);
+        demux(EngineMode::Scan, t.session);
+        EXPECT_TRUE(t.table.FastCheckReached);
+        EXPECT_EQ(t.table.InputFile->position(), 1048576 + ChunkSize);
+    }
+    {
+        TestSession t; // a cancel seen in the pump ends the call after that chunk
+        t.window.options.cbFastCheck = false;
+        t.ui.onPump = [&] { bCancelClick(t.session); };
+        const std::string path = scratchFolder("cancel") + "A.EVO";
+        writeFile(path, w.bytes());
+        t.chooseSource(path);
+        t.table.InputFile = std::make_unique<SourceFile>(path);
+        demux(EngineMode::Scan, t.session);
+        EXPECT_TRUE(t.table.CancelRequested);
+        EXPECT_TRUE(t.ui.questions.empty()); // only reading: no question
+        EXPECT_EQ(t.table.InputFile->position(), 4 * 1048576);
+        EXPECT_EQ(t.table.FrameCount[0], 0);
+        EXPECT_TRUE(t.sink.lines.size() >= 1);
+    }
+}
+
+TEST(EngineScan, MalformedStreamsNeverReadOutsideTheChunk) {
+    // Random bytes with start codes and lengths that run past the file's end,
+    // under the sanitizers: the scan ends, whatever it found.
+    uint32_t seed = 99;
+    for (int round = 0; round < 12; ++round) {
+        Bytes bytes = noiseWithoutStartCodes(size_t(20000 + round * 37001), seed + round);
+        for (size_t at = 7; at + 8 < bytes.size(); at += 97 + round) {
+            const uint8_t ids[] = {0xBA, 0xBD, 0xBE, 0xBF, 0xE0, 0xE2, 0xFD, 0xC0, 0xBC};
+            bytes[at] = 0, bytes[at + 1] = 0, bytes[at + 2] = 1;
+            bytes[at + 3] = ids[(at / 97) % 9];
+            bytes[at + 4] = 0xFF; // long packets
+        }
+        TestSession t;
+        scan(t, bytes);
+        TestSession d;
+        d.window.options.cbDetails = false;
+        scan(d, bytes, "A.VOB");
+    }
+    // A PES length running past the end of the file.
+    PackWriter w;
+    Bytes packet = videoPes(0xE0, 1, 1, Bytes(100, 3));
+    packet[4] = 0xFF, packet[5] = 0xFF;
+    w.raw(packHeader(MuxRate::HdDvd));
+    w.raw(packet);
+    TestSession t;
+    scan(t, w.bytes());
+    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
+}
+
+} // namespace
+} // namespace tarnwick
