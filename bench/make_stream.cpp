@@ -114,7 +114,8 @@ bool syncAt(const Bytes& d, size_t at, const std::string& kind) {
 size_t cutPoint(const Bytes& d, const std::string& kind, int k, int n) {
     if (k >= n) return d.size();
     size_t at = d.size() * size_t(k) / size_t(n);
-    while (at < d.size() && !syncAt(d, at, kind)) ++at;
+    while (at < d.size() && !syncAt(d, at, kind))
+        ++at;
     return at;
 }
 
@@ -131,11 +132,13 @@ SubpictureUnits readRecords(const Bytes& file) {
         const uint32_t time = uint32_t(file[at + 2]) | uint32_t(file[at + 3]) << 8 |
                               uint32_t(file[at + 4]) << 16 | uint32_t(file[at + 5]) << 24;
         size_t next = at + 10;
-        while (next + 1 < file.size() && !(file[next] == 'S' && file[next + 1] == 'P')) ++next;
+        while (next + 1 < file.size() && !(file[next] == 'S' && file[next + 1] == 'P'))
+            ++next;
         if (next + 1 >= file.size()) next = file.size();
         units.starts.push_back(units.data.size());
         units.pts.push_back(time);
-        units.data.insert(units.data.end(), file.begin() + long(at + 10), file.begin() + long(next));
+        units.data.insert(units.data.end(), file.begin() + long(at + 10),
+                          file.begin() + long(next));
         at = next;
     }
     return units;
@@ -158,7 +161,8 @@ int mux(const std::string& output, const std::vector<std::string>& args) {
         const size_t c2 = args[a].find(':', c1 + 1);
         if (c1 == std::string::npos || c2 == std::string::npos) return usage();
         const std::string kind = args[a].substr(0, c1);
-        const uint8_t id = uint8_t(std::strtoul(args[a].substr(c1 + 1, c2 - c1 - 1).c_str(), nullptr, 16));
+        const uint8_t id =
+            uint8_t(std::strtoul(args[a].substr(c1 + 1, c2 - c1 - 1).c_str(), nullptr, 16));
         const Bytes file = readFile(args[a].substr(c2 + 1));
         StreamSpec s;
         // A 25 fps timeline: the stream's share of the whole gives its time.
@@ -230,7 +234,8 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     try {
         if (mode == "synth" && argc >= 4)
-            return synth(argv[2], std::atol(argv[3]), argc > 4 && std::strcmp(argv[4], "--vob") == 0);
+            return synth(argv[2], std::atol(argv[3]),
+                         argc > 4 && std::strcmp(argv[4], "--vob") == 0);
         if (mode == "mux") return mux(argv[2], std::vector<std::string>(argv + 3, argv + argc));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tarnwick-make-stream: %s\n", e.what());

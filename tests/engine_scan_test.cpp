@@ -14,8 +14,10 @@ namespace {
 using namespace tarnwick::testing;
 
 // Scans `bytes` written as a file named `name` with the engine alone.
-std::vector<std::string> scan(TestSession& t, const Bytes& bytes, const std::string& name = "A.EVO") {
-    const std::string path = scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) + name;
+std::vector<std::string> scan(TestSession& t, const Bytes& bytes,
+                              const std::string& name = "A.EVO") {
+    const std::string path =
+        scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) + name;
     writeFile(path, bytes);
     t.chooseSource(path);
     t.table.InputFile = std::make_unique<SourceFile>(path);
@@ -90,11 +92,12 @@ TEST(EngineScan, FirstPtsOfANewVideoStreamFollowsTheHeaderForm) {
     for (bool withDts : {false, true}) {
         TestSession t;
         PackWriter w;
-        w.pack(videoPes(0xE1, 0x12345678, withDts ? std::optional<uint32_t>(0x12340000) : std::nullopt,
-                        {9, 9}));
+        w.pack(videoPes(0xE1, 0x12345678,
+                        withDts ? std::optional<uint32_t>(0x12340000) : std::nullopt, {9, 9}));
         scan(t, w.bytes());
-        const std::string expected =
-            withDts ? "   First PTS = [re]12345678[/re]  ([re]+3393554[/re]ms)" : "   First PTS = [re]00000000[/re]";
+        const std::string expected = withDts
+                                         ? "   First PTS = [re]12345678[/re]  ([re]+3393554[/re]ms)"
+                                         : "   First PTS = [re]00000000[/re]";
         EXPECT_EQ(t.sink.lines.at(1), expected) << withDts;
     }
     // The 33rd bit of a time stamp is dropped.
@@ -111,7 +114,8 @@ TEST(EngineScan, SystemHeaderReportOnlyForAWholeFirstChunk) {
     nav.audioBound = 2;
     PackWriter w;
     w.navigation(nav);
-    while (w.bytes().size() < 300000) w.pack(videoPes(0xE0, std::nullopt, std::nullopt, Bytes(1000, 7)));
+    while (w.bytes().size() < 300000)
+        w.pack(videoPes(0xE0, std::nullopt, std::nullopt, Bytes(1000, 7)));
     {
         TestSession t;
         const auto lines = scan(t, w.bytes());
@@ -120,20 +124,24 @@ TEST(EngineScan, SystemHeaderReportOnlyForAWholeFirstChunk) {
     {
         TestSession t;
         const auto lines = scan(t, w.bytes(), "A.AOB"); // no line for DVD-Audio
-        for (const auto& line : lines) EXPECT_EQ(line.find("It contains"), std::string::npos);
+        for (const auto& line : lines)
+            EXPECT_EQ(line.find("It contains"), std::string::npos);
     }
     {
         TestSession t; // shorter than one chunk
         const auto lines = scan(t, Bytes(w.bytes().begin(), w.bytes().begin() + 200000));
-        for (const auto& line : lines) EXPECT_EQ(line.find("It contains"), std::string::npos);
+        for (const auto& line : lines)
+            EXPECT_EQ(line.find("It contains"), std::string::npos);
     }
     {
         TestSession t; // one video, one audio stream: singular
         nav.audioBound = 1;
         PackWriter one;
         one.navigation(nav);
-        while (one.bytes().size() < 300000) one.pack(videoPes(0xE0, std::nullopt, std::nullopt, Bytes(1000, 7)));
-        EXPECT_TRUE(contains(scan(t, one.bytes()), "It contains 1 video stream and 1 audio stream."));
+        while (one.bytes().size() < 300000)
+            one.pack(videoPes(0xE0, std::nullopt, std::nullopt, Bytes(1000, 7)));
+        EXPECT_TRUE(
+            contains(scan(t, one.bytes()), "It contains 1 video stream and 1 audio stream."));
     }
 }
 
@@ -246,7 +254,8 @@ TEST(EngineScan, PacketsStraddlingTheChunkBoundaryAreParsedWhole) {
 TEST(EngineScan, ProgressPumpRepaintFastCheckAndCancel) {
     PackWriter w;
     const Bytes data(PackWriter::payloadRoom({}, 0), 0x11);
-    while (w.bytes().size() < 9u * 1048576) w.pack(videoPes(0xE0, std::nullopt, std::nullopt, data));
+    while (w.bytes().size() < 9u * 1048576)
+        w.pack(videoPes(0xE0, std::nullopt, std::nullopt, data));
     {
         TestSession t;
         t.window.options.cbFastCheck = false;

@@ -44,16 +44,36 @@ TEST(Markup, EveryTagOfTheTableAndTheResetForOtherNames) {
         CharAttributes attributes;
     } cases[] = {
         {"b", bold()},
-        {"i", [] { CharAttributes a; a.italic = true; return a; }()},
-        {"u", [] { CharAttributes a; a.underline = true; return a; }()},
-        {"s1", [] { CharAttributes a; a.pointSize = 10; return a; }()},
-        {"s2", [] { CharAttributes a; a.pointSize = 12; return a; }()},
+        {"i",
+         [] {
+             CharAttributes a;
+             a.italic = true;
+             return a;
+         }()},
+        {"u",
+         [] {
+             CharAttributes a;
+             a.underline = true;
+             return a;
+         }()},
+        {"s1",
+         [] {
+             CharAttributes a;
+             a.pointSize = 10;
+             return a;
+         }()},
+        {"s2",
+         [] {
+             CharAttributes a;
+             a.pointSize = 12;
+             return a;
+         }()},
         {"bl", colour(0xFF0000)},
         {"re", colour(0x0000FF)},
         {"c:FF0000", colour(0xFF0000)},
-        {"c:ff0000", colour(0xFF0000)},   // lower-case digits
+        {"c:ff0000", colour(0xFF0000)},    // lower-case digits
         {"c:0x00-00ff", colour(0x0000FF)}, // non-hex characters are skipped
-        {"B", {}},                        // tag names are case-sensitive: reset
+        {"B", {}},                         // tag names are case-sensitive: reset
         {"zz", {}},
     };
     for (const auto& c : cases) {

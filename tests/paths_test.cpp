@@ -23,8 +23,8 @@ TEST(Paths, CutExtRemovesOnlyTheFileNamesExtension) {
 }
 
 TEST(Paths, GetsecondFindsTheFeaturesSecondFile) {
-    const auto disc = existing({"/d/HVDVD_TS/FEATURE_2.EVO", "/d/L1_MAIN.EVO", "/d/A_2_1.EVO",
-                                "/d/VTS_01_2.VOB"});
+    const auto disc = existing(
+        {"/d/HVDVD_TS/FEATURE_2.EVO", "/d/L1_MAIN.EVO", "/d/A_2_1.EVO", "/d/VTS_01_2.VOB"});
     EXPECT_EQ(getsecond("/d/HVDVD_TS/FEATURE_1.EVO", disc), "/d/HVDVD_TS/FEATURE_2.EVO");
     EXPECT_EQ(getsecond("/e/HVDVD_TS/FEATURE_1.EVO", disc), "");
     // Only the first "_1" changes.

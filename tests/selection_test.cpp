@@ -12,7 +12,8 @@ TEST(StreamSelection, ResetGivesResetCaptionsAndDisablesDemux) {
     w.boxes.cbAudio[3] = {true, true, "DD+.stream.03", ""};
     w.buttons.bDemux = true;
     Resetcbs(w);
-    for (const auto& box : w.boxes.cbVideo) EXPECT_EQ(box.caption, "No video stream");
+    for (const auto& box : w.boxes.cbVideo)
+        EXPECT_EQ(box.caption, "No video stream");
     for (const auto& box : w.boxes.cbAudio) {
         EXPECT_EQ(box.caption, "No audio stream");
         EXPECT_FALSE(box.ticked);
@@ -79,8 +80,10 @@ TEST(Options, IntegerFieldReadsNumbersOrZero) {
     EXPECT_EQ(intEditValue("2147483647"), 2147483647);
     EXPECT_EQ(intEditValue("2147483648"), 0);
     EXPECT_EQ(intEditValue("99999999999999999999999"), 0);
-    for (char key : std::string("0123456789+-\b\r")) EXPECT_TRUE(intEditAccepts(key));
-    for (char key : std::string("aZ .,")) EXPECT_FALSE(intEditAccepts(key));
+    for (char key : std::string("0123456789+-\b\r"))
+        EXPECT_TRUE(intEditAccepts(key));
+    for (char key : std::string("aZ .,"))
+        EXPECT_FALSE(intEditAccepts(key));
 }
 
 } // namespace

@@ -24,7 +24,8 @@ std::string extensionOf(const std::string& path) {
 
 std::string upperExtension(const std::string& path) {
     std::string ext = extensionOf(path);
-    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : ext)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return ext;
 }
 
@@ -46,7 +47,9 @@ std::string getsecond(const std::string& path, const FileExistsTest& exists) {
     return exists(candidate) ? candidate : std::string();
 }
 
-std::string getsecond(const std::string& path) { return getsecond(path, fileExists); }
+std::string getsecond(const std::string& path) {
+    return getsecond(path, fileExists);
+}
 
 std::string joinOutputPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
@@ -57,7 +60,8 @@ std::string joinOutputPath(const std::string& folder, const std::string& name) {
 namespace {
 
 bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 } // namespace

@@ -5,9 +5,12 @@
 namespace tarnwick {
 
 void Resetcbs(WindowState& w) {
-    for (auto& box : w.boxes.cbVideo) box = StreamBox{false, false, "No video stream", VideoPageHint};
-    for (auto& box : w.boxes.cbAudio) box = StreamBox{false, false, "No audio stream", AudioPageHint};
-    for (auto& box : w.boxes.cbSub) box = StreamBox{false, false, "No subpicture", SubPageHint};
+    for (auto& box : w.boxes.cbVideo)
+        box = StreamBox{false, false, "No video stream", VideoPageHint};
+    for (auto& box : w.boxes.cbAudio)
+        box = StreamBox{false, false, "No audio stream", AudioPageHint};
+    for (auto& box : w.boxes.cbSub)
+        box = StreamBox{false, false, "No subpicture", SubPageHint};
     cbVideoClick(w);
 }
 

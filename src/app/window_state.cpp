@@ -9,9 +9,12 @@
 namespace tarnwick {
 
 StreamBoxes::StreamBoxes() {
-    for (auto& box : cbVideo) box = StreamBox{false, false, "Video stream", VideoPageHint};
-    for (auto& box : cbAudio) box = StreamBox{false, false, "Audio stream", AudioPageHint};
-    for (auto& box : cbSub) box = StreamBox{false, false, "Subpicture", SubPageHint};
+    for (auto& box : cbVideo)
+        box = StreamBox{false, false, "Video stream", VideoPageHint};
+    for (auto& box : cbAudio)
+        box = StreamBox{false, false, "Audio stream", AudioPageHint};
+    for (auto& box : cbSub)
+        box = StreamBox{false, false, "Subpicture", SubPageHint};
 }
 
 PlaylistView::PlaylistView()
@@ -31,8 +34,8 @@ int intEditValue(const std::string& text) {
 }
 
 bool intEditAccepts(char key) {
-    return (key >= '0' && key <= '9') || key == '+' || key == '-' || key == '\b' ||
-           key == '\r' || key == '\n';
+    return (key >= '0' && key <= '9') || key == '+' || key == '-' || key == '\b' || key == '\r' ||
+           key == '\n';
 }
 
 void selectAutoStep(Options& o, AutoStep step) {

@@ -133,14 +133,18 @@ std::string boxName(char page, int slot) {
 namespace {
 
 std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
 template <typename Visit> void forEachBox(StreamBoxes& boxes, Visit visit) {
-    for (int k = 0; k < 8; ++k) visit(boxName('v', k), boxes.cbVideo[k]);
-    for (int k = 0; k < 16; ++k) visit(boxName('a', k), boxes.cbAudio[k]);
-    for (int k = 0; k < 32; ++k) visit(boxName('s', k), boxes.cbSub[k]);
+    for (int k = 0; k < 8; ++k)
+        visit(boxName('v', k), boxes.cbVideo[k]);
+    for (int k = 0; k < 16; ++k)
+        visit(boxName('a', k), boxes.cbAudio[k]);
+    for (int k = 0; k < 32; ++k)
+        visit(boxName('s', k), boxes.cbSub[k]);
 }
 
 } // namespace

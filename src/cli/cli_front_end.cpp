@@ -11,7 +11,9 @@ volatile std::sig_atomic_t InterruptRequested = 0;
 
 namespace {
 
-extern "C" void onInterrupt(int) { InterruptRequested = 1; }
+extern "C" void onInterrupt(int) {
+    InterruptRequested = 1;
+}
 
 } // namespace
 

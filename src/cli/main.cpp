@@ -44,7 +44,8 @@ int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd
         }
     }
     std::fflush(stdout);
-    for (const std::string& line : w.playlist.mXPL) std::printf("%s\n", line.c_str());
+    for (const std::string& line : w.playlist.mXPL)
+        std::printf("%s\n", line.c_str());
     return ui.failed() ? ExitFailure : 0;
 }
 

@@ -7,7 +7,9 @@ namespace tarnwick {
 TerminalSink::TerminalSink(TerminalSinkOptions options, std::FILE* out, std::FILE* err)
     : options_(options), out_(out), err_(err) {}
 
-TerminalSink::~TerminalSink() { endProgress(); }
+TerminalSink::~TerminalSink() {
+    endProgress();
+}
 
 std::string ansiLine(const std::string& message) {
     const LogLine line = parseMarkup(message);

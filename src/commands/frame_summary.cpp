@@ -25,8 +25,8 @@ void logframes(const StreamTable& t, LogSink& log, bool showTotal) {
         if (rate > 0) {
             // Halves round to the even neighbour.
             const double calculated = std::nearbyint(t.TotalSeconds * rate);
-            std::string line = std::to_string(static_cast<long long>(calculated)) +
-                               " calculated frames";
+            std::string line =
+                std::to_string(static_cast<long long>(calculated)) + " calculated frames";
             if (showTotal)
                 line += " ([b]" +
                         formatTimeOfDay(t.TotalSeconds / 86400.0, TimePattern::HMSColonMillis,

@@ -21,7 +21,8 @@ void fillStreamBoxes(Session& s) {
         box.ticked = box.enabled;
         if (box.ticked) box.caption = caption;
     };
-    for (int k = 0; k < 2; ++k) fill(b.cbVideo[k], t.VideoIds[k], videoCaption(t.VideoIds[k], k));
+    for (int k = 0; k < 2; ++k)
+        fill(b.cbVideo[k], t.VideoIds[k], videoCaption(t.VideoIds[k], k));
     for (int k = 0; k < AudioSlots; ++k)
         fill(b.cbAudio[k], t.AudioIds[k], audioCaption(t.AudioIds[k], k));
     for (int k = 0; k < SubSlots; ++k)

@@ -10,14 +10,15 @@ namespace tarnwick {
 
 namespace {
 
-std::string systemMessage(int error) { return std::strerror(error); }
+std::string systemMessage(int error) {
+    return std::strerror(error);
+}
 
 } // namespace
 
 SourceFile::SourceFile(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
-        throw FileError("Cannot open file \"" + path + "\". " + systemMessage(errno));
+    if (fd_ < 0) throw FileError("Cannot open file \"" + path + "\". " + systemMessage(errno));
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int error = S_ISDIR(st.st_mode) ? EISDIR : errno ? errno : EINVAL;
@@ -57,15 +58,13 @@ size_t SourceFile::read(void* buffer, size_t count) {
 OutputFile::OutputFile(const std::string& path, size_t bufferSize)
     : path_(path), buffer_(bufferSize) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0)
-        throw FileError("Cannot create file \"" + path + "\". " + systemMessage(errno));
+    if (fd_ < 0) throw FileError("Cannot create file \"" + path + "\". " + systemMessage(errno));
 }
 
 OutputFile::~OutputFile() {
     try {
         close();
-    } catch (const FileError&) {
-    }
+    } catch (const FileError&) {}
 }
 
 void OutputFile::writeThrough(const uint8_t* data, size_t count) {

@@ -12,8 +12,8 @@ namespace tarnwick {
 
 namespace {
 
-constexpr int64_t ProgressStep = 4194304;  // 4 MiB
-constexpr int64_t RepaintStep = 67108864;  // 64 MiB
+constexpr int64_t ProgressStep = 4194304;   // 4 MiB
+constexpr int64_t RepaintStep = 67108864;   // 64 MiB
 constexpr double OneSecond = 1.0 / 86400.0; // in days
 
 void systemHeaderReport(EngineCall& c) {

@@ -6,9 +6,8 @@ StreamTable::StreamTable() : ChunkBuffer(ChunkSize + ChunkSlack, 0) {}
 
 void fillLabelTables(StreamTable& t) {
     t.Ac3SampleRates = {48000, 44100, 32000, 0};
-    t.Ac3BitRates = {32000,  40000,  48000,  56000,  64000,  80000,  96000,
-                     112000, 128000, 160000, 192000, 224000, 256000, 320000,
-                     384000, 448000, 512000, 576000, 640000};
+    t.Ac3BitRates = {32000,  40000,  48000,  56000,  64000,  80000,  96000,  112000, 128000, 160000,
+                     192000, 224000, 256000, 320000, 384000, 448000, 512000, 576000, 640000};
     t.StereoModeLabels = {"Stereo", "Lt/Rt", "Lbin/Rbin", "Mono"};
     t.ChannelGroupLabels = {"Main (Left,Right)", "Centre", "LFE", "Surrounds (Ls/Rs)",
                             "Highs (Lvh/Rvh)"};
@@ -49,7 +48,8 @@ void fillLabelTables(StreamTable& t) {
                              "Lf + Rf + Ls + Rs + LFE",
                              "Lf + Rf + Ls + Rs + C",
                              "Lf + Rf + Ls + Rs + C + LFE"};
-    for (size_t k = 21; k < t.ChannelArrangements.size(); ++k) t.ChannelArrangements[k].clear();
+    for (size_t k = 21; k < t.ChannelArrangements.size(); ++k)
+        t.ChannelArrangements[k].clear();
     t.BitDepthLabels = {"16", "20", "24"};
     t.SampleRateLabels = {"48", "96", "192", "", "", "", "", "", "44.1", "88.2", "176.4"};
     t.AspectRatioLabels = {"unspecified",
@@ -81,9 +81,12 @@ std::string closeOutputFiles(StreamTable& t) {
         }
         file.reset();
     };
-    for (auto& f : t.VideoOut) closeOne(f);
-    for (auto& f : t.AudioOut) closeOne(f);
-    for (auto& f : t.SubOut) closeOne(f);
+    for (auto& f : t.VideoOut)
+        closeOne(f);
+    for (auto& f : t.AudioOut)
+        closeOne(f);
+    for (auto& f : t.SubOut)
+        closeOne(f);
     return firstError;
 }
 

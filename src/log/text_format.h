@@ -11,7 +11,9 @@ namespace tarnwick {
 // Upper-case hexadecimal, zero-padded to at least `width` digits.
 std::string hex(uint64_t value, int width);
 // A 90 kHz time stamp as 8 hexadecimal digits.
-inline std::string hex8(uint32_t value) { return hex(value, 8); }
+inline std::string hex8(uint32_t value) {
+    return hex(value, 8);
+}
 
 // Shortest general form, up to 15 significant digits, the locale's decimal
 // separator.
@@ -24,6 +26,8 @@ enum class TimePattern { HMS, HMSDotMillis, HMSColonMillis };
 std::string formatTimeOfDay(double days, TimePattern pattern, const TimeFormat& locale);
 
 // Whole mebibytes of a byte count.
-inline int64_t mebibytes(int64_t bytes) { return bytes / 1048576; }
+inline int64_t mebibytes(int64_t bytes) {
+    return bytes / 1048576;
+}
 
 } // namespace tarnwick

@@ -83,20 +83,27 @@ Bytes packHeader(MuxRate rate, uint64_t scr) {
     return out;
 }
 
-Bytes audioSubStreamHeader(uint8_t id) { return {id, 0x01, 0x00, 0x01}; }
+Bytes audioSubStreamHeader(uint8_t id) {
+    return {id, 0x01, 0x00, 0x01};
+}
 
 Bytes lpcmSubStreamHeader(uint8_t id, uint8_t quantisation, uint8_t rateAndChannels) {
     return {id, 0x01, 0x00, 0x01, 0x00, quantisation, rateAndChannels};
 }
 
-Bytes trueHdSubStreamHeader(uint8_t id) { return {id, 0x01, 0x00, 0x01, 0x00}; }
+Bytes trueHdSubStreamHeader(uint8_t id) {
+    return {id, 0x01, 0x00, 0x01, 0x00};
+}
 
-int dsiOffset(MuxRate layout) { return layout == MuxRate::HdDvd ? 0x507 : 0x400; }
+int dsiOffset(MuxRate layout) {
+    return layout == MuxRate::HdDvd ? 0x507 : 0x400;
+}
 
 namespace {
 
 void putBigEndian(Bytes& out, size_t at, uint64_t value, int size) {
-    for (int k = 0; k < size; ++k) out[at + k] = uint8_t(value >> (8 * (size - 1 - k)));
+    for (int k = 0; k < size; ++k)
+        out[at + k] = uint8_t(value >> (8 * (size - 1 - k)));
 }
 
 Bytes navigationPacket(uint8_t subStream, int size) {
@@ -119,7 +126,8 @@ Bytes navigationPack(const NavigationPackInfo& info) {
     system.push_back(uint8_t(info.audioBound << 2));
     system.push_back(uint8_t(0xE0 | (info.videoBound & 0x1F)));
     system.push_back(0x7F);
-    while (int(system.size()) < 6 + systemLength) system.insert(system.end(), {0xB9, 0xE0, 0xE8});
+    while (int(system.size()) < 6 + systemLength)
+        system.insert(system.end(), {0xB9, 0xE0, 0xE8});
     system.resize(size_t(6 + systemLength));
     pack.insert(pack.end(), system.begin(), system.end());
 

@@ -18,11 +18,11 @@ constexpr int PackHeaderSize = 14;
 enum class MuxRate { HdDvd, Dvd };
 
 struct PesHeader {
-    std::optional<uint64_t> pts; // 33 bits
-    std::optional<uint64_t> dts; // written only together with a PTS
-    bool pstd = false;            // P-STD buffer field in the PES extension
+    std::optional<uint64_t> pts;              // 33 bits
+    std::optional<uint64_t> dts;              // written only together with a PTS
+    bool pstd = false;                        // P-STD buffer field in the PES extension
     std::optional<uint8_t> streamIdExtension; // extension field 2 (VC-1: 0x55, 0x56)
-    int stuffing = 0;             // 0xFF bytes at the end of the header data
+    int stuffing = 0;                         // 0xFF bytes at the end of the header data
 
     int headerDataLength() const;
 };
@@ -41,7 +41,7 @@ void putTimeStamp(Bytes& out, uint8_t prefix, uint64_t ts);
 Bytes audioSubStreamHeader(uint8_t subStreamId); // 4 bytes
 Bytes lpcmSubStreamHeader(uint8_t subStreamId, uint8_t quantisation = 0x00,
                           uint8_t rateAndChannels = 0x01); // 7 bytes
-Bytes trueHdSubStreamHeader(uint8_t subStreamId);            // 5 bytes
+Bytes trueHdSubStreamHeader(uint8_t subStreamId);          // 5 bytes
 
 struct NavigationPackInfo {
     MuxRate layout = MuxRate::HdDvd; // EVO or DVD layout of the DSI
@@ -59,8 +59,10 @@ struct NavigationPackInfo {
 };
 
 // Offsets of the DSI's fields in a navigation pack.
-int dsiOffset(MuxRate layout);                 // the DSI packet's start code
-inline int dsiFieldsOffset(MuxRate layout) { return dsiOffset(layout) + 7; }
+int dsiOffset(MuxRate layout); // the DSI packet's start code
+inline int dsiFieldsOffset(MuxRate layout) {
+    return dsiOffset(layout) + 7;
+}
 
 // A whole navigation pack (system header, PCI, copy control, DSI).
 Bytes navigationPack(const NavigationPackInfo& info);
@@ -92,8 +94,8 @@ private:
 // An elementary stream to be cut into PES packets, one per pack.
 struct StreamSpec {
     uint8_t streamId = 0xE0;
-    int subStreamId = -1;    // private stream 1: the sub-stream id
-    Bytes subStreamHeader;   // bytes in front of each payload (from the helpers above)
+    int subStreamId = -1;  // private stream 1: the sub-stream id
+    Bytes subStreamHeader; // bytes in front of each payload (from the helpers above)
     std::optional<uint8_t> streamIdExtension; // VC-1
     Bytes data;
     uint32_t firstPts = 90000;
@@ -104,7 +106,7 @@ struct StreamSpec {
     // carries a PTS and the unit is not shared with the previous packet.
     std::vector<size_t> unitStarts;
     std::vector<uint32_t> unitPts; // when given: the PTS of each unit, in order
-    int maxPayload = 0;      // 0: fill the pack
+    int maxPayload = 0;            // 0: fill the pack
 };
 
 // Interleaves the streams packet by packet (weighted by their sizes), with a

@@ -8,7 +8,8 @@ namespace tarnwick::testing {
 
 std::vector<std::string> TestSession::visibleLines() const {
     std::vector<std::string> out;
-    for (const auto& line : sink.lines) out.push_back(visibleText(line));
+    for (const auto& line : sink.lines)
+        out.push_back(visibleText(line));
     return out;
 }
 

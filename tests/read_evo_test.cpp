@@ -1,0 +1,197 @@
+#include "commands/read_evo.h"
+#include "log/log_line.h"
+#include "support/ps_writer.h"
+#include "support/test_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tarnwick {
+namespace {
+
+using namespace tarnwick::testing;
+
+const std::string Sample1 = std::string(TARNWICK_SAMPLES) + "/FEATURE_1.EVO";
+
+// The command's and the engine's lines, without the analysers' details.
+std::vector<std::string> commandLines(const TestSession& t) {
+    std::vector<std::string> out;
+    for (const std::string& line : t.visibleLines()) {
+        const bool detail = line.rfind("   ", 0) == 0 && line.rfind("   First PTS", 0) != 0 &&
+                            line.rfind("   Substream id", 0) != 0;
+        if (!detail) out.push_back(line);
+    }
+    return out;
+}
+
+TEST(ReadEvo, SampleFeatureIsReadAsOneTitle) {
+    TestSession t;
+    t.chooseSource(Sample1);
+    t.window.buttons.bReadXPL = true;
+    ASSERT_TRUE(bReadEVOClick(t.session));
+    const std::vector<std::string> expected = {
+        "Opening file FEATURE_1.EVO",
+        "Reading...",
+        "File size: 0 Mbytes.",
+        "It contains 1 video stream and 2 audio streams.",
+        "VOB number 1 contains 1 video , 2 audio and 1 subpicture streams.",
+        "PTM of first video frame = 00015F90",
+        "PTM of last video frame = 000440B6",
+        "Duration = 0:00:02.097",
+        "H.264 (AVC) video stream 0 found!",
+        "   First PTS = 00015F90",
+        "   Substream id = E2",
+        "Dolby Digital audio stream 0 found!",
+        "   First PTS = 00015F90",
+        "   Substream id = 80",
+        "Dolby Digital Plus audio stream 3 found!",
+        "   First PTS = 00015F90",
+        "   Substream id = C3",
+        "Subpicture stream 0 found!",
+        "   First PTS = 00020F58  (+500ms)",
+        "   Substream id = 20",
+        "",
+        "Continue on FEATURE_2.EVO",
+        "Reading...",
+        "It contains 1 video stream and 2 audio streams.",
+        "VOB number 1 contains 1 video , 2 audio and 1 subpicture streams.",
+        "PTM of first video frame = 000440B7",
+        "PTM of last video frame = 0006DDCF",
+        "Duration = 0:00:01.903",
+        "H.264 (AVC) video stream 0 found!",
+        "   First PTS = 000440B7  (+2096ms)",
+        "   Substream id = E2",
+        "Dolby Digital audio stream 0 found!",
+        "   First PTS = 00042450  (+2016ms)",
+        "   Substream id = 80",
+        "Dolby Digital Plus audio stream 3 found!",
+        "   First PTS = 00042450  (+2016ms)",
+        "   Substream id = C3",
+        "Subpicture stream 0 found!",
+        "   First PTS = 0004F1A0  (+2600ms)",
+        "   Substream id = 20",
+        "Done.",
+        "",
+    };
+    std::vector<std::string> lines = commandLines(t);
+    ASSERT_GE(lines.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + long(expected.size())),
+              expected);
+    // The frame summary follows: 96 frames counted over both files.
+    EXPECT_EQ(lines[expected.size()].substr(0, 17), "96 counted frames");
+
+    const WindowState& w = t.window;
+    EXPECT_EQ(w.paths.EVObase, "FEATURE_1_FEATURE_2");
+    EXPECT_EQ(w.boxes.cbVideo[0].caption, "H.264.stream.0");
+    EXPECT_EQ(w.boxes.cbAudio[0].caption, "DD.stream.00");
+    EXPECT_EQ(w.boxes.cbAudio[3].caption, "DD+.stream.03");
+    EXPECT_EQ(w.boxes.cbSub[0].caption, "Subpicture.00");
+    EXPECT_TRUE(w.boxes.cbAudio[3].ticked && w.boxes.cbAudio[3].enabled);
+    EXPECT_FALSE(w.boxes.cbAudio[1].enabled);
+    EXPECT_EQ(w.boxes.cbAudio[1].caption, "No audio stream");
+    EXPECT_EQ(w.boxes.cbVideo[1].caption, "No video stream");
+    EXPECT_TRUE(w.buttons.bReadEVO && w.buttons.bReadXPL && w.buttons.bDemux && w.buttons.bRebuild);
+    EXPECT_TRUE(w.buttons.bbEVO && w.buttons.bbXPL);
+    EXPECT_FALSE(w.buttons.bCancel);
+    EXPECT_EQ(t.sink.panels[0], "Ready");
+    EXPECT_EQ(t.sink.panels[1], "");
+    EXPECT_EQ(t.table.FirstVideoPtm, 0x15F90u);
+    EXPECT_EQ(t.table.LastVideoPtm, 0x6DDCFu);
+    EXPECT_EQ(t.table.MinFirstPts, 0x15F90u);
+    EXPECT_EQ(t.table.FrameCount[0], 96);
+}
+
+TEST(ReadEvo, WithoutContinueOnlyTheFirstFileAndNoTotal) {
+    TestSession t;
+    t.chooseSource(Sample1);
+    t.window.options.cbContinue = false;
+    t.table.FrameRate = {24, 0}; // as an analyser would leave it
+    ASSERT_TRUE(bReadEVOClick(t.session));
+    EXPECT_EQ(t.window.paths.EVObase, "FEATURE_1");
+    const auto lines = commandLines(t);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Continue on FEATURE_2.EVO"), 0);
+    for (const auto& line : lines) {
+        if (line.find("calculated frames") != std::string::npos) {
+            EXPECT_EQ(line.find('('), std::string::npos) << line;
+        }
+    }
+}
+
+TEST(ReadEvo, NoStreamsLeavesEveryBoxAndDemuxDisabled) {
+    TestSession t;
+    const std::string path = scratchFolder("nostreams") + "EMPTY.EVO";
+    writeFile(path, Bytes(5000, 0xFF));
+    t.chooseSource(path);
+    ASSERT_TRUE(bReadEVOClick(t.session));
+    for (const auto& box : t.window.boxes.cbAudio)
+        EXPECT_FALSE(box.enabled || box.ticked);
+    EXPECT_FALSE(t.window.buttons.bDemux);
+    EXPECT_FALSE(t.window.buttons.bRebuild);
+    EXPECT_EQ(commandLines(t), (std::vector<std::string>{"Opening file EMPTY.EVO", "Reading...",
+                                                         "File size: 0 Mbytes.", "Done.", ""}));
+}
+
+TEST(ReadEvo, AFileThatCannotBeOpenedGivesTheSystemsMessage) {
+    TestSession t;
+    t.chooseSource("/nonexistent/FEATURE_1.EVO");
+    t.window.buttons.bReadXPL = true;
+    EXPECT_FALSE(bReadEVOClick(t.session));
+    ASSERT_EQ(t.ui.errors.size(), 1u);
+    EXPECT_NE(t.ui.errors[0].find("No such file or directory"), std::string::npos);
+    EXPECT_FALSE(t.table.InputFile);
+    // The window stays usable.
+    EXPECT_TRUE(t.window.buttons.bReadEVO && t.window.buttons.bReadXPL && t.window.buttons.bbEVO);
+    EXPECT_EQ(commandLines(t), (std::vector<std::string>{"Opening file FEATURE_1.EVO"}));
+}
+
+TEST(ReadEvo, CancelInTheFirstFileSkipsTheSecondButKeepsTheTotal) {
+    const std::string folder = scratchFolder("cancelled");
+    PackWriter w;
+    NavigationPackInfo nav;
+    nav.firstPtm = 90000;
+    nav.lastPtm = 90000 + 90000 * 10;
+    w.navigation(nav);
+    // An MPEG-2 sequence header (1280x720, 25 fps) so that the frame rate is known.
+    PesHeader h;
+    h.pts = 90000;
+    w.pack(pesPacket(
+        0xE0, h,
+        {0, 0, 1, 0xB3, 0x50, 0x02, 0xD0, 0x13, 0xFF, 0xFF, 0xE0, 0x18, 0, 0, 1, 0, 0, 0}));
+    const Bytes data(PackWriter::payloadRoom({}, 0), 0x22);
+    while (w.bytes().size() < 6u * 1048576)
+        w.pack(pesPacket(0xE0, {}, data));
+    writeFile(folder + "FEATURE_1.EVO", w.bytes());
+    writeFile(folder + "FEATURE_2.EVO", w.bytes());
+    TestSession t;
+    t.chooseSource(folder + "FEATURE_1.EVO");
+    t.window.options.cbFastCheck = false;
+    t.ui.onPump = [&] { bCancelClick(t.session); };
+    ASSERT_TRUE(bReadEVOClick(t.session));
+    const auto lines = commandLines(t);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Continue on FEATURE_2.EVO"), 0);
+    EXPECT_EQ(t.table.FrameCount[0], 0);
+    EXPECT_EQ(t.window.paths.EVObase, "FEATURE_1_FEATURE_2");
+    ASSERT_GT(t.table.FrameRate[0], 0) << "the MPEG-2 analyser gives the frame rate";
+    EXPECT_EQ(lines.back(), "250 calculated frames (0:00:10:000) in video stream 0.");
+}
+
+TEST(ReadEvo, CaptionsFollowTheIdentifiers) {
+    TestSession t;
+    t.table.VideoIds.fill(-1);
+    t.table.AudioIds.fill(-1);
+    t.table.SubIds.fill(-1);
+    t.table.VideoIds[1] = 0x56;
+    t.table.AudioIds[2] = 0x42; // an identifier of no known kind
+    t.table.AudioIds[5] = 0xB5;
+    t.table.SubIds[31] = 0x7F;
+    fillStreamBoxes(t.session);
+    EXPECT_EQ(t.window.boxes.cbVideo[1].caption, "VC-1.stream.1");
+    EXPECT_EQ(t.window.boxes.cbAudio[2].caption, ".02");
+    EXPECT_EQ(t.window.boxes.cbAudio[5].caption, "MLP.stream.05");
+    EXPECT_EQ(t.window.boxes.cbSub[31].caption, "Ext.Subpicture.31");
+    EXPECT_TRUE(t.window.boxes.cbSub[31].ticked);
+}
+
+} // namespace
+} // namespace tarnwick
