@@ -43,14 +43,14 @@ void writePayloadPiece(EngineCall& c, int position, int count) {
     StreamTable& t = c.s.table;
     const StreamBoxes& boxes = c.s.window.boxes;
     const uint8_t* piece = c.chunk() + position;
+    // A slot's file holds the one stream that the slot was given in this call;
+    // another stream that maps to the same slot is never mixed into it.
     switch (p.kind) {
     case PayloadKind::Video:
-        if (p.videoSlot >= 0 && p.videoSlot < 2)
+        if (p.videoSlot >= 0 && p.videoSlot < 2 && t.VideoIds[p.videoSlot] == p.videoId)
             if (OutputFile* out = tickedFile(boxes.cbVideo[p.videoSlot], t.VideoOut[p.videoSlot]))
                 out->write(piece, count);
         break;
-    // A slot's file holds the one sub-stream that the slot was given in this
-    // call; another sub-stream is never mixed into it.
     case PayloadKind::Audio:
         if (p.audioSlot >= 0 && p.audioSlot < AudioSlots && t.AudioIds[p.audioSlot] == p.audioSubId)
             if (OutputFile* out = tickedFile(boxes.cbAudio[p.audioSlot], t.AudioOut[p.audioSlot]))
