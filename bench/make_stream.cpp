@@ -4,8 +4,8 @@
 //       a video-heavy EVO-style stream (or a DVD-style VOB): navigation packs,
 //       MPEG-2 video with a picture start code every 40 KB, two Dolby Digital
 //       streams and a subpicture stream.
-//   tarnwick-make-stream mux OUTPUT [--part K/N] [--nav-every PACKS] SPEC...
-//       muxes elementary streams into an EVO; SPEC is KIND:ID:FILE with KIND
+//   tarnwick-make-stream mux OUTPUT [--part K/N] [--nav-every PACKS] STREAM...
+//       muxes elementary streams into an EVO; STREAM is KIND:ID:FILE with KIND
 //       h264, mpeg2, ac3, eac3 or sup (subpicture records "SP" + time + 0 +
 //       unit), ID the stream id (video) or sub-stream id (hexadecimal).
 //       With --part, only the K-th of N parts of each stream, cut at sync
