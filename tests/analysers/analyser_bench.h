@@ -5,6 +5,7 @@
 #include "analysers/analysers.h"
 #include "engine/stream_table.h"
 #include "log/log_sink.h"
+#include "support/ps_writer.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,0 +1,257 @@
+#include "analyser_bench.h"
+#include "support/bit_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace tarnwick::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Sps {
+    int profile = 100;
+    bool constraintSet3 = false;
+    int level = 41;
+    int chromaFormat = 1;
+    int lumaMinus8 = 0, chromaMinus8 = 0;
+    std::vector<int> scalingLists; // per list: -1 absent, else the number of deltas written
+    int pocType = 0;
+    int widthMbs = 120;
+    int heightMapUnits = 68;
+    bool frameMbsOnly = true;
+    std::optional<int> cropBottom = 4;
+    bool vui = true;
+    int aspectIdc = 1; // -1: none
+    int sarWidth = 0, sarHeight = 0;
+    int videoFormat = -1;
+    std::optional<std::pair<uint32_t, uint32_t>> timing = std::make_pair(1001u, 48000u);
+};
+
+Bytes sps(const Sps& s) {
+    BitWriter w;
+    w.put(0x00000167, 32).put(s.profile, 8);
+    w.put(0, 3).flag(s.constraintSet3).put(0, 4).put(s.level, 8).ue(0);
+    const std::string high = "100 110 122 144";
+    if (high.find(std::to_string(s.profile)) != std::string::npos || s.profile == 244) {
+        w.ue(s.chromaFormat);
+        if (s.chromaFormat == 3) w.put(0, 1);
+        w.ue(s.lumaMinus8).ue(s.chromaMinus8).put(0, 1);
+        w.flag(!s.scalingLists.empty());
+        for (int list : s.scalingLists) {
+            w.flag(list >= 0);
+            // Deltas of +1 up to the list's size; -8 turns nextScale to 0 early.
+            for (int k = 0; k < list; ++k)
+                w.se(k + 1 == list && list < 16 ? -8 - k : 1);
+        }
+    }
+    w.ue(0); // log2_max_frame_num_minus4
+    w.ue(s.pocType);
+    if (s.pocType == 0) w.ue(2);
+    if (s.pocType == 1) w.put(0, 1).se(-3).se(7).ue(3).se(1).se(-1).se(2);
+    w.ue(4).put(0, 1); // max_num_ref_frames, gaps
+    w.ue(s.widthMbs - 1).ue(s.heightMapUnits - 1).flag(s.frameMbsOnly);
+    if (!s.frameMbsOnly) w.put(1, 1);
+    w.put(1, 1).flag(s.cropBottom.has_value());
+    if (s.cropBottom) w.ue(0).ue(0).ue(0).ue(*s.cropBottom);
+    w.flag(s.vui);
+    if (s.vui) {
+        w.flag(s.aspectIdc >= 0);
+        if (s.aspectIdc >= 0) w.put(s.aspectIdc, 8);
+        if (s.aspectIdc == 255) w.put(s.sarWidth, 16).put(s.sarHeight, 16);
+        w.put(0, 1); // overscan
+        w.flag(s.videoFormat >= 0);
+        if (s.videoFormat >= 0) w.put(s.videoFormat, 3).put(0, 1).put(1, 1).put(0x010101, 24);
+        w.put(1, 1).ue(0).ue(0); // chroma location
+        w.flag(s.timing.has_value());
+        if (s.timing) w.put(s.timing->first, 32).put(s.timing->second, 32).put(1, 1);
+        w.put(0, 1);
+    }
+    w.put(1, 1); // rbsp_stop_one_bit
+    return w.finish();
+}
+
+Lines analyse(AnalyserBench& bench, const Sps& s, int slot = 0) {
+    Bytes payload = {0x00, 0x00, 0x00, 0x01, 0x09, 0xF0}; // access unit delimiter
+    const Bytes header = sps(s);
+    payload.insert(payload.end(), header.begin(), header.end());
+    const Bytes pps = {0x00, 0x00, 0x00, 0x01, 0x68, 0xEB, 0xE3, 0xCB, 0x22, 0xC0};
+    payload.insert(payload.end(), pps.begin(), pps.end());
+    const int at = bench.place(payload);
+    AnalyseH264(bench.analysis, at, int(payload.size()), slot);
+    return bench.lines();
+}
+
+std::string lineStarting(const Lines& lines, const std::string& start) {
+    for (const std::string& l : lines)
+        if (l.rfind(start, 0) == 0) return l;
+    return "(none)";
+}
+
+TEST(H264Analyser, HighProfileSequenceParameterSet) {
+    AnalyserBench bench;
+    Sps s;
+    s.videoFormat = 2;
+    EXPECT_EQ(analyse(bench, s, 1),
+              (Lines{"   Profile = High", "   Level = 4.1",
+                     "   Chroma format = [bl]4:2:0[/bl]  (l, c) = 8, 8 bit",
+                     "   Size = [bl]1920[/bl]x[bl]1080[/bl]",
+                     "   Aspect ratio = [bl]1:1[/bl] (square samples)", "   Video format = NTSC",
+                     "   Time scale = 0 MHz", "   Frame rate = 47.952 fps"}));
+    EXPECT_DOUBLE_EQ(bench.table.FrameRate[1], 24000.0 / 1001.0);
+}
+
+TEST(H264Analyser, FieldCodedAndMainProfilePicturesAreCropped) {
+    AnalyserBench fields;
+    Sps s;
+    s.heightMapUnits = 34;
+    s.frameMbsOnly = false;
+    s.cropBottom = 2;
+    EXPECT_EQ(lineStarting(analyse(fields, s), "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+
+    AnalyserBench main;
+    Sps m;
+    m.profile = 77;
+    m.level = 40;
+    const Lines lines = analyse(main, m);
+    EXPECT_EQ(lines[0], "   Profile = Main");
+    EXPECT_EQ(lines[1], "   Level = 4.0");
+    EXPECT_EQ(lineStarting(lines, "   Chroma"), "(none)");
+    EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+
+    // 4:2:2 and monochrome count the cropped lines one to one.
+    AnalyserBench bench422;
+    Sps c;
+    c.profile = 122;
+    c.chromaFormat = 2;
+    c.lumaMinus8 = 2;
+    c.chromaMinus8 = 2;
+    c.cropBottom = 8;
+    const Lines chroma422 = analyse(bench422, c);
+    EXPECT_EQ(lineStarting(chroma422, "   Chroma"),
+              "   Chroma format = [bl]4:2:2[/bl]  (l, c) = 10, 10 bit");
+    EXPECT_EQ(lineStarting(chroma422, "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+    AnalyserBench mono;
+    c.chromaFormat = 0;
+    EXPECT_EQ(lineStarting(analyse(mono, c), "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+}
+
+TEST(H264Analyser, ProfilesThatCarryTheChromaFields) {
+    const std::pair<int, std::string> cases[] = {{44, "   Profile = Unknown"},
+                                                 {110, "   Profile = High 10"},
+                                                 {144, "   Profile = High 4:4:4"},
+                                                 {244, "   Profile = Unknown"}};
+    for (const auto& [profile, line] : cases) {
+        AnalyserBench bench;
+        Sps s;
+        s.profile = profile;
+        const Lines lines = analyse(bench, s);
+        EXPECT_EQ(lines[0], line);
+        EXPECT_EQ(lines[2], "   Chroma format = [bl]4:2:0[/bl]  (l, c) = 8, 8 bit") << profile;
+        EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+    }
+    AnalyserBench baseline;
+    Sps b;
+    b.profile = 66;
+    const Lines lines = analyse(baseline, b);
+    EXPECT_EQ(lines[0], "   Profile = Baseline ");
+    EXPECT_EQ(lineStarting(lines, "   Chroma"), "(none)");
+    EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+}
+
+TEST(H264Analyser, LevelOneB) {
+    AnalyserBench oneB;
+    Sps s;
+    s.profile = 66;
+    s.level = 11;
+    s.constraintSet3 = true;
+    EXPECT_EQ(analyse(oneB, s)[1], "   Level = 1b");
+    AnalyserBench oneOne;
+    s.constraintSet3 = false;
+    EXPECT_EQ(analyse(oneOne, s)[1], "   Level = 1.1");
+    AnalyserBench low;
+    s.level = 9;
+    EXPECT_EQ(analyse(low, s)[1], "   Level = 0.9");
+}
+
+TEST(H264Analyser, ScalingListsAreSkippedSoLaterFieldsReadRight) {
+    // Lists of 16 and 64 entries, full ones and ones that end early.
+    AnalyserBench bench;
+    Sps s;
+    s.scalingLists = {16, -1, 5, -1, -1, 16, 64, 3};
+    EXPECT_EQ(lineStarting(analyse(bench, s), "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+    // 4:4:4 has twelve list flags.
+    AnalyserBench chroma444;
+    s.profile = 244;
+    s.chromaFormat = 3;
+    s.cropBottom = 8; // 4:4:4 crops in whole lines
+    s.scalingLists = {-1, -1, -1, -1, -1, -1, -1, -1, 64, -1, -1, 2};
+    const Lines lines = analyse(chroma444, s);
+    EXPECT_EQ(lineStarting(lines, "   Chroma"),
+              "   Chroma format = [bl]4:4:4[/bl]  (l, c) = 8, 8 bit");
+    EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
+    EXPECT_EQ(lines.back(), "   Frame rate = 47.952 fps");
+}
+
+TEST(H264Analyser, PictureOrderCountTypes) {
+    for (int type : {1, 2}) {
+        AnalyserBench bench;
+        Sps s;
+        s.pocType = type;
+        EXPECT_EQ(lineStarting(analyse(bench, s), "   Size"),
+                  "   Size = [bl]1920[/bl]x[bl]1080[/bl]")
+            << type;
+    }
+}
+
+TEST(H264Analyser, TimingAspectRatioAndTheStoredRate) {
+    AnalyserBench pal;
+    Sps s;
+    s.timing = std::make_pair(1u, 50u);
+    s.aspectIdc = 255;
+    s.sarWidth = 4;
+    s.sarHeight = 3;
+    Lines lines = analyse(pal, s);
+    EXPECT_EQ(lineStarting(lines, "   Aspect"), "   Aspect ratio = 4:3");
+    EXPECT_EQ(lines.back(), "   Frame rate = 50 fps");
+    EXPECT_DOUBLE_EQ(pal.table.FrameRate[0], 24000.0 / 1001.0);
+
+    AnalyserBench big;
+    s.aspectIdc = 100; // reserved: no line
+    s.timing = std::make_pair(1001u, 120000000u);
+    lines = analyse(big, s);
+    EXPECT_EQ(lineStarting(lines, "   Aspect"), "(none)");
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+              (Lines{"   Time scale = 120 MHz", "   Frame rate = 119880.12 fps"}));
+
+    // A tick of 0 forms no rate.
+    AnalyserBench zero;
+    s.timing = std::make_pair(0u, 48000u);
+    lines = analyse(zero, s);
+    EXPECT_EQ(lines.back(), "   Time scale = 0 MHz");
+}
+
+TEST(H264Analyser, InvalidChromaFormatHasNoNameAndNoDivision) {
+    AnalyserBench bench;
+    Sps s;
+    s.chromaFormat = 7;
+    s.cropBottom = 4;
+    const Lines lines = analyse(bench, s);
+    EXPECT_EQ(lineStarting(lines, "   Chroma"), "   Chroma format = [bl][/bl]  (l, c) = 8, 8 bit");
+    EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]1920[/bl]x[bl]1084[/bl]");
+}
+
+TEST(H264Analyser, NoParameterSetStillSetsTheRate) {
+    AnalyserBench bench;
+    bench.table.FrameRate[0] = 25.0;
+    const Bytes payload(64, 0xFF);
+    const int at = bench.place(payload);
+    AnalyseH264(bench.analysis, at, int(payload.size()), 0);
+    EXPECT_DOUBLE_EQ(bench.table.FrameRate[0], 24000.0 / 1001.0);
+    ASSERT_FALSE(bench.lines().empty());
+    EXPECT_EQ(bench.lines()[0], "   Profile = Unknown");
+}
+
+} // namespace
+} // namespace tarnwick::testing
