@@ -4,6 +4,7 @@
 #include "commands/read_evo.h"
 #include "log/log_line.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -74,16 +75,15 @@ std::vector<PayloadRun> walkPackets(const Bytes& f, size_t start) {
 }
 
 Bytes streamBytes(const std::vector<PayloadRun>& runs, uint8_t streamId, int subStreamId,
-                  const OffsetFilter& keep) {
+                  int64_t from, int64_t to) {
     Bytes out;
     for (const PayloadRun& run : runs) {
         if (run.streamId != streamId || run.subStreamId != subStreamId) continue;
-        if (!keep) {
-            out.insert(out.end(), run.bytes.begin(), run.bytes.end());
-            continue;
-        }
-        for (size_t k = 0; k < run.bytes.size(); ++k)
-            if (keep(run.offset + int64_t(k))) out.push_back(run.bytes[k]);
+        const int64_t size = int64_t(run.bytes.size());
+        const int64_t first = std::clamp<int64_t>(from - run.offset, 0, size);
+        const int64_t last = std::clamp<int64_t>(to - run.offset, 0, size);
+        if (first < last)
+            out.insert(out.end(), run.bytes.begin() + long(first), run.bytes.begin() + long(last));
     }
     return out;
 }
@@ -101,6 +101,18 @@ Bytes subpictureRecords(const std::vector<PayloadRun>& runs, int subStreamId, ui
             continue; // the tail of a unit that started before the file
         }
         out.insert(out.end(), run.bytes.begin(), run.bytes.end());
+    }
+    return out;
+}
+
+Bytes fileBytes(const std::string& path) {
+    Bytes out;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fseek(f, 0, SEEK_END);
+        out.resize(size_t(std::ftell(f)));
+        std::fseek(f, 0, SEEK_SET);
+        out.resize(std::fread(out.data(), 1, out.size(), f));
+        std::fclose(f);
     }
     return out;
 }
@@ -160,9 +172,10 @@ std::string probe(const std::string& path, const std::string& inputFormat) {
     return text;
 }
 
-ScratchMount::ScratchMount(const std::string& folder, const std::string& options)
+ScratchMount::ScratchMount(const std::string& folder, const std::string& options, bool readOnly)
     : folder_(folder) {
-    mounted_ = ::mount("tarnwick-test", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    mounted_ = ::mount("tarnwick-test", folder.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0,
+                       options.c_str()) == 0;
 }
 
 ScratchMount::~ScratchMount() {

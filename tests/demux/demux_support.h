@@ -7,7 +7,7 @@
 #include "support/ps_writer.h"
 #include "support/test_session.h"
 
-#include <functional>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,13 +28,15 @@ struct PayloadRun {
 // subpicture 1).
 std::vector<PayloadRun> walkPackets(const Bytes& file, size_t start = 0);
 
-// The bytes that a stream contributes, optionally only those whose file
-// offset passes `keep`.
-using OffsetFilter = std::function<bool(int64_t)>;
+// The bytes that a stream contributes, optionally only those at file offsets
+// in [from, to).
 Bytes streamBytes(const std::vector<PayloadRun>& runs, uint8_t streamId, int subStreamId = -1,
-                  const OffsetFilter& keep = {});
+                  int64_t from = 0, int64_t to = INT64_MAX);
 // The subpicture file of a sub-stream: "SP" records with (PTS - origin) and 0.
 Bytes subpictureRecords(const std::vector<PayloadRun>& runs, int subStreamId, uint32_t origin);
+
+// The whole file in one read (empty when it cannot be opened).
+Bytes fileBytes(const std::string& path);
 
 // Read EVO, then Demux into `folder` (the options otherwise as set).
 struct DemuxRun {
@@ -59,7 +61,7 @@ std::string probe(const std::string& path, const std::string& inputFormat = "");
 // false when the environment does not allow mounting.
 class ScratchMount {
 public:
-    ScratchMount(const std::string& folder, const std::string& options);
+    ScratchMount(const std::string& folder, const std::string& options, bool readOnly = false);
     ~ScratchMount();
     ScratchMount(const ScratchMount&) = delete;
     ScratchMount& operator=(const ScratchMount&) = delete;
