@@ -1,7 +1,90 @@
 #include "rebuild/rebuild.h"
 
+#include "app/paths.h"
+#include "log/text_format.h"
+#include "rebuild/rebuild_pack.h"
+
+#include <memory>
+
 namespace tarnwick {
 
-bool bRebuildClick(Session&) { return true; }
+namespace {
+
+void startRebuilding(Session& s, const std::string& sourcePath) {
+    s.log.log("Rebuilding...");
+    s.log.slog("Rebuilding " + fileNamePart(sourcePath), 0);
+}
+
+// The buttons and the busy flag as after a normal end, so that the window
+// stays usable after a failure too.
+void restoreButtons(Session& s) {
+    s.window.buttons.bRebuild = true;
+    s.window.buttons.bDemux = true;
+    s.table.OutputBusy = false;
+    s.ui.stateChanged();
+}
+
+} // namespace
+
+bool bRebuildClick(Session& s) {
+    WindowState& w = s.window;
+    StreamTable& t = s.table;
+    w.buttons.bDemux = w.buttons.bRebuild = false;
+    w.page = Page::Status;
+    const std::string outputFolder = w.options.eWorkdir;
+    t.OutputBusy = true;
+    // One numbering for the whole command: the streams of a second file keep
+    // the numbers given in the first.
+    StreamNumbers numbers;
+
+    w.paths.EVObase = CutExt(w.paths.EVOname);
+    std::string second;
+    bool continueFlag = false;
+    if (w.options.cbContinue) {
+        second = getsecond(w.eEVOfile);
+        continueFlag = !second.empty();
+        if (continueFlag) w.paths.EVObase += "_" + CutExt(fileNamePart(second));
+    }
+    const std::string pathBase = joinOutputPath(outputFolder, w.paths.EVObase);
+    s.ui.stateChanged();
+
+    try {
+        s.log.log("Opening file [b]" + w.paths.EVOname + "[/b]");
+        s.log.slog("Opening", 0);
+        t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
+        s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
+        t.VideoOut[0] = std::make_unique<OutputFile>(pathBase + ".rebuilt.EVO");
+        s.log.log("Creating " + t.VideoOut[0]->path());
+        startRebuilding(s, w.eEVOfile);
+        Rebuild(s, numbers);
+        if (w.options.cbContinue && !t.CancelRequested && continueFlag) {
+            t.InputFile.reset();
+            t.InputFile = std::make_unique<SourceFile>(second);
+            s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
+            startRebuilding(s, second);
+            Rebuild(s, numbers);
+        }
+        t.InputFile.reset();
+        t.VideoOut[0]->close();
+        t.VideoOut[0].reset();
+    } catch (const FileError& e) {
+        // Whatever was written stays in the output; its last buffered bytes
+        // go out as the file is closed.
+        t.InputFile.reset();
+        t.VideoOut[0].reset();
+        s.log.slog("Ready", 0);
+        s.log.slog("", 1);
+        restoreButtons(s);
+        s.ui.showError(e.what());
+        return false;
+    }
+
+    s.log.log("Done.");
+    s.log.log("");
+    s.log.slog("Ready", 0);
+    s.log.slog("", 1);
+    restoreButtons(s);
+    return true;
+}
 
 } // namespace tarnwick

@@ -1,0 +1,42 @@
+#include "rebuild/rebuild_pack.h"
+
+#include "rebuild/drop_tests.h"
+#include "rebuild/navigation_patch.h"
+#include "rebuild/pack_layout.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool isRenumberedStreamId(uint8_t b) {
+    return (b >= 0xE0 && b <= 0xE3) || (b >= 0xC0 && b <= 0xDF);
+}
+
+// Writes the new identifiers; false when the pack's stream has none left.
+bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers, const StreamTable& t,
+              const StreamBoxes& boxes) {
+    auto put = [&](size_t offset, uint8_t id, IdSpace space) {
+        const int number = outputIdentifier(numbers, id, space, t, boxes);
+        if (number < 0) return false;
+        pack[offset] = uint8_t(number);
+        return true;
+    };
+    if (c.streamId == 0xBD) return put(c.subIdOffset, c.subId, IdSpace::SubStream);
+    if (c.streamId == 0xFD) return put(c.subIdOffset, c.subId, IdSpace::Extension);
+    if (isRenumberedStreamId(c.streamId))
+        return put(pack_offset::StreamId, c.streamId, IdSpace::StreamId);
+    return true;
+}
+
+} // namespace
+
+bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t,
+                 const WindowState& w) {
+    const PackClass c = classifyPack(pack);
+    if (c.streamId == 0xBB) patchNavigationPack(pack, numbers, t, w.boxes);
+    if (!startsWithPackStartCode(pack)) return false;
+    if (!keepPack(c, t, w)) return false;
+    return renumber(pack, c, numbers, t, w.boxes);
+}
+
+} // namespace tarnwick
