@@ -97,7 +97,13 @@ int main(int argc, char** argv) {
         for (const std::string& line : tickedStreamLines(window.boxes))
             std::printf("%s\n", line.c_str());
     } else if (args.command == "demux") {
-        ok = bDemuxClick(session);
+        // Demux logs its errors and finishes; they go to standard error too.
+        std::vector<std::string> errors;
+        ok = bDemuxClick(session, &errors);
+        sink.endProgress();
+        std::fflush(stdout);
+        for (const std::string& e : errors)
+            std::fprintf(stderr, "tarnwick-cli: %s\n", e.c_str());
     } else if (args.command == "rebuild") {
         ok = bRebuildClick(session);
     }
