@@ -160,16 +160,23 @@ std::string commandOutput(const std::string& command) {
     return out;
 }
 
-std::string probe(const std::string& path, const std::string& inputFormat) {
-    std::string text =
-        commandOutput("ffprobe -v error " + inputFormat +
-                      " -select_streams 0 -show_entries "
-                      "stream=codec_name,width,height,r_frame_rate,sample_rate,channels -of "
-                      "compact=p=0:nk=0 '" +
-                      path + "'");
-    while (!text.empty() && (text.back() == '\n' || text.back() == '|'))
-        text.pop_back();
-    return text;
+std::map<std::string, std::string> probe(const std::string& path, const std::string& inputFormat) {
+    const std::string text = commandOutput(
+        "ffprobe -v error " + inputFormat +
+        " -select_streams 0 -show_entries "
+        "stream=codec_name,width,height,r_frame_rate,sample_rate,channels -of default=nw=1 '" +
+        path + "'");
+    std::map<std::string, std::string> fields;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(at, end - at);
+        if (const size_t eq = line.find('='); eq != std::string::npos)
+            fields[line.substr(0, eq)] = line.substr(eq + 1);
+        at = end + 1;
+    }
+    return fields;
 }
 
 ScratchMount::ScratchMount(const std::string& folder, const std::string& options, bool readOnly)

@@ -8,6 +8,7 @@
 #include "support/test_session.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,8 +55,10 @@ bool hasLineStartingWith(const std::vector<std::string>& lines, const std::strin
 int runCommand(const std::string& command);
 // Runs a shell command and returns what it printed on standard output.
 std::string commandOutput(const std::string& command);
-// "codec_name=...|width=...|..." of the first stream, by ffprobe.
-std::string probe(const std::string& path, const std::string& inputFormat = "");
+// What ffprobe says of the first stream: codec_name, width, height,
+// r_frame_rate, sample_rate, channels (those that apply).
+std::map<std::string, std::string> probe(const std::string& path,
+                                         const std::string& inputFormat = "");
 
 // A tmpfs mounted on a folder for the life of the object; `mounted()` is
 // false when the environment does not allow mounting.

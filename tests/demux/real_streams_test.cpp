@@ -1,0 +1,172 @@
+// Streams made by real encoders come out of the demux unchanged, and
+// ffmpeg's own demux of the third-party DVD samples agrees byte for byte.
+
+#include "commands/demux_command.h"
+#include "commands/read_evo.h"
+#include "demux/demux_support.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace tarnwick;
+using namespace tarnwick::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Fields = std::map<std::string, std::string>;
+
+// Encodes a lavfi source; returns the elementary stream.
+Bytes encode(const std::string& folder, const std::string& name, const std::string& arguments) {
+    const std::string path = folder + name;
+    const int status =
+        runCommand("ffmpeg -v error -y -bitexact " + arguments + " -t 2 '" + path + "' </dev/null");
+    EXPECT_EQ(status, 0) << arguments;
+    return fileBytes(path);
+}
+
+StreamSpec spec(uint8_t streamId, int subStreamId, Bytes header, Bytes data) {
+    StreamSpec s;
+    s.streamId = streamId;
+    s.subStreamId = subStreamId;
+    s.subStreamHeader = std::move(header);
+    s.data = std::move(data);
+    return s;
+}
+
+void expectProbe(const std::string& path, const Fields& expected) {
+    const Fields got = probe(path);
+    for (const auto& [key, value] : expected) {
+        const auto it = got.find(key);
+        EXPECT_TRUE(it != got.end() && it->second == value)
+            << path << ": " << key << " is " << (it == got.end() ? "missing" : it->second)
+            << ", expected " << value;
+    }
+}
+
+const std::string Sine = "-f lavfi -i sine=frequency=440:sample_rate=48000 ";
+
+} // namespace
+
+TEST(RealStreams, EncodedStreamsComeBackByteForByteAndFfprobeKnowsThem) {
+    const std::string folder = scratchFolder("real_streams");
+    const Bytes mpeg2 = encode(folder, "v.m2v",
+                               "-f lavfi -i testsrc2=size=720x576:rate=25 -c:v mpeg2video -b:v 4M "
+                               "-g 12 -threads 1 -f mpeg2video");
+    const Bytes h264 = encode(folder, "v.h264",
+                              "-f lavfi -i testsrc2=size=320x240:rate=24 -c:v libx264 -threads 1 "
+                              "-f h264");
+    const Bytes ac3 = encode(folder, "a.ac3", Sine + "-ac 2 -c:a ac3 -f ac3");
+    const Bytes eac3 = encode(folder, "a.eac3", Sine + "-ac 6 -c:a eac3 -b:a 384k -f eac3");
+    const Bytes dts = encode(folder, "a.dts", Sine + "-ac 2 -c:a dca -strict -2 -f dts");
+    const Bytes truehd = encode(folder, "a.thd", Sine + "-ac 2 -c:a truehd -strict -2 -f truehd");
+    const Bytes mlp = encode(folder, "a.mlp", Sine + "-ac 2 -c:a mlp -strict -2 -f mlp");
+    const Bytes lpcm = encode(folder, "a.pcm", Sine + "-ac 2 -f s16be");
+    ASSERT_FALSE(HasFailure());
+
+    // A padding packet in front moves the chunk boundaries into the packs.
+    PackWriter writer;
+    writer.raw(paddingPacket(1000));
+    muxStreams(writer, {spec(0xE0, -1, {}, mpeg2), spec(0xE3, -1, {}, h264),
+                        spec(0xBD, 0x80, audioSubStreamHeader(0x80), ac3),
+                        spec(0xBD, 0xC1, audioSubStreamHeader(0xC1), eac3),
+                        spec(0xBD, 0x8A, audioSubStreamHeader(0x8A), dts),
+                        spec(0xBD, 0xB3, trueHdSubStreamHeader(0xB3), truehd),
+                        spec(0xBD, 0xA4, lpcmSubStreamHeader(0xA4), lpcm)});
+    writeFile(folder + "R.EVO", writer.bytes());
+    TestSession t;
+    const DemuxRun run = readAndDemux(t, folder + "R.EVO", folder);
+    ASSERT_TRUE(run.readOk && run.demuxOk);
+
+    const std::string base = folder + "R.";
+    EXPECT_EQ(fileBytes(base + "MPEG-2.stream.0.mpv"), mpeg2);
+    EXPECT_EQ(fileBytes(base + "H.264.stream.1.mpv"), h264);
+    EXPECT_EQ(fileBytes(base + "DD.stream.00.mpa"), ac3);
+    EXPECT_EQ(fileBytes(base + "DD+.stream.01.mpa"), eac3);
+    EXPECT_EQ(fileBytes(base + "DTSHD.stream.02.mpa"), dts);
+    EXPECT_EQ(fileBytes(base + "MLP.stream.03.mpa"), truehd);
+    EXPECT_EQ(fileBytes(base + "LPCM.stream.04.mpa"), lpcm);
+    expectProbe(base + "MPEG-2.stream.0.mpv", {{"codec_name", "mpeg2video"},
+                                               {"width", "720"},
+                                               {"height", "576"},
+                                               {"r_frame_rate", "25/1"}});
+    expectProbe(
+        base + "H.264.stream.1.mpv",
+        {{"codec_name", "h264"}, {"width", "320"}, {"height", "240"}, {"r_frame_rate", "24/1"}});
+    const Fields stereo = {{"sample_rate", "48000"}, {"channels", "2"}};
+    auto with = [](Fields f, const std::string& codec) {
+        f["codec_name"] = codec;
+        return f;
+    };
+    expectProbe(base + "DD.stream.00.mpa", with(stereo, "ac3"));
+    expectProbe(base + "DD+.stream.01.mpa",
+                {{"codec_name", "eac3"}, {"sample_rate", "48000"}, {"channels", "6"}});
+    expectProbe(base + "DTSHD.stream.02.mpa", with(stereo, "dts"));
+    expectProbe(base + "MLP.stream.03.mpa", with(stereo, "truehd"));
+
+    // MLP in a DVD-Audio file: sub-stream 0xA1 with the 7-byte header.
+    PackWriter aob(MuxRate::Dvd);
+    muxStreams(aob, {spec(0xBD, 0xA1, lpcmSubStreamHeader(0xA1), mlp)});
+    writeFile(folder + "M.AOB", aob.bytes());
+    TestSession a;
+    ASSERT_TRUE(readAndDemux(a, folder + "M.AOB", folder).demuxOk);
+    EXPECT_TRUE(containsLine(a.visibleLines(), "MLP audio stream 1 found!"));
+    EXPECT_EQ(fileBytes(folder + "M.LPCM.stream.01.mpa"), mlp);
+    expectProbe(folder + "M.LPCM.stream.01.mpa", with(stereo, "mlp"));
+}
+
+TEST(RealStreams, DvdSamplesDemuxAsFfmpegCopiesThem) {
+    struct Sample {
+        std::string name;
+        Fields video;
+        std::string ac3Caption;
+        Fields ac3;
+    };
+    const Sample samples[] = {
+        {"dvd_mpeg2_ac3",
+         {{"width", "720"}, {"height", "576"}, {"r_frame_rate", "25/1"}},
+         "DD.stream.00",
+         {{"sample_rate", "48000"}, {"channels", "2"}}},
+        // LPCM 0xA0 holds audio slot 0, so the Dolby Digital stream 0x80
+        // gets a slot of its own.
+        {"dvd_ntsc_lpcm_ac3",
+         {{"width", "720"}, {"height", "480"}, {"r_frame_rate", "30000/1001"}},
+         "DD.stream.15",
+         {{"sample_rate", "48000"}, {"channels", "6"}}},
+    };
+    for (const Sample& s : samples) {
+        SCOPED_TRACE(s.name);
+        const std::string folder = scratchFolder("dvd_" + s.name);
+        const std::string source = std::string(TARNWICK_SHARED_SAMPLES) + "/" + s.name + ".vob";
+        TestSession t;
+        const DemuxRun run = readAndDemux(t, source, folder);
+        ASSERT_TRUE(run.readOk && run.demuxOk);
+        const std::string base = folder + s.name + ".";
+
+        const std::string ffmpeg = "ffmpeg -v error -y -i '" + source + "' ";
+        ASSERT_EQ(runCommand(ffmpeg + "-map 0:v -c copy -f mpeg2video '" + folder + "ref.m2v'"), 0);
+        ASSERT_EQ(runCommand(ffmpeg + "-map 0:i:0x80 -c copy -f ac3 '" + folder + "ref.ac3'"), 0);
+        const Bytes video = fileBytes(base + "MPEG-2.stream.0.mpv");
+        const Bytes ac3 = fileBytes(base + s.ac3Caption + ".mpa");
+        EXPECT_GT(video.size(), 100000u);
+        EXPECT_EQ(video, fileBytes(folder + "ref.m2v"));
+        EXPECT_GT(ac3.size(), 10000u);
+        EXPECT_EQ(ac3, fileBytes(folder + "ref.ac3"));
+        Fields video_fields = s.video;
+        video_fields["codec_name"] = "mpeg2video";
+        expectProbe(base + "MPEG-2.stream.0.mpv", video_fields);
+        Fields ac3_fields = s.ac3;
+        ac3_fields["codec_name"] = "ac3";
+        expectProbe(base + s.ac3Caption + ".mpa", ac3_fields);
+
+        if (s.name == "dvd_ntsc_lpcm_ac3") {
+            // The samples after the 7-byte header, which ffmpeg decodes to the
+            // same big-endian 16-bit samples.
+            const Bytes lpcm = fileBytes(base + "LPCM.stream.00.mpa");
+            EXPECT_EQ(lpcm, streamBytes(walkPackets(fileBytes(source)), 0xBD, 0xA0));
+            ASSERT_EQ(runCommand(ffmpeg + "-map 0:i:0xa0 -f s16be '" + folder + "ref.pcm'"), 0);
+            EXPECT_EQ(lpcm, fileBytes(folder + "ref.pcm"));
+            EXPECT_EQ(lpcm.size(), 576000u); // 3 s of 48 kHz stereo 16-bit
+        }
+    }
+}
