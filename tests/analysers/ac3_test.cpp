@@ -1,4 +1,5 @@
 #include "analyser_bench.h"
+#include "codec_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,30 +7,6 @@ namespace tarnwick::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// A Dolby Digital sync frame header: sync word, crc1, fscod/frmsizecod,
-// bsid/bsmod, acmod and what follows.
-Bytes ac3Header(int fscod, int frmsizecod, int bsid, int bsmod, int acmod) {
-    return {0x0B,
-            0x77,
-            0x12,
-            0x34,
-            uint8_t((fscod << 6) | frmsizecod),
-            uint8_t((bsid << 3) | bsmod),
-            uint8_t((acmod << 5) | 0x10)};
-}
-
-// A Dolby Digital Plus header: sync word, strmtyp/substreamid/frmsiz,
-// fscod/numblkscod/acmod/lfeon, bsid/dialnorm.
-Bytes eac3Header(int frmsiz, int fscod, int numblkscod, int acmod, int lfeon, int bsid) {
-    return {0x0B,
-            0x77,
-            uint8_t(frmsiz >> 8),
-            uint8_t(frmsiz),
-            uint8_t((fscod << 6) | (numblkscod << 4) | (acmod << 1) | lfeon),
-            uint8_t((bsid << 3) | 0x02),
-            0x00};
-}
 
 Bytes frames(std::initializer_list<Bytes> headers) {
     Bytes out = {0x00, 0x0B}; // a lone sync byte before the first frame

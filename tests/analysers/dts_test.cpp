@@ -1,5 +1,5 @@
 #include "analyser_bench.h"
-#include "support/bit_writer.h"
+#include "codec_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,32 +7,6 @@ namespace tarnwick::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-struct DtsCore {
-    int shortCount = 31;
-    bool cpf = false;
-    int blocks = 15; // NBLKS
-    int frameSize = 2012;
-    int amode = 9;
-    int sfreq = 13;
-    int rate = 24;
-    int extAudioId = 0;
-    bool extAudio = false;
-    int lff = 2;
-    int hcrc = 0;
-    int vernum = 7;
-    int pcmr = 6;
-};
-
-Bytes dtsCore(const DtsCore& c) {
-    BitWriter w;
-    w.put(0x7FFE8001, 32).put(1, 1).put(c.shortCount, 5).flag(c.cpf).put(c.blocks, 7);
-    w.put(c.frameSize, 14).put(c.amode, 6).put(c.sfreq, 4).put(c.rate, 5);
-    w.put(0, 5).put(c.extAudioId, 3).flag(c.extAudio).put(0, 1).put(c.lff, 2).put(0, 1);
-    if (c.cpf) w.put(c.hcrc, 16);
-    w.put(0, 1).put(c.vernum, 4).put(0, 2).put(c.pcmr, 3).put(0, 8);
-    return w.finish();
-}
 
 Lines analyse(AnalyserBench& bench, Bytes payload) {
     payload.insert(payload.end(), 16, 0x00);

@@ -4,11 +4,11 @@
 // frame rates.
 
 #include "analyser_bench.h"
+#include "codec_headers.h"
 #include "commands/read_evo.h"
 #include "encoded_streams.h"
 #include "support/run_program.h"
 #include "support/test_session.h"
-#include "vc1_sequence_header.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "analyser_bench.h"
-#include "support/bit_writer.h"
+#include "codec_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -9,68 +9,6 @@ namespace tarnwick::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-struct Sps {
-    int profile = 100;
-    bool constraintSet3 = false;
-    int level = 41;
-    int chromaFormat = 1;
-    int lumaMinus8 = 0, chromaMinus8 = 0;
-    std::vector<int> scalingLists; // per list: -1 absent, else the number of deltas written
-    int pocType = 0;
-    int widthMbs = 120;
-    int heightMapUnits = 68;
-    bool frameMbsOnly = true;
-    std::optional<int> cropBottom = 4;
-    bool vui = true;
-    int aspectIdc = 1; // -1: none
-    int sarWidth = 0, sarHeight = 0;
-    int videoFormat = -1;
-    std::optional<std::pair<uint32_t, uint32_t>> timing = std::make_pair(1001u, 48000u);
-};
-
-Bytes sps(const Sps& s) {
-    BitWriter w;
-    w.put(0x00000167, 32).put(s.profile, 8);
-    w.put(0, 3).flag(s.constraintSet3).put(0, 4).put(s.level, 8).ue(0);
-    const std::string high = "100 110 122 144";
-    if (high.find(std::to_string(s.profile)) != std::string::npos || s.profile == 244) {
-        w.ue(s.chromaFormat);
-        if (s.chromaFormat == 3) w.put(0, 1);
-        w.ue(s.lumaMinus8).ue(s.chromaMinus8).put(0, 1);
-        w.flag(!s.scalingLists.empty());
-        for (int list : s.scalingLists) {
-            w.flag(list >= 0);
-            // Deltas of +1 up to the list's size; -8 turns nextScale to 0 early.
-            for (int k = 0; k < list; ++k)
-                w.se(k + 1 == list && list < 16 ? -8 - k : 1);
-        }
-    }
-    w.ue(0); // log2_max_frame_num_minus4
-    w.ue(s.pocType);
-    if (s.pocType == 0) w.ue(2);
-    if (s.pocType == 1) w.put(0, 1).se(-3).se(7).ue(3).se(1).se(-1).se(2);
-    w.ue(4).put(0, 1); // max_num_ref_frames, gaps
-    w.ue(s.widthMbs - 1).ue(s.heightMapUnits - 1).flag(s.frameMbsOnly);
-    if (!s.frameMbsOnly) w.put(1, 1);
-    w.put(1, 1).flag(s.cropBottom.has_value());
-    if (s.cropBottom) w.ue(0).ue(0).ue(0).ue(*s.cropBottom);
-    w.flag(s.vui);
-    if (s.vui) {
-        w.flag(s.aspectIdc >= 0);
-        if (s.aspectIdc >= 0) w.put(s.aspectIdc, 8);
-        if (s.aspectIdc == 255) w.put(s.sarWidth, 16).put(s.sarHeight, 16);
-        w.put(0, 1); // overscan
-        w.flag(s.videoFormat >= 0);
-        if (s.videoFormat >= 0) w.put(s.videoFormat, 3).put(0, 1).put(1, 1).put(0x010101, 24);
-        w.put(1, 1).ue(0).ue(0); // chroma location
-        w.flag(s.timing.has_value());
-        if (s.timing) w.put(s.timing->first, 32).put(s.timing->second, 32).put(1, 1);
-        w.put(0, 1);
-    }
-    w.put(1, 1); // rbsp_stop_one_bit
-    return w.finish();
-}
 
 Lines analyse(AnalyserBench& bench, const Sps& s, int slot = 0) {
     Bytes payload = {0x00, 0x00, 0x00, 0x01, 0x09, 0xF0}; // access unit delimiter

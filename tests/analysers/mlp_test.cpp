@@ -1,4 +1,5 @@
 #include "analyser_bench.h"
+#include "codec_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,36 +7,6 @@ namespace tarnwick::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// A TrueHD major sync and format information: sampling-frequency nibble,
-// modifiers, 6- and 8-channel assignments, then bytes 5 and 6.
-Bytes trueHdSync(int rate, int stereoMod, int sixMod, int six, int eightMod, int eight,
-                 uint8_t byte5 = 0x80, uint8_t byte6 = 0x00) {
-    return {0xF8,
-            0x72,
-            0x6F,
-            0xBA,
-            uint8_t(rate << 4),
-            uint8_t((stereoMod << 6) | (sixMod << 4) | (six >> 1)),
-            uint8_t(((six & 1) << 7) | (eightMod << 5) | (eight >> 8)),
-            uint8_t(eight),
-            byte5,
-            byte6};
-}
-
-Bytes mlpSync(int quantisation, int rate, int arrangement, uint8_t byte5 = 0x80,
-              uint8_t byte6 = 0x00) {
-    return {0xF8,
-            0x72,
-            0x6F,
-            0xBB,
-            uint8_t(quantisation << 4),
-            uint8_t(rate << 4),
-            0x00,
-            uint8_t(arrangement),
-            byte5,
-            byte6};
-}
 
 Lines analyse(AnalyserBench& bench, Bytes payload, int tail = 8) {
     payload.insert(payload.end(), size_t(tail), 0x00);

@@ -1,5 +1,5 @@
 #include "analyser_bench.h"
-#include "support/bit_writer.h"
+#include "codec_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,58 +7,6 @@ namespace tarnwick::testing {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-struct SequenceHeader {
-    int width = 720;
-    int height = 576;
-    int aspect = 3;
-    int frameRateCode = 3;
-    uint32_t bitRateValue = 15000;
-};
-
-Bytes sequenceHeader(const SequenceHeader& s) {
-    return BitWriter()
-        .put(0x000001B3, 32)
-        .put(s.width, 12)
-        .put(s.height, 12)
-        .put(s.aspect, 4)
-        .put(s.frameRateCode, 4)
-        .put(s.bitRateValue, 18)
-        .put(1, 1)    // marker
-        .put(112, 10) // vbv_buffer_size_value
-        .put(0, 3)    // constrained, no intra / non-intra matrices
-        .finish();
-}
-
-Bytes sequenceExtension(bool progressive) {
-    // identifier 1, profile and level 0x48, progressive_sequence, 4:2:0, ...
-    return BitWriter()
-        .put(0x000001B5, 32)
-        .put(1, 4)
-        .put(0x48, 8)
-        .flag(progressive)
-        .put(1, 2)
-        .put(0, 2 + 2 + 12 + 1 + 8 + 1 + 2 + 5)
-        .finish();
-}
-
-Bytes gopHeader() {
-    return {0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40};
-}
-
-Bytes picture(int codingType) {
-    return BitWriter()
-        .put(0x00000100, 32)
-        .put(0, 10) // temporal_reference
-        .put(codingType, 3)
-        .put(0xFFFF, 16) // vbv_delay
-        .put(0, 3)
-        .finish();
-}
-
-Bytes pictureCodingExtension() {
-    return {0x00, 0x00, 0x01, 0xB5, 0x8F, 0xFF, 0xF3, 0x41, 0x80};
-}
 
 Bytes join(std::initializer_list<Bytes> parts) {
     Bytes out;

@@ -1,6 +1,5 @@
 #include "analyser_bench.h"
-#include "support/bit_writer.h"
-#include "vc1_sequence_header.h"
+#include "codec_headers.h"
 
 #include <gtest/gtest.h>
 
