@@ -32,10 +32,9 @@ const char* profileLine(uint32_t profileIdc) {
 }
 
 // Profiles whose sequence parameter set carries chroma_format_idc, bit
-// depths and scaling matrices. Besides the profiles named in the text (and
-// any number whose digits occur in it, such as 44), the later high profiles
-// of the standard have these fields too; reading past them would misplace
-// every later field.
+// depths and scaling matrices: those whose number occurs in the text
+// "100 110 122 144" (so 44, 10 or 12 too), and the later high profiles of
+// the standard, whose fields would otherwise be read from the wrong place.
 bool hasChromaFields(uint32_t profileIdc) {
     if (std::string("100 110 122 144").find(std::to_string(profileIdc)) != std::string::npos)
         return true;
