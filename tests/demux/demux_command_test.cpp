@@ -225,6 +225,16 @@ TEST(DemuxCommand, AnOutputFileThatCannotBeCreatedIsLoggedInRedAndTheRunFinishes
             EXPECT_FALSE(file);
     }
 
+    // A source that went away since Read EVO: no output file is created.
+    fs::rename(f.folder + "C.EVO", f.folder + "moved.EVO");
+    f.t.sink.lines.clear();
+    EXPECT_FALSE(demuxOnly(f.t, f.folder));
+    ASSERT_EQ(errorLines(f.t).size(), 1u);
+    EXPECT_TRUE(contains(errorLines(f.t)[0], std::strerror(ENOENT)));
+    EXPECT_FALSE(fs::exists(f.folder + "C.MPEG-2.stream.0.mpv"));
+    EXPECT_EQ(f.t.visibleLines()[2], "Done.");
+    fs::rename(f.folder + "moved.EVO", f.folder + "C.EVO");
+
     // A folder in the way of the second file: the first one stays on disk.
     fs::create_directory(f.folder + "C.DD.stream.01.mpa");
     f.t.sink.lines.clear();
