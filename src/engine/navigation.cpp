@@ -5,6 +5,7 @@
 #include "engine/engine_call.h"
 #include "log/text_format.h"
 
+#include <algorithm>
 #include <string>
 
 namespace tarnwick {
@@ -131,7 +132,7 @@ void navigationStep(EngineCall& c, uint8_t b) {
         else if (b == 0x04 && nav.firstCopyControl && p.remaining >= CopyControlFieldsEnd)
             nav.copyControlPending = true;
         else
-            p.skipLength = p.remaining;
+            p.skipLength = std::max(p.remaining, 0); // an empty packet has nothing to skip
         return;
     }
     const int u = p.i;
