@@ -10,6 +10,10 @@ namespace tarnwick {
 
 namespace {
 
+// Runs of kept packs of half a chunk or more go from the chunk buffer straight
+// to the file; only the shorter runs between dropped packs are gathered.
+constexpr size_t OutputBufferSize = ChunkSize / 2;
+
 void startRebuilding(Session& s, const std::string& sourcePath) {
     s.log.log("Rebuilding...");
     s.log.slog("Rebuilding " + fileNamePart(sourcePath), 0);
@@ -53,7 +57,7 @@ bool bRebuildClick(Session& s) {
         s.log.slog("Opening", 0);
         t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
         s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
-        t.VideoOut[0] = std::make_unique<OutputFile>(pathBase + ".rebuilt.EVO");
+        t.VideoOut[0] = std::make_unique<OutputFile>(pathBase + ".rebuilt.EVO", OutputBufferSize);
         s.log.log("Creating " + t.VideoOut[0]->path());
         startRebuilding(s, w.eEVOfile);
         Rebuild(s, numbers);
