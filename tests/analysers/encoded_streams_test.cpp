@@ -78,8 +78,8 @@ Bytes evoFile() {
 // A VC-1 stream: sequence header, entry point, then `frames` frames.
 Bytes vc1Stream(int frames) {
     Vc1SequenceHeader h;
-    h.frameRateNr = 1; // 24000
-    h.frameRateDr = 2; // 1001
+    h.frameRateNr = 2; // 25000
+    h.frameRateDr = 1; // 1000
     Bytes out = vc1SequenceHeader(h);
     const Bytes entryPoint = {0x00, 0x00, 0x01, 0x0E, 0x48, 0x82, 0x88, 0x00, 0x80};
     out.insert(out.end(), entryPoint.begin(), entryPoint.end());
@@ -98,7 +98,7 @@ Bytes vc1EvoFile() {
     video.streamIdExtension = 0x55;
     PackWriter w;
     muxStreams(w, {video, audioSpec(audioSubStreamHeader(0x81), ac3Stream())}, 32,
-               navigation(MuxRate::HdDvd, 1, 90090));
+               navigation(MuxRate::HdDvd, 1, 90000));
     return w.bytes();
 }
 
@@ -245,12 +245,12 @@ TEST(EncodedStreams, EvoWithVc1AndDolbyDigital) {
                          "   Size = [bl]1920[/bl]x[bl]1080[/bl]",
                          "   Display size = [bl]1920[/bl]x[bl]1080[/bl]",
                          "   Aspect ratio = [bl]1:1[/bl] (square samples)",
-                         "   Frame Rate = [bl]23.976[/bl] (24000/1001)"};
+                         "   Frame Rate = [bl]25[/bl] (25000/1000)"};
     EXPECT_EQ(read.block(video), video);
     EXPECT_TRUE(read.has("   Stream 1 is [b]Dolby Digital[/b]"));
-    EXPECT_DOUBLE_EQ(read.t.table.FrameRate[0], 24000.0 / 1001.0);
-    EXPECT_TRUE(read.has("24 counted frames ([b]0:00:01.001[/b]) in video stream 0."));
-    EXPECT_TRUE(read.has("24 calculated frames in video stream 0."));
+    EXPECT_EQ(read.t.table.FrameRate[0], 25.0);
+    EXPECT_TRUE(read.has("24 counted frames ([b]0:00:00.960[/b]) in video stream 0."));
+    EXPECT_TRUE(read.has("25 calculated frames in video stream 0."));
 }
 
 TEST(EncodedStreams, AobWithMlpAndLpcm) {
