@@ -57,6 +57,10 @@ MainWindow::MainWindow(QStringList arguments, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
+LogSink& MainWindow::logSink() {
+    return *log_;
+}
+
 void MainWindow::refresh() {
     showState(c_, state_, running_, shownPlaylist_);
 }

@@ -29,6 +29,7 @@ public:
     WindowState& state() { return state_; }
     StreamTable& table() { return table_; }
     const Controls& controls() const { return c_; }
+    LogSink& logSink();
     bool commandRunning() const { return running_; }
     bool startUpDone() const { return startUpDone_; }
 
