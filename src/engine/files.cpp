@@ -48,10 +48,14 @@ size_t SourceFile::read(void* buffer, size_t count) {
         if (got == 0) break;
         done += static_cast<size_t>(got);
     }
+    // A file that shrank while it is read: the bytes still there are handed
+    // out; the read after them fails, so that the command reports the loss
+    // instead of ending as if the file were complete.
+    if (done == 0 && count > 0 && position_ < size_)
+        throw FileError("Read error on \"" + path_ + "\". The file shrank while it was read: it " +
+                        "ends at byte " + std::to_string(position_) + " of " +
+                        std::to_string(size_) + ".");
     position_ += static_cast<int64_t>(done);
-    // A file that shrank while it is read ends the loops that compare the
-    // position with the size.
-    if (done < count && position_ < size_) size_ = position_;
     return done;
 }
 
