@@ -1,0 +1,303 @@
+// Commands started from the window: the command line, dropped files, the
+// buttons, Cancel and closing while a command runs.
+
+#include "window_test_support.h"
+
+#include "app/paths.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QUrl>
+
+using namespace tarnwick;
+using namespace tarnwick::testing;
+
+namespace {
+
+const QString Feature1 = QStringLiteral(TARNWICK_SAMPLES "/FEATURE_1.EVO");
+const QString DvdVob = QStringLiteral(TARNWICK_SHARED_SAMPLES "/dvd_mpeg2_ac3.vob");
+const QString Playlist = QStringLiteral(TARNWICK_SHARED_SAMPLES "/xpl/VPLST002.XPL");
+
+void drop(MainWindow& w, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls.append(QUrl::fromLocalFile(p));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &event);
+    QVERIFY(event.isAccepted());
+}
+
+// Lets the queued handling of a drop run to its end.
+void settle(MainWindow& w) {
+    QCoreApplication::processEvents();
+    QTRY_VERIFY(!w.commandRunning());
+}
+
+void chooseSource(MainWindow& w, const QString& path) {
+    w.state().eEVOfile = QFile::encodeName(path).toStdString();
+    EVOadj(w.state());
+    w.refresh();
+}
+
+void typeOutputFolder(MainWindow& w, const QString& folder) {
+    QLineEdit* field = w.controls().eWorkdir;
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, folder);
+}
+
+bool holdsOpen(const QString& folder) {
+    for (const QString& file : openFiles())
+        if (file.startsWith(folder)) return true;
+    return false;
+}
+
+} // namespace
+
+class WindowCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QApplication::setQuitOnLastWindowClosed(false);
+        QVERIFY(QFileInfo::exists(Feature1));
+    }
+    void init() {
+        settings_ = std::make_unique<TemporarySettings>();
+        QVERIFY(work_.isValid());
+    }
+    void cleanup() { settings_.reset(); }
+
+    void commandLineReadThenDemuxThroughTheButtons() {
+        auto w = startWindow({Feature1});
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        QCOMPARE(c.eEVOfile->text(), QFileInfo(Feature1).absoluteFilePath());
+        const QStringList log = logLines(*w);
+        QVERIFY(log.contains(QStringLiteral("Opening file FEATURE_1.EVO")));
+        QVERIFY(log.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
+        QVERIFY(log.contains(QStringLiteral("Done.")));
+        QCOMPARE(c.cbVideo[0]->text(), QStringLiteral("H.264.stream.0"));
+        QCOMPARE(c.cbAudio[0]->text(), QStringLiteral("DD.stream.00"));
+        QCOMPARE(c.cbAudio[3]->text(), QStringLiteral("DD+.stream.03"));
+        QCOMPARE(c.cbSub[0]->text(), QStringLiteral("Subpicture.00"));
+        for (QCheckBox* box : {c.cbVideo[0], c.cbAudio[0], c.cbAudio[3], c.cbSub[0]})
+            QVERIFY(box->isEnabled() && box->isChecked());
+        QVERIFY(!c.cbAudio[1]->isEnabled());
+        QCOMPARE(c.cbAudio[1]->text(), QStringLiteral("No audio stream"));
+        QVERIFY(c.bDemux->isEnabled() && c.bRebuild->isEnabled());
+        QVERIFY(c.bReadEVO->isEnabled() && !c.bCancel->isEnabled());
+        QCOMPARE(c.panels[0]->text(), QStringLiteral(" Ready"));
+
+        c.PageControl->setCurrentIndex(3);
+        clickBox(c.cbSub[0]);
+        QVERIFY(!w->state().boxes.cbSub[0].ticked);
+        const QString out = work_.path() + QStringLiteral("/out");
+        QVERIFY(QDir().mkpath(out));
+        c.PageControl->setCurrentIndex(5);
+        typeOutputFolder(*w, out);
+        QTest::mouseClick(c.bDemux, Qt::LeftButton);
+        QCOMPARE(c.PageControl->currentIndex(), 0);
+        const QString base = out + QStringLiteral("/FEATURE_1_FEATURE_2.");
+        for (const char* name : {"H.264.stream.0.mpv", "DD.stream.00.mpa", "DD+.stream.03.mpa"}) {
+            const QFileInfo file(base + QLatin1String(name));
+            QVERIFY2(file.exists() && file.size() > 0, name);
+        }
+        QVERIFY(!QFileInfo::exists(base + QStringLiteral("Subpicture.00.sup")));
+        QVERIFY(!holdsOpen(out));
+        QVERIFY(!w->table().OutputBusy);
+        QVERIFY(c.bDemux->isEnabled() && c.bRebuild->isEnabled());
+
+        QTest::mouseClick(c.bRebuild, Qt::LeftButton);
+        QVERIFY(QFileInfo(base + QStringLiteral("rebuilt.EVO")).size() > 0);
+        QVERIFY(!holdsOpen(out));
+    }
+
+    void dropTakesTheFirstFile() {
+        auto w = startWindow();
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        drop(*w, {DvdVob, Feature1});
+        settle(*w);
+        QCOMPARE(c.eEVOfile->text(), DvdVob);
+        QCOMPARE(c.cbVideo[0]->text(), QStringLiteral("MPEG-2.stream.0"));
+        QCOMPARE(c.cbAudio[0]->text(), QStringLiteral("DD.stream.00"));
+        // A ".vob" source offers Demux only.
+        QVERIFY(c.bDemux->isEnabled());
+        QVERIFY(!c.bRebuild->isEnabled());
+
+        // Other extensions, ".AOB" included, are ignored.
+        const QString ignored = work_.path() + QStringLiteral("/AUDIO_TS/ATS_01_1.AOB");
+        drop(*w, {ignored, Feature1});
+        drop(*w, {work_.path() + QStringLiteral("/notes.txt")});
+        settle(*w);
+        QCOMPARE(c.eEVOfile->text(), DvdVob);
+
+        // A playlist fills the playlist field; without "Auto read" nothing is read.
+        clickBox(c.cbAutoRead);
+        drop(*w, {Playlist});
+        settle(*w);
+        QCOMPARE(c.eXPLfile->text(), Playlist);
+        QVERIFY(c.bReadXPL->isEnabled());
+        QVERIFY(c.mXPL->toPlainText().isEmpty());
+    }
+
+    void playlistReadAndChaptersWrittenThroughTheWindow() {
+        auto w = startWindow({Feature1});
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        const QString out = work_.path() + QStringLiteral("/chapters");
+        QVERIFY(QDir().mkpath(out));
+        typeOutputFolder(*w, out);
+        drop(*w, {Playlist});
+        settle(*w);
+        QCOMPARE(c.PageControl->currentIndex(), 4);
+        QVERIFY(!c.mXPL->toPlainText().isEmpty());
+        QCOMPARE(c.tvXPL->topLevelItem(0)->text(0), QStringLiteral("Info"));
+        QVERIFY(c.tvXPL->topLevelItem(4)->childCount() > 0); // the chapters
+        QVERIFY(!c.mChapter->toPlainText().isEmpty());
+        QVERIFY(c.bWriteChaps->isEnabled());
+        QTest::mouseClick(c.bWriteChaps, Qt::LeftButton);
+        QVERIFY(QFileInfo(out + QStringLiteral("/FEATURE_1_FEATURE_2.chapters.txt")).size() > 0);
+    }
+
+    void cancelWhileOnlyReadingAsksNothing() {
+        const QString source = writeLargeSource(work_.path(), QStringLiteral("LARGE.EVO"), 10);
+        auto w = startWindow();
+        QVERIFY(w);
+        chooseSource(*w, source);
+        MessageBoxAnswerer answerer(QMessageBox::Yes);
+        bool cancelOffered = false;
+        atNextPump([&] {
+            cancelOffered = w->controls().bCancel->isEnabled();
+            QTest::mouseClick(w->controls().bCancel, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->controls().bReadEVO, Qt::LeftButton);
+        QVERIFY(cancelOffered);
+        QVERIFY(w->table().CancelRequested);
+        QVERIFY(answerer.texts.isEmpty());
+        const QStringList log = logLines(*w);
+        QVERIFY(!log.contains(QStringLiteral("Cancelled.")));
+        QVERIFY(log.contains(QStringLiteral("Done.")));
+        QVERIFY(w->controls().cbVideo[0]->isChecked());
+        QVERIFY(!w->controls().bCancel->isEnabled());
+    }
+
+    void cancelFromThePumpStopsTheDemux() {
+        const QString source = writeLargeSource(work_.path(), QStringLiteral("LARGE.EVO"), 12);
+        const QString out = work_.path() + QStringLiteral("/cancelled");
+        QVERIFY(QDir().mkpath(out));
+        auto w = startWindow();
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        typeOutputFolder(*w, out);
+        chooseSource(*w, source);
+        QTest::mouseClick(c.bReadEVO, Qt::LeftButton);
+        QVERIFY(c.bDemux->isEnabled());
+
+        MessageBoxAnswerer answerer(QMessageBox::Yes);
+        bool filesOpenDuringRun = false;
+        atNextPump([&] {
+            filesOpenDuringRun = holdsOpen(out);
+            QTest::mouseClick(c.bCancel, Qt::LeftButton);
+        });
+        QTest::mouseClick(c.bDemux, Qt::LeftButton);
+        QVERIFY(filesOpenDuringRun);
+        QCOMPARE(answerer.texts, QStringList({"Are you sure to stop demuxing?"}));
+        QVERIFY(logLines(*w).contains(QStringLiteral("Cancelled.")));
+        QVERIFY(!holdsOpen(out));
+        QVERIFY(!w->table().VideoOut[0] && !w->table().AudioOut[0]);
+        QVERIFY(!w->table().OutputBusy);
+        const qint64 video = QFileInfo(out + QStringLiteral("/LARGE.MPEG-2.stream.0.mpv")).size();
+        QVERIFY(video > 0);
+        QVERIFY(video < (qint64(12) << 20) / 2);
+        QVERIFY(c.bDemux->isEnabled());
+    }
+
+    void closingDuringReadEndsTheReadAndStartsNoDemux() {
+        const QString source = writeLargeSource(work_.path(), QStringLiteral("LARGE.EVO"), 10);
+        const QString out = work_.path() + QStringLiteral("/unused");
+        QVERIFY(QDir().mkpath(out));
+        auto w = startWindow();
+        QVERIFY(w);
+        typeOutputFolder(*w, out);
+        clickBox(w->controls().rbAutoDemux);
+        chooseSource(*w, source);
+        MessageBoxAnswerer answerer(QMessageBox::Yes);
+        bool closedAtOnce = true;
+        atNextPump([&] {
+            closedAtOnce = w->close();
+            QVERIFY(w->isVisible());
+        });
+        QTest::mouseClick(w->controls().bReadEVO, Qt::LeftButton);
+        QVERIFY(!closedAtOnce);
+        QVERIFY(answerer.texts.isEmpty());
+        QVERIFY(!w->isVisible());
+        QVERIFY(QDir(out).isEmpty());
+        QCOMPARE(settings_->value("AutoDemux"), QStringLiteral("1"));
+        QCOMPARE(settings_->value("Workdir"), out);
+    }
+
+    void closingDuringDemuxAnsweredNoKeepsItRunning() {
+        const QString source = writeLargeSource(work_.path(), QStringLiteral("LARGE.EVO"), 10);
+        const QString out = work_.path() + QStringLiteral("/kept");
+        QVERIFY(QDir().mkpath(out));
+        auto w = startWindow();
+        QVERIFY(w);
+        typeOutputFolder(*w, out);
+        chooseSource(*w, source);
+        QTest::mouseClick(w->controls().bReadEVO, Qt::LeftButton);
+        MessageBoxAnswerer answerer(QMessageBox::No);
+        atNextPump([&] { QVERIFY(!w->close()); });
+        QTest::mouseClick(w->controls().bDemux, Qt::LeftButton);
+        QCOMPARE(answerer.texts, QStringList({"Are you sure to stop demuxing?"}));
+        QVERIFY(w->isVisible());
+        QVERIFY(!logLines(*w).contains(QStringLiteral("Cancelled.")));
+        const qint64 video = QFileInfo(out + QStringLiteral("/LARGE.MPEG-2.stream.0.mpv")).size();
+        QVERIFY(video > (qint64(10) << 20) * 7 / 8);
+        QVERIFY(settings_->read().isEmpty());
+        QVERIFY(w->close());
+        QVERIFY(!settings_->read().isEmpty());
+    }
+
+    void autoClearAndTheDefaultButton() {
+        auto w = startWindow();
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        w->logSink().log("an old line");
+        clickBox(c.cbAutoClear);
+        chooseSource(*w, Feature1);
+        // Enter in a field that does not take it presses "Read EVO".
+        c.PageControl->setCurrentIndex(5);
+        c.eWorkdir->setFocus();
+        QTest::keyClick(c.eWorkdir, Qt::Key_Return);
+        const QStringList log = logLines(*w);
+        QCOMPARE(log.front(), QStringLiteral("Opening file FEATURE_1.EVO"));
+        QVERIFY(!log.contains(QStringLiteral("an old line")));
+    }
+
+private:
+    std::unique_ptr<TemporarySettings> settings_;
+    QTemporaryDir work_;
+};
+
+QTEST_MAIN(WindowCommandsTest)
+#include "window_commands_test.moc"
