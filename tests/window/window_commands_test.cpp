@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -276,6 +277,116 @@ private slots:
         QVERIFY(settings_->read().isEmpty());
         QVERIFY(w->close());
         QVERIFY(!settings_->read().isEmpty());
+    }
+
+    void browseButtonsChooseFilesAndFolders() {
+        auto w = startWindow();
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        {
+            FileDialogAnswerer answerer(Feature1);
+            QTest::mouseClick(c.bbEVO, Qt::LeftButton);
+            QCOMPARE(answerer.titles, QStringList({"Choose the EVO file to demux"}));
+        }
+        QCOMPARE(c.eEVOfile->text(), Feature1);
+        QCOMPARE(w->state().paths.EVOdir,
+                 QFile::encodeName(QFileInfo(Feature1).path() + "/").toStdString());
+        // "Auto read" read the chosen file.
+        QCOMPARE(c.cbAudio[3]->text(), QStringLiteral("DD+.stream.03"));
+        QVERIFY(logLines(*w).contains(QStringLiteral("Opening file FEATURE_1.EVO")));
+
+        // The next browse starts in the source's folder.
+        {
+            FileDialogAnswerer answerer{QString()};
+            QTest::mouseClick(c.bbEVO, Qt::LeftButton);
+            QCOMPARE(answerer.startFolders, QStringList({QFileInfo(Feature1).absolutePath()}));
+        }
+        QCOMPARE(c.eEVOfile->text(), Feature1);
+
+        const QString folder = work_.path();
+        {
+            FileDialogAnswerer answerer(folder);
+            QTest::mouseClick(c.bbWorkdir, Qt::LeftButton);
+            QCOMPARE(answerer.titles, QStringList({"Select a directory"}));
+        }
+        QCOMPARE(c.eWorkdir->text(), folder);
+        {
+            // Cancelling keeps a folder that exists ...
+            FileDialogAnswerer answerer{QString()};
+            QTest::mouseClick(c.bbWorkdir, Qt::LeftButton);
+        }
+        QCOMPARE(c.eWorkdir->text(), folder);
+        typeOutputFolder(*w, folder + QStringLiteral("/nowhere"));
+        {
+            // ... and empties a field that names no folder.
+            FileDialogAnswerer answerer{QString()};
+            QTest::mouseClick(c.bbWorkdir, Qt::LeftButton);
+        }
+        QCOMPARE(c.eWorkdir->text(), QString());
+        QVERIFY(w->state().options.eWorkdir.empty());
+
+        clickBox(c.cbAutoRead);
+        {
+            FileDialogAnswerer answerer(Playlist);
+            QTest::mouseClick(c.bbXPL, Qt::LeftButton);
+        }
+        QCOMPARE(c.eXPLfile->text(), QDir::cleanPath(Playlist));
+        QVERIFY(c.mXPL->toPlainText().isEmpty());
+    }
+
+    void noSecondCommandStartsWhileOneRuns() {
+        const QString source = writeLargeSource(work_.path(), QStringLiteral("LARGE.EVO"), 10);
+        const QString out = work_.path() + QStringLiteral("/single");
+        QVERIFY(QDir().mkpath(out));
+        auto w = startWindow();
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        typeOutputFolder(*w, out);
+        chooseSource(*w, source);
+        QTest::mouseClick(c.bReadEVO, Qt::LeftButton);
+        w->state().eXPLfile = QFile::encodeName(Playlist).toStdString();
+        XPLadj(w->state());
+        w->refresh();
+
+        FileDialogAnswerer answerer(Feature1);
+        bool buttonsOffered = true;
+        bool dropAccepted = true;
+        atNextPump([&] {
+            buttonsOffered = c.bReadXPL->isEnabled() || c.bbEVO->isEnabled() ||
+                             c.bReadEVO->isEnabled() || c.bDemux->isEnabled();
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(Feature1)});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QCoreApplication::sendEvent(w.get(), &enter);
+            dropAccepted = enter.isAccepted();
+            w->WMDropFiles({Feature1});
+            w->bReadXPLClick();
+            w->bbEVOClick();
+            w->bReadEVOClick();
+        });
+        QTest::mouseClick(c.bDemux, Qt::LeftButton);
+        QVERIFY(!buttonsOffered);
+        QVERIFY(!dropAccepted);
+        QVERIFY(answerer.titles.isEmpty());
+        QCOMPARE(c.eEVOfile->text(), source);
+        QVERIFY(c.mXPL->toPlainText().isEmpty());
+        QCOMPARE(logLines(*w).count(QStringLiteral("Opening file LARGE.EVO")), 2);
+        const qint64 video = QFileInfo(out + QStringLiteral("/LARGE.MPEG-2.stream.0.mpv")).size();
+        QVERIFY(video > (qint64(10) << 20) * 7 / 8);
+        // Once the command is over, the buttons are back.
+        QVERIFY(c.bReadXPL->isEnabled() && c.bbEVO->isEnabled() && c.bReadEVO->isEnabled());
+    }
+
+    void longDroppedPathIsCut() {
+        auto w = startWindow();
+        QVERIFY(w);
+        clickBox(w->controls().cbAutoRead);
+        const QString head = QStringLiteral("/") + QString(254, QLatin1Char('d')) + ".EVO";
+        QCOMPARE(head.size(), 259);
+        drop(*w, {head + QStringLiteral("/more/FEATURE_1.EVO")});
+        settle(*w);
+        QCOMPARE(w->controls().eEVOfile->text(), head);
     }
 
     void autoClearAndTheDefaultButton() {

@@ -124,6 +124,17 @@ private slots:
         QCOMPARE(again->normalGeometry().size() + frame, QSize(700, 400));
     }
 
+    void minimisedWindowComesBackMinimised() {
+        TemporarySettings settings;
+        settings.write({"WindowState=1", "Width=700", "Height=400"});
+        auto w = startWindow();
+        QVERIFY(w);
+        QTRY_VERIFY(w->isMinimized());
+        QVERIFY(w->close());
+        QCOMPARE(settings.value("WindowState"), QStringLiteral("1"));
+        QCOMPARE(settings.value("Width"), QStringLiteral("700"));
+    }
+
     void emptyFastSizeIsStoredAsZero() {
         TemporarySettings settings;
         auto w = startWindow();

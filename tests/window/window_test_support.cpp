@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
@@ -69,6 +70,37 @@ bool MessageBoxAnswerer::eventFilter(QObject* watched, QEvent* event) {
                 box,
                 [answer] {
                     if (answer) answer->click();
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return false;
+}
+
+FileDialogAnswerer::FileDialogAnswerer(QString choice) : choice_(std::move(choice)) {
+    qApp->installEventFilter(this);
+}
+
+FileDialogAnswerer::~FileDialogAnswerer() {
+    qApp->removeEventFilter(this);
+}
+
+bool FileDialogAnswerer::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(watched)) {
+            titles.append(dialog->windowTitle());
+            startFolders.append(dialog->directory().absolutePath());
+            QPointer<QFileDialog> open = dialog;
+            QMetaObject::invokeMethod(
+                dialog,
+                [open, choice = choice_] {
+                    if (!open) return;
+                    if (choice.isEmpty()) {
+                        open->reject();
+                        return;
+                    }
+                    open->selectFile(choice);
+                    static_cast<QDialog*>(open.data())->accept();
                 },
                 Qt::QueuedConnection);
         }

@@ -51,6 +51,23 @@ private:
     QMessageBox::StandardButton button_;
 };
 
+// Answers every file dialog shown while it lives: picks `choice`, or cancels
+// when it is empty; keeps the titles and the folders they started in.
+class FileDialogAnswerer : public QObject {
+public:
+    explicit FileDialogAnswerer(QString choice);
+    ~FileDialogAnswerer() override;
+
+    QStringList titles;
+    QStringList startFolders;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString choice_;
+};
+
 // Runs `action` at the next processing of events, e.g. inside the pump of a
 // running command.
 void atNextPump(std::function<void()> action);

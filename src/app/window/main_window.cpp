@@ -111,12 +111,12 @@ void MainWindow::FormActivate() {
 
 WindowGeometry MainWindow::geometrySettings() const {
     WindowGeometry g;
-    g.shown = isMaximized() ? ShowMaximised : isMinimized() ? ShowMinimised : ShowNormal;
+    g.shown = isMinimized() ? ShowMinimised : isMaximized() ? ShowMaximised : ShowNormal;
     // Position and size of the whole window, frame included; a minimised
     // window gives the place it will come back to.
     const QRect frame = frameGeometry();
     const QRect client = geometry();
-    const QRect normal = g.shown == ShowNormal ? client : normalGeometry();
+    const QRect normal = normalGeometry();
     const int extraWidth = frame.width() - client.width();
     const int extraHeight = frame.height() - client.height();
     g.left = normal.x() - (client.x() - frame.x());
