@@ -108,6 +108,13 @@ private slots:
         QVERIFY(c.bReadEVO->isEnabled() && !c.bCancel->isEnabled());
         QCOMPARE(c.panels[0]->text(), QStringLiteral(" Ready"));
 
+        // "Read EVO" again, by its button, gives the same boxes.
+        c.PageControl->setCurrentIndex(3);
+        QTest::mouseClick(c.bReadEVO, Qt::LeftButton);
+        QCOMPARE(c.PageControl->currentIndex(), 0);
+        QCOMPARE(logLines(*w).count(QStringLiteral("Opening file FEATURE_1.EVO")), 2);
+        QVERIFY(c.cbAudio[3]->isChecked() && c.cbSub[0]->isChecked());
+
         c.PageControl->setCurrentIndex(3);
         clickBox(c.cbSub[0]);
         QVERIFY(!w->state().boxes.cbSub[0].ticked);
