@@ -139,6 +139,18 @@ private slots:
         QVERIFY(!holdsOpen(out));
     }
 
+    void missingCommandLineFileEndsReadWithTheOpenError() {
+        MessageBoxAnswerer answerer(QMessageBox::Ok);
+        auto w = startWindow({work_.path() + QStringLiteral("/missing/FEATURE_1.EVO")});
+        QVERIFY(w);
+        QCOMPARE(answerer.texts.size(), 1);
+        QVERIFY2(!answerer.texts.front().isEmpty(), qPrintable(answerer.texts.front()));
+        QVERIFY(w->state().eEVOfile.empty());
+        QVERIFY(w->controls().bbEVO->isEnabled());
+        QVERIFY(logLines(*w).contains(QStringLiteral("Opening file ")));
+        QVERIFY(!w->commandRunning());
+    }
+
     void dropTakesTheFirstFile() {
         auto w = startWindow();
         QVERIFY(w);
