@@ -123,7 +123,14 @@ TEST(Markup, MalformedMarkupNeverDropsTheLineNorHangs) {
         }
         EXPECT_LE(end, line.visible.size()) << message;
     }
-    EXPECT_EQ(parseMarkup("Opening file [b]odd[name.EVO[/b]").visible, "Opening file odd");
+    // Brackets that are not markup are shown as they stand.
+    EXPECT_EQ(parseMarkup("Opening file [b]odd[name.EVO[/b]").visible, "Opening file odd[name.EVO");
+    LogLine named = parseMarkup("Opening file [b]Movie [2006] (Disc 1).EVO[/b]");
+    EXPECT_EQ(named.visible, "Opening file Movie [2006] (Disc 1).EVO");
+    EXPECT_EQ(named.runs.back(), (TextRun{13, 25, bold()}));
+    EXPECT_EQ(parseMarkup("[[[]]]").visible, "[[[]]]");
+    EXPECT_EQ(parseMarkup("a ] b [b]c[/b]").visible, "a ] b c");
+    EXPECT_EQ(parseMarkup("[B]upper[/B] x").visible, "upper x");
     EXPECT_EQ(parseMarkup("[b]never closed").visible, "never closed");
     EXPECT_EQ(parseMarkup("[b]never closed").runs, (std::vector<TextRun>{{0, 12, bold()}}));
     EXPECT_EQ(parseMarkup("a [ b").visible, "a [ b");

@@ -55,7 +55,7 @@ bool bReadEVOClick(Session& s) {
     s.ui.stateChanged();
 
     auto restoreButtons = [&] {
-        buttons.bReadEVO = true;
+        buttons.bReadEVO = !w.eEVOfile.empty();
         buttons.bReadXPL = readXplWasEnabled;
         buttons.bbEVO = buttons.bbXPL = true;
     };

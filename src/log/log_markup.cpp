@@ -42,59 +42,104 @@ CharAttributes tagAttributes(std::string_view name) {
     return a; // any other name: the reset attributes
 }
 
-std::string visibleText(std::string_view message) {
-    // A "[" without a "]" after it (a bracket in a file name) is shown as it
-    // stands rather than looping on it.
-    std::string out;
-    out.reserve(message.size());
+namespace {
+
+struct TagSpan {
+    size_t open;  // the "["
+    size_t close; // the "]"
+};
+
+bool knownTagName(std::string_view name) {
+    return name == "b" || name == "i" || name == "u" || name == "s1" || name == "s2" ||
+           name.substr(0, 2) == "c:" || name == "bl" || name == "re";
+}
+
+// The tags of a message. File names inserted into messages may hold square
+// brackets ("Movie [2006].EVO", "odd[name.EVO"): a bracketed name is a tag
+// when it is one of the markup's own names, a closing tag, or an other name
+// whose closing tag follows; every other bracket is shown as it stands.
+std::vector<TagSpan> findTags(std::string_view message) {
+    std::vector<TagSpan> tags;
     size_t pos = 0;
-    while (pos < message.size()) {
+    for (;;) {
         const size_t open = message.find('[', pos);
         if (open == std::string_view::npos) break;
         const size_t close = message.find(']', open);
         if (close == std::string_view::npos) break;
-        out.append(message.substr(pos, open - pos));
-        pos = close + 1;
+        const std::string_view name = message.substr(open + 1, close - open - 1);
+        const bool tag =
+            name.find('[') == std::string_view::npos &&
+            (knownTagName(name) || name.substr(0, 1) == "/" ||
+             message.find("[/" + std::string(name) + "]", close) != std::string_view::npos);
+        if (tag) {
+            tags.push_back({open, close});
+            pos = close + 1;
+        } else {
+            pos = open + 1;
+        }
     }
-    out.append(message.substr(std::min(pos, message.size())));
+    return tags;
+}
+
+} // namespace
+
+std::string visibleText(std::string_view message) {
+    std::string out;
+    out.reserve(message.size());
+    size_t pos = 0;
+    for (const TagSpan& tag : findTags(message)) {
+        out.append(message.substr(pos, tag.open - pos));
+        pos = tag.close + 1;
+    }
+    out.append(message.substr(pos));
     return out;
 }
 
 LogLine parseMarkup(std::string_view message) {
     LogLine line;
-    line.visible = visibleText(message);
-    const size_t total = line.visible.size();
+    const std::vector<TagSpan> tags = findTags(message);
+    size_t pos = 0;
+    for (const TagSpan& tag : tags) {
+        line.visible.append(message.substr(pos, tag.open - pos));
+        pos = tag.close + 1;
+    }
+    line.visible.append(message.substr(pos));
+
+    // Visible characters of the message range [from, to).
+    auto visibleLength = [&](size_t from, size_t to) {
+        size_t length = to - from;
+        for (const TagSpan& tag : tags) {
+            const size_t a = std::max(tag.open, from);
+            const size_t b = std::min(tag.close + 1, to);
+            if (a < b) length -= b - a;
+        }
+        return length;
+    };
     size_t q = 0;
-    auto addRun = std::back_inserter(line.runs);
-    // Run lengths are counted in visible characters, so a run never reaches
-    // past the line even when tags are nested or left open.
-    auto emit = [&](std::string_view text, const CharAttributes& attributes) {
-        const size_t length = std::min(visibleText(text).size(), total - q);
-        if (length > 0) *addRun = TextRun{q, length, attributes};
+    auto emit = [&](size_t from, size_t to, const CharAttributes& attributes) {
+        const size_t length = from < to ? visibleLength(from, to) : 0;
+        if (length > 0) line.runs.push_back(TextRun{q, length, attributes});
         q += length;
     };
 
-    std::string_view rest = message;
-    for (;;) {
-        const size_t open = rest.find('[');
-        if (open == std::string_view::npos) break;
-        const size_t close = rest.find(']', open);
-        if (close == std::string_view::npos) break;
-        emit(rest.substr(0, open), CharAttributes{});
-        const std::string_view name = rest.substr(open + 1, close - open - 1);
-        rest = rest.substr(close + 1);
+    size_t cursor = 0;
+    for (const TagSpan& tag : tags) {
+        if (tag.open < cursor) continue; // inside a run already taken
+        const std::string_view name = message.substr(tag.open + 1, tag.close - tag.open - 1);
+        if (name.substr(0, 1) == "/") continue; // a closing tag without its opening one
+        emit(cursor, tag.open, CharAttributes{});
         const std::string closing = "[/" + std::string(name) + "]";
-        const size_t end = rest.find(closing);
+        const size_t end = message.find(closing, tag.close + 1);
         if (end == std::string_view::npos) {
             // An opening tag without its closing tag formats the rest of the line.
-            emit(rest, tagAttributes(name));
-            rest = {};
+            emit(tag.close + 1, message.size(), tagAttributes(name));
+            cursor = message.size();
             break;
         }
-        emit(rest.substr(0, end), tagAttributes(name));
-        rest = rest.substr(end + closing.size());
+        emit(tag.close + 1, end, tagAttributes(name));
+        cursor = end + closing.size();
     }
-    emit(rest, CharAttributes{});
+    emit(cursor, message.size(), CharAttributes{});
     return line;
 }
 
