@@ -81,6 +81,13 @@ void OutputFile::writeThrough(const uint8_t* data, size_t count) {
         data += put;
         count -= static_cast<size_t>(put);
     }
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Start the disk writes of the file's dirty pages now, without waiting
+    // for them: they then go on while the source is parsed, instead of piling
+    // up gigabytes of dirty pages that are written only at the end. Files
+    // that cannot do this (pipes, devices) simply refuse.
+    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
 }
 
 void OutputFile::write(const void* data, size_t count) {
