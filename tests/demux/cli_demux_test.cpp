@@ -54,7 +54,7 @@ Bytes muxed(const std::vector<StreamSpec>& streams) {
 } // namespace
 
 TEST(CliDemux, OptionsChooseStreamsFolderExtensionAndSecondFile) {
-    const std::string folder = scratchFolder("cli_options");
+    const std::string folder = scratchFolder("demux_cli_options");
     const auto first = twoStreams(200000, 61), second = twoStreams(100000, 71);
     writeFile(folder + "FEATURE_1.EVO", muxed(first));
     writeFile(folder + "FEATURE_2.EVO", muxed(second));
@@ -84,7 +84,7 @@ TEST(CliDemux, OptionsChooseStreamsFolderExtensionAndSecondFile) {
 }
 
 TEST(CliDemux, AFileErrorExitsWithOneAndShowsTheMessageOnStandardError) {
-    const std::string folder = scratchFolder("cli_errors");
+    const std::string folder = scratchFolder("demux_cli_errors");
     writeFile(folder + "E.EVO", muxed(twoStreams(100000, 81)));
 
     EXPECT_EQ(runCommand(cli("demux '" + folder + "E.EVO' -o '" + folder + "missing' -q", folder)),
@@ -102,7 +102,7 @@ TEST(CliDemux, AFileErrorExitsWithOneAndShowsTheMessageOnStandardError) {
 TEST(CliDemux, SigintCancelsTheRunClosesTheFilesAndExitsWith130) {
     // The video output is a FIFO that this test drains: the demux cannot run
     // ahead of it, so the signal surely arrives in the middle of the run.
-    const std::string folder = scratchFolder("cli_sigint");
+    const std::string folder = scratchFolder("demux_cli_sigint");
     const Bytes block = noiseWithoutStartCodes(size_t(PackWriter::payloadRoom({}, 0)), 91);
     PackWriter writer;
     const Bytes pes = pesPacket(0xE0, {}, block);

@@ -74,8 +74,8 @@ bool isPrefixOf(const Bytes& kept, const Bytes& whole) {
 // lines from the Demux command on.
 struct Fixture {
     explicit Fixture(const std::string& name, size_t videoSize = 300000)
-        : folder(scratchFolder(name)), streams(smallStreams(videoSize, 31)), file(muxed(streams)),
-          runs(walkPackets(file)) {
+        : folder(scratchFolder("demux_" + name)), streams(smallStreams(videoSize, 31)),
+          file(muxed(streams)), runs(walkPackets(file)) {
         writeFile(folder + "C.EVO", file);
         t.chooseSource(folder + "C.EVO");
         EXPECT_TRUE(bReadEVOClick(t.session));
@@ -155,7 +155,7 @@ TEST(DemuxCommand, NoTickedBoxCreatesNoFileButReadsTheSource) {
 }
 
 TEST(DemuxCommand, TheSecondFileOfAFeatureIsAppendedToTheSameFiles) {
-    const std::string folder = scratchFolder("feature");
+    const std::string folder = scratchFolder("demux_feature");
     const auto streams = smallStreams(400000, 41);
     const Bytes whole = muxed(streams);
     // Cut at a pack whose subpicture packet continues a unit, so that the
@@ -312,7 +312,7 @@ TEST(DemuxCommand, AFullTmpfsEndsTheRunAndEveryFileKeepsWhatWasWritten) {
 }
 
 TEST(DemuxCommand, CancelStopsAfterTheChunkInHandAndSkipsTheSecondFile) {
-    const std::string folder = scratchFolder("cancel");
+    const std::string folder = scratchFolder("demux_cancel");
     const auto streams = smallStreams(6 << 20, 51);
     const Bytes file = muxed(streams);
     writeFile(folder + "PART_1.EVO", file);

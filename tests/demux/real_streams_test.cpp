@@ -49,7 +49,7 @@ const std::string Sine = "-f lavfi -i sine=frequency=440:sample_rate=48000 ";
 } // namespace
 
 TEST(RealStreams, EncodedStreamsComeBackByteForByteAndFfprobeKnowsThem) {
-    const std::string folder = scratchFolder("real_streams");
+    const std::string folder = scratchFolder("demux_real_streams");
     const Bytes mpeg2 = encode(folder, "v.m2v",
                                "-f lavfi -i testsrc2=size=720x576:rate=25 -c:v mpeg2video -b:v 4M "
                                "-g 12 -threads 1 -f mpeg2video");
@@ -136,7 +136,7 @@ TEST(RealStreams, DvdSamplesDemuxAsFfmpegCopiesThem) {
     };
     for (const Sample& s : samples) {
         SCOPED_TRACE(s.name);
-        const std::string folder = scratchFolder("dvd_" + s.name);
+        const std::string folder = scratchFolder("demux_dvd_" + s.name);
         const std::string source = std::string(TARNWICK_SHARED_SAMPLES) + "/" + s.name + ".vob";
         TestSession t;
         const DemuxRun run = readAndDemux(t, source, folder);

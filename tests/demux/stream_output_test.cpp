@@ -92,7 +92,7 @@ TEST(StreamOutput, EveryKindIsWrittenByteForByteWhereverAChunkBoundaryCuts) {
     };
     PackWriter writer;
     muxStreams(writer, specs, 40);
-    const std::string folder = scratchFolder("every_kind");
+    const std::string folder = scratchFolder("demux_every_kind");
     // The prefix moves every chunk boundary to one place in a pack: the pack
     // start, the start code, the packet length, the PES flags, the PTS, the
     // sub-stream header, the LPCM header, the payload. The record origin
@@ -164,7 +164,7 @@ TEST(StreamOutput, SubpictureRecordsStartAtPacketsWithPtsAndCollectTheFollowingP
     sub(0x20, std::nullopt, {9});
     sub(0x20, 3000, {10});
     sub(0x20, 2000, {11});
-    const std::string folder = scratchFolder("records");
+    const std::string folder = scratchFolder("demux_records");
     writeFile(folder + "R.EVO", w.bytes());
     TestSession t;
     t.chooseSource(folder + "R.EVO");
@@ -212,7 +212,7 @@ TEST(StreamOutput, StreamsThatMapToOneSlotAreNeverMixed) {
         s.firstPts += 90000;
     }
     muxStreams(writer, specs);
-    const std::string folder = scratchFolder("shared_slot");
+    const std::string folder = scratchFolder("demux_shared_slot");
     writeFile(folder + "M.VOB", writer.bytes());
     TestSession t;
     const DemuxRun run = readAndDemux(t, folder + "M.VOB", folder);
@@ -250,7 +250,7 @@ TEST(StreamOutput, BoxesChangedDuringTheRunActFromTheNextPiece) {
     };
     PackWriter writer;
     muxStreams(writer, specs);
-    const std::string folder = scratchFolder("box_changes");
+    const std::string folder = scratchFolder("demux_box_changes");
     writeFile(folder + "B.EVO", writer.bytes());
     TestSession t;
     t.chooseSource(folder + "B.EVO");
