@@ -151,4 +151,5 @@ TEST(CliDemux, SigintCancelsTheRunClosesTheFilesAndExitsWith130) {
     EXPECT_EQ(got.size() % block.size(), 0u);
     for (size_t at = 0; at + block.size() <= got.size(); at += block.size())
         ASSERT_TRUE(std::equal(block.begin(), block.end(), got.begin() + long(at))) << at;
+    fs::remove_all(folder);
 }

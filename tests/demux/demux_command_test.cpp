@@ -349,4 +349,5 @@ TEST(DemuxCommand, CancelStopsAfterTheChunkInHandAndSkipsTheSecondFile) {
         EXPECT_EQ(fileBytes(base + "MPEG-2.stream.0.mpv"), video);
         EXPECT_EQ(fileBytes(base + "DD.stream.01.mpa"), audio);
     }
+    fs::remove_all(folder);
 }

@@ -277,4 +277,5 @@ TEST(StreamOutput, BoxesChangedDuringTheRunActFromTheNextPiece) {
     EXPECT_EQ(fileBytes(folder + "B.DD.stream.01.mpa"), expected);
     EXPECT_EQ(fileBytes(folder + "B.MPEG-2.stream.0.mpv"), specs[0].data);
     EXPECT_FALSE(std::filesystem::exists(folder + "B.DD.stream.02.mpa"));
+    std::filesystem::remove_all(folder);
 }
