@@ -5,12 +5,10 @@
 #include "commands/read_evo.h"
 #include "demux/demux_support.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace tarnwick;
 using namespace tarnwick::testing;
-namespace fs = std::filesystem;
 
 namespace {
 
