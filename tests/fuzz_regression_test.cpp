@@ -35,6 +35,7 @@ TEST(FuzzRegression, EveryCorpusInputPassesItsTarget) {
     int replayed = 0;
     if (!fs::exists(Corpora)) GTEST_SKIP() << "no corpora at " << Corpora;
     for (const auto& folder : fs::directory_iterator(Corpora)) {
+        if (!folder.is_directory()) continue;
         const std::string target = folder.path().filename().string();
         const auto entry = entries().find(target);
         ASSERT_NE(entry, entries().end()) << "a corpus without a target: " << target;
