@@ -72,6 +72,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeThrough(const uint8_t* data, size_t count) {
+    const size_t total = count;
     while (count > 0) {
         const ssize_t put = ::write(fd_, data, count);
         if (put < 0) {
@@ -82,11 +83,13 @@ void OutputFile::writeThrough(const uint8_t* data, size_t count) {
         count -= static_cast<size_t>(put);
     }
 #ifdef SYNC_FILE_RANGE_WRITE
-    // Start the disk writes of the file's dirty pages now, without waiting
-    // for them: they then go on while the source is parsed, instead of piling
-    // up gigabytes of dirty pages that are written only at the end. Files
-    // that cannot do this (pipes, devices) simply refuse.
-    ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // Start the disk writes of the block now, without waiting for them: they
+    // then go on while the source is parsed, instead of piling up gigabytes
+    // of dirty pages that are written only at the end. Pipes and devices
+    // have no position or refuse, and are left alone.
+    const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+    if (end >= off_t(total))
+        ::sync_file_range(fd_, end - off_t(total), off_t(total), SYNC_FILE_RANGE_WRITE);
 #endif
 }
 
