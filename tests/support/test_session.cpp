@@ -3,6 +3,7 @@
 #include "log/log_line.h"
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace tarnwick::testing {
 
@@ -13,9 +14,27 @@ std::vector<std::string> TestSession::visibleLines() const {
     return out;
 }
 
+namespace {
+
+// Each test program has a folder of its own (ctest runs programs side by
+// side), removed when the program ends.
+struct ProcessScratch {
+    ProcessScratch()
+        : root(std::filesystem::temp_directory_path() / "tarnwick-tests" /
+               ("run-" + std::to_string(::getpid()))) {}
+    ~ProcessScratch() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    std::filesystem::path root;
+};
+
+} // namespace
+
 std::string scratchFolder(const std::string& name) {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / "tarnwick-tests" / name;
+    static ProcessScratch scratch;
+    const fs::path folder = scratch.root / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder.string() + "/";

@@ -53,8 +53,8 @@ struct TestSession {
     Session session{table, window, sink, ui};
 };
 
-// A fresh folder under the build's temporary area, removed by the caller's
-// test fixture when it likes; named after the running test.
+// A fresh, empty folder of the running test program, under the system's
+// temporary folder; the program's folders are removed when it ends.
 std::string scratchFolder(const std::string& name);
 
 } // namespace tarnwick::testing
