@@ -2,6 +2,7 @@
 
 #include "app/paths.h"
 #include "log/text_format.h"
+#include "rebuild/pack_layout.h"
 #include "rebuild/rebuild_pack.h"
 
 #include <memory>
@@ -10,9 +11,10 @@ namespace tarnwick {
 
 namespace {
 
-// Runs of kept packs of half a chunk or more go from the chunk buffer straight
-// to the file; only the shorter runs between dropped packs are gathered.
-constexpr size_t OutputBufferSize = ChunkSize / 2;
+// A chunk's kept packs go from the chunk buffer straight to the file when they
+// are 16 packs or more; fewer (a chunk mostly dropped, a short last chunk)
+// are gathered first.
+constexpr size_t OutputBufferSize = 16 * PackSize;
 
 void startRebuilding(Session& s, const std::string& sourcePath) {
     s.log.log("Rebuilding...");
