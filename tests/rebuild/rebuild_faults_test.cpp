@@ -65,7 +65,7 @@ struct SmallDisk {
         mounted = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=256k") == 0;
     }
     ~SmallDisk() {
-        if (mounted) ::umount(path.c_str());
+        if (mounted) ::umount2(path.c_str(), MNT_DETACH);
     }
     std::string path;
     bool mounted = false;
