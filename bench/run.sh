@@ -3,8 +3,9 @@
 # `demux` and `rebuild` on a >= 1 GiB EVO-style file (tarnwick-make-stream
 # synth) and on a >= 1 GiB VOB encoded by ffmpeg (MPEG-2 video, two Dolby
 # Digital streams), against `cat` (the read ceiling), `cp` (the write
-# ceiling) and, on the VOB, ffmpeg's pass over the file (-f null) and its
-# stream copy into elementary files.
+# ceiling; it copies inside the kernel with copy_file_range, so `cat FILE >
+# COPY`, a copy through user memory, is shown too) and, on the VOB, ffmpeg's
+# pass over the file (-f null) and its stream copy into elementary files.
 #
 # All figures come from one run of this script on the same files, in the page
 # cache. Each command runs ROUNDS times (default 3), the commands taking
@@ -94,6 +95,7 @@ measure() { # file key
   local file=$1 k=$2
   run "$k cat" sh -c "cat '$file' >/dev/null"
   run "$k cp" cp "$file" "$out/copy"
+  run "$k cat >" sh -c "cat '$file' >'$out/copy'"
   run "$k read" "$cli" read "$file" --no-fast-check --no-continue -q
   run "$k demux" "$cli" demux "$file" --fast-check 1 --no-continue -q -o "$out"
   run "$k rebuild" "$cli" rebuild "$file" --fast-check 1 --no-continue -q -o "$out"
@@ -133,7 +135,7 @@ for k in EVO VOB; do
   echo
   echo "| command | seconds | MB/s | vs cat | vs cp | vs ffmpeg | peak MB |"
   echo "|---|---:|---:|---:|---:|---:|---:|"
-  for c in cat cp read demux rebuild "ffmpeg pass" "ffmpeg copy"; do
+  for c in cat cp "cat >" read demux rebuild "ffmpeg pass" "ffmpeg copy"; do
     [ -n "${best[$k $c]:-}" ] || continue
     vs_cat="" vs_cp="" vs_ff=""
     case $c in
@@ -141,9 +143,10 @@ for k in EVO VOB; do
         vs_cat=$(ratio "$k read" "$k cat")
         [ -n "${best[$k ffmpeg pass]:-}" ] && vs_ff=$(ratio "$k read" "$k ffmpeg pass")
         ;;
-      demux | rebuild)
+      demux | rebuild | "cat >")
         vs_cp=$(ratio "$k $c" "$k cp")
-        [ -n "${best[$k ffmpeg copy]:-}" ] && vs_ff=$(ratio "$k $c" "$k ffmpeg copy")
+        [ "$c" != "cat >" ] && [ -n "${best[$k ffmpeg copy]:-}" ] &&
+          vs_ff=$(ratio "$k $c" "$k ffmpeg copy")
         ;;
     esac
     printf '| %s | %.3f | %s | %s | %s | %s | %s |\n' "$c" "${best[$k $c]}" "$(mbs "$bytes" "$k $c")" \
