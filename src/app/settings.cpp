@@ -160,22 +160,22 @@ void applySetting(const std::string& name, const SettingValue& value, WindowStat
 
 std::string RegRead(SettingsStore& store, WindowState& window, WindowGeometry& geometry) {
     if (!store.openForReading()) return {};
-    for (const SettingSpec& spec : settingsReadOrder()) {
-        if (!store.contains(spec.name)) continue;
+    for (const SettingSpec& setting : settingsReadOrder()) {
+        if (!store.contains(setting.name)) continue;
         std::optional<SettingValue> value;
-        switch (spec.type) {
+        switch (setting.type) {
         case SettingType::Integer:
-            if (auto v = store.readInteger(spec.name)) value = *v;
+            if (auto v = store.readInteger(setting.name)) value = *v;
             break;
         case SettingType::Boolean:
-            if (auto v = store.readBoolean(spec.name)) value = *v;
+            if (auto v = store.readBoolean(setting.name)) value = *v;
             break;
         case SettingType::String:
-            if (auto v = store.readString(spec.name)) value = *v;
+            if (auto v = store.readString(setting.name)) value = *v;
             break;
         }
-        if (!value) return "Invalid data type for '" + spec.name + "'";
-        applySetting(spec.name, *value, window, geometry);
+        if (!value) return "Invalid data type for '" + setting.name + "'";
+        applySetting(setting.name, *value, window, geometry);
     }
     return {};
 }
@@ -183,13 +183,13 @@ std::string RegRead(SettingsStore& store, WindowState& window, WindowGeometry& g
 void RegWrite(SettingsStore& store, const WindowState& window, const WindowGeometry& geometry) {
     if (!store.openForWriting()) return;
     const bool maximised = geometry.shown == ShowMaximised;
-    for (const SettingSpec& spec : settingsWriteOrder()) {
-        if (maximised && isGeometry(spec.name)) continue;
-        const SettingValue value = currentSetting(spec.name, window, geometry);
-        switch (spec.type) {
-        case SettingType::Integer: store.writeInteger(spec.name, std::get<int32_t>(value)); break;
-        case SettingType::Boolean: store.writeBoolean(spec.name, std::get<bool>(value)); break;
-        case SettingType::String: store.writeString(spec.name, std::get<std::string>(value)); break;
+    for (const SettingSpec& setting : settingsWriteOrder()) {
+        if (maximised && isGeometry(setting.name)) continue;
+        const SettingValue value = currentSetting(setting.name, window, geometry);
+        switch (setting.type) {
+        case SettingType::Integer: store.writeInteger(setting.name, std::get<int32_t>(value)); break;
+        case SettingType::Boolean: store.writeBoolean(setting.name, std::get<bool>(value)); break;
+        case SettingType::String: store.writeString(setting.name, std::get<std::string>(value)); break;
         }
     }
     store.finishWriting();
