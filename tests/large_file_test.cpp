@@ -47,7 +47,7 @@ struct Part {
     size_t subpictureUnits = 0;
 };
 
-StreamSpec spec(uint8_t streamId, int subId, Bytes header, size_t size, uint32_t seed,
+StreamSpec streamOf(uint8_t streamId, int subId, Bytes header, size_t size, uint32_t seed,
                 uint32_t firstPts) {
     StreamSpec s;
     s.streamId = streamId;
@@ -69,16 +69,16 @@ Part makePart(uint32_t seed, uint32_t pts) {
     nav.lastPtm = pts + 90000 * 60;
     nav.audioEntries = {1, 1};
     nav.subpictureEntries = {1};
-    const StreamSpec video1 = spec(0xE0, -1, {}, 60000, seed + 1, pts);
-    const StreamSpec dd1 = spec(0xBD, 0x80, audioSubStreamHeader(0x80), 12000, seed + 2, pts);
+    const StreamSpec video1 = streamOf(0xE0, -1, {}, 60000, seed + 1, pts);
+    const StreamSpec dd1 = streamOf(0xBD, 0x80, audioSubStreamHeader(0x80), 12000, seed + 2, pts);
     PackWriter early;
     muxStreams(early, {video1, dd1}, 16, nav);
     p.early = early.bytes();
 
-    const StreamSpec video2 = spec(0xE0, -1, {}, 80000, seed + 3, pts + 90000);
-    const StreamSpec dd2 = spec(0xBD, 0x80, audioSubStreamHeader(0x80), 15000, seed + 4, pts);
-    const StreamSpec ddPlus = spec(0xBD, 0xC1, audioSubStreamHeader(0xC1), 20000, seed + 5, pts);
-    StreamSpec sub = spec(0xBD, 0x20, {0x20}, 9000, seed + 6, pts + 9000);
+    const StreamSpec video2 = streamOf(0xE0, -1, {}, 80000, seed + 3, pts + 90000);
+    const StreamSpec dd2 = streamOf(0xBD, 0x80, audioSubStreamHeader(0x80), 15000, seed + 4, pts);
+    const StreamSpec ddPlus = streamOf(0xBD, 0xC1, audioSubStreamHeader(0xC1), 20000, seed + 5, pts);
+    StreamSpec sub = streamOf(0xBD, 0x20, {0x20}, 9000, seed + 6, pts + 9000);
     sub.ptsEvery = 0;
     sub.unitStarts = {0, 3000, 6000};
     PackWriter late;

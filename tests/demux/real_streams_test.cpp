@@ -23,7 +23,7 @@ Bytes encode(const std::string& folder, const std::string& name, const std::stri
     return fileBytes(path);
 }
 
-StreamSpec spec(uint8_t streamId, int subStreamId, Bytes header, Bytes data) {
+StreamSpec streamOf(uint8_t streamId, int subStreamId, Bytes header, Bytes data) {
     StreamSpec s;
     s.streamId = streamId;
     s.subStreamId = subStreamId;
@@ -65,12 +65,12 @@ TEST(RealStreams, EncodedStreamsComeBackByteForByteAndFfprobeKnowsThem) {
     // A padding packet in front moves the chunk boundaries into the packs.
     PackWriter writer;
     writer.raw(paddingPacket(1000));
-    muxStreams(writer, {spec(0xE0, -1, {}, mpeg2), spec(0xE3, -1, {}, h264),
-                        spec(0xBD, 0x80, audioSubStreamHeader(0x80), ac3),
-                        spec(0xBD, 0xC1, audioSubStreamHeader(0xC1), eac3),
-                        spec(0xBD, 0x8A, audioSubStreamHeader(0x8A), dts),
-                        spec(0xBD, 0xB3, trueHdSubStreamHeader(0xB3), truehd),
-                        spec(0xBD, 0xA4, lpcmSubStreamHeader(0xA4), lpcm)});
+    muxStreams(writer, {streamOf(0xE0, -1, {}, mpeg2), streamOf(0xE3, -1, {}, h264),
+                        streamOf(0xBD, 0x80, audioSubStreamHeader(0x80), ac3),
+                        streamOf(0xBD, 0xC1, audioSubStreamHeader(0xC1), eac3),
+                        streamOf(0xBD, 0x8A, audioSubStreamHeader(0x8A), dts),
+                        streamOf(0xBD, 0xB3, trueHdSubStreamHeader(0xB3), truehd),
+                        streamOf(0xBD, 0xA4, lpcmSubStreamHeader(0xA4), lpcm)});
     writeFile(folder + "R.EVO", writer.bytes());
     TestSession t;
     const DemuxRun run = readAndDemux(t, folder + "R.EVO", folder);
@@ -104,7 +104,7 @@ TEST(RealStreams, EncodedStreamsComeBackByteForByteAndFfprobeKnowsThem) {
 
     // MLP in a DVD-Audio file: sub-stream 0xA1 with the 7-byte header.
     PackWriter aob(MuxRate::Dvd);
-    muxStreams(aob, {spec(0xBD, 0xA1, lpcmSubStreamHeader(0xA1), mlp)});
+    muxStreams(aob, {streamOf(0xBD, 0xA1, lpcmSubStreamHeader(0xA1), mlp)});
     writeFile(folder + "M.AOB", aob.bytes());
     TestSession a;
     ASSERT_TRUE(readAndDemux(a, folder + "M.AOB", folder).demuxOk);
