@@ -48,7 +48,7 @@ struct Part {
 };
 
 StreamSpec streamOf(uint8_t streamId, int subId, Bytes header, size_t size, uint32_t seed,
-                uint32_t firstPts) {
+                    uint32_t firstPts) {
     StreamSpec s;
     s.streamId = streamId;
     s.subStreamId = subId;
@@ -77,7 +77,8 @@ Part makePart(uint32_t seed, uint32_t pts) {
 
     const StreamSpec video2 = streamOf(0xE0, -1, {}, 80000, seed + 3, pts + 90000);
     const StreamSpec dd2 = streamOf(0xBD, 0x80, audioSubStreamHeader(0x80), 15000, seed + 4, pts);
-    const StreamSpec ddPlus = streamOf(0xBD, 0xC1, audioSubStreamHeader(0xC1), 20000, seed + 5, pts);
+    const StreamSpec ddPlus =
+        streamOf(0xBD, 0xC1, audioSubStreamHeader(0xC1), 20000, seed + 5, pts);
     StreamSpec sub = streamOf(0xBD, 0x20, {0x20}, 9000, seed + 6, pts + 9000);
     sub.ptsEvery = 0;
     sub.unitStarts = {0, 3000, 6000};
