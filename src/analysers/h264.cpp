@@ -5,10 +5,12 @@
 #include "analysers/analysers.h"
 #include "analysers/bit_reader.h"
 #include "analysers/chunk_range.h"
+#include "analysers/unescaped_payload.h"
 #include "log/text_format.h"
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
@@ -66,14 +68,15 @@ void skipScalingList(BitReader& r, int size) {
     }
 }
 
-// Fields of the frame-rate line; a tick of 0 forms no rate.
+// Fields of the frame-rate line; a tick of 0 forms no rate. The timing
+// counts fields: a frame lasts two ticks.
 void timingInfo(Analysis& a, BitReader& r) {
     LogSink& log = a.log;
     const int32_t numUnitsInTick = int32_t(r.ReadBits(32));
     const int32_t timeScale = int32_t(r.ReadBits(32));
     log.log("   Time scale = " + std::to_string(timeScale / 1000000) + " MHz");
     if (numUnitsInTick != 0) {
-        const double rate = double(timeScale) / double(numUnitsInTick);
+        const double rate = double(timeScale) / (2.0 * double(numUnitsInTick));
         log.log("   Frame rate = " +
                 formatReal(std::nearbyint(rate * 1000.0) / 1000.0, a.table.TimeFormatSettings) +
                 " fps");
@@ -118,16 +121,22 @@ void AnalyseH264(Analysis& a, int position, int count, int videoSlot) {
     if (videoSlot >= 0 && videoSlot < int(t.FrameRate.size()))
         t.FrameRate[videoSlot] = 24000.0 / 1001.0;
 
-    BitReader r(t);
-    r.position = position;
-    r.LoadWord();
+    BitReader search(t);
+    search.position = position;
+    search.LoadWord();
     // A start code and a NAL header of type 7 (sequence parameter set) with
     // nal_ref_idc 1 or 3. Past the valid bytes the window only holds zeros.
     const int64_t searchEnd =
         std::min<int64_t>(int64_t(position) + count - 1, int64_t(validEnd(t)) + 4);
-    while (r.position < searchEnd && r.window != 0x00000127 && r.window != 0x00000167)
-        r.SkipBits(8);
-    r.SkipBits(32);
+    while (search.position < searchEnd && search.window != 0x00000127 &&
+           search.window != 0x00000167)
+        search.SkipBits(8);
+    // The fields follow the NAL header, read without the emulation-prevention
+    // bytes of the rest of the chunk's valid data.
+    const std::vector<uint8_t> sps =
+        unescapedPayload(t.ChunkBuffer.data(), search.position, validEnd(t));
+    BitReader r(sps.data(), int(sps.size()));
+    r.LoadWord();
 
     const uint32_t profileIdc = r.ReadBits(8);
     log.log(profileLine(profileIdc));

@@ -4,10 +4,12 @@
 #include "analysers/analysers.h"
 #include "analysers/bit_reader.h"
 #include "analysers/chunk_range.h"
+#include "analysers/unescaped_payload.h"
 #include "log/text_format.h"
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
@@ -81,15 +83,20 @@ void displayExtension(Analysis& a, BitReader& r, bool pulldown, int slot) {
 
 void AnalyseVC1(Analysis& a, int position, int count, int videoSlot) {
     LogSink& log = a.log;
-    BitReader r(a.table);
-    r.position = position;
-    r.LoadWord();
+    BitReader search(a.table);
+    search.position = position;
+    search.LoadWord();
     // Past the valid bytes the window only holds zeros and cannot match.
     const int64_t searchEnd =
         std::min<int64_t>(int64_t(position) + count - 1, int64_t(validEnd(a.table)) + 4);
-    while (r.position < searchEnd && r.window != SequenceHeaderStartCode)
-        r.SkipBits(8);
-    r.SkipBits(32);
+    while (search.position < searchEnd && search.window != SequenceHeaderStartCode)
+        search.SkipBits(8);
+    // The fields follow the start code, read without the emulation-prevention
+    // bytes of the rest of the chunk's valid data.
+    const std::vector<uint8_t> header =
+        unescapedPayload(a.table.ChunkBuffer.data(), search.position, validEnd(a.table));
+    BitReader r(header.data(), int(header.size()));
+    r.LoadWord();
 
     log.log(r.ReadBits(2) == 3 ? "   Profile = Advanced" : "   Profile = Reserved");
     const uint32_t level = r.ReadBits(3);

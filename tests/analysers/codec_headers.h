@@ -87,7 +87,25 @@ struct Sps {
     std::optional<std::pair<uint32_t, uint32_t>> timing = std::make_pair(1001u, 48000u);
 };
 
-inline Bytes sps(const Sps& s) {
+// An H.264 NAL unit or a VC-1 EBDU as an encoder writes it: after its
+// start code and header (`headerSize` bytes), each 00 00 0x (x <= 3) of the
+// payload escaped as 00 00 03 0x.
+inline Bytes escapedUnit(const Bytes& unescaped, size_t headerSize) {
+    Bytes out(unescaped.begin(), unescaped.begin() + headerSize);
+    int zeros = 0;
+    for (size_t k = headerSize; k < unescaped.size(); ++k) {
+        if (zeros >= 2 && unescaped[k] <= 3) {
+            out.push_back(3);
+            zeros = 0;
+        }
+        zeros = unescaped[k] == 0 ? zeros + 1 : 0;
+        out.push_back(unescaped[k]);
+    }
+    return out;
+}
+
+// The sequence parameter set with its start code, unescaped.
+inline Bytes spsBits(const Sps& s) {
     BitWriter w;
     w.put(0x00000167, 32).put(s.profile, 8);
     w.put(0, 3).flag(s.constraintSet3).put(0, 4).put(s.level, 8).ue(0);
@@ -128,6 +146,10 @@ inline Bytes sps(const Sps& s) {
     }
     w.put(1, 1); // rbsp_stop_one_bit
     return w.finish();
+}
+
+inline Bytes sps(const Sps& s) {
+    return escapedUnit(spsBits(s), 5);
 }
 
 // Dolby Digital
@@ -262,7 +284,7 @@ inline std::vector<uint8_t> vc1SequenceHeader(const Vc1SequenceHeader& h) {
         w.put(0, 1); // COLOR_FORMAT_FLAG
     }
     w.put(0, 1); // HRD_PARAM_FLAG
-    return w.finish();
+    return escapedUnit(w.finish(), 4);
 }
 
 } // namespace tarnwick::testing

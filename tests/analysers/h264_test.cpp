@@ -36,7 +36,7 @@ TEST(H264Analyser, HighProfileSequenceParameterSet) {
                      "   Chroma format = [bl]4:2:0[/bl]  (l, c) = 8, 8 bit",
                      "   Size = [bl]1920[/bl]x[bl]1080[/bl]",
                      "   Aspect ratio = [bl]1:1[/bl] (square samples)", "   Video format = NTSC",
-                     "   Time scale = 0 MHz", "   Frame rate = 47.952 fps"}));
+                     "   Time scale = 0 MHz", "   Frame rate = 23.976 fps"}));
     EXPECT_DOUBLE_EQ(bench.table.FrameRate[1], 24000.0 / 1001.0);
 }
 
@@ -129,7 +129,7 @@ TEST(H264Analyser, ScalingListsAreSkippedSoLaterFieldsReadRight) {
     EXPECT_EQ(lineStarting(lines, "   Chroma"),
               "   Chroma format = [bl]4:4:4[/bl]  (l, c) = 8, 8 bit");
     EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
-    EXPECT_EQ(lines.back(), "   Frame rate = 47.952 fps");
+    EXPECT_EQ(lines.back(), "   Frame rate = 23.976 fps");
 }
 
 TEST(H264Analyser, PictureOrderCountTypes) {
@@ -152,7 +152,7 @@ TEST(H264Analyser, TimingAspectRatioAndTheStoredRate) {
     s.sarHeight = 3;
     Lines lines = analyse(pal, s);
     EXPECT_EQ(lineStarting(lines, "   Aspect"), "   Aspect ratio = 4:3");
-    EXPECT_EQ(lines.back(), "   Frame rate = 50 fps");
+    EXPECT_EQ(lines.back(), "   Frame rate = 25 fps");
     EXPECT_DOUBLE_EQ(pal.table.FrameRate[0], 24000.0 / 1001.0);
 
     AnalyserBench big;
@@ -161,13 +161,37 @@ TEST(H264Analyser, TimingAspectRatioAndTheStoredRate) {
     lines = analyse(big, s);
     EXPECT_EQ(lineStarting(lines, "   Aspect"), "(none)");
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
-              (Lines{"   Time scale = 120 MHz", "   Frame rate = 119880.12 fps"}));
+              (Lines{"   Time scale = 120 MHz", "   Frame rate = 59940.06 fps"}));
 
     // A tick of 0 forms no rate.
     AnalyserBench zero;
     s.timing = std::make_pair(0u, 48000u);
     lines = analyse(zero, s);
     EXPECT_EQ(lines.back(), "   Time scale = 0 MHz");
+}
+
+TEST(H264Analyser, FieldsAreReadWithoutTheEmulationPreventionBytes) {
+    // Widths of different code lengths, with and without the 29 bits of the
+    // video signal type, move the timing fields across the byte alignments;
+    // where 1001 or 48000 meet one, the encoder escapes it.
+    int escaped = 0;
+    for (bool signalType : {false, true}) {
+        for (int widthMbs : {1, 2, 4, 8, 16, 32, 64, 120}) {
+            Sps s;
+            s.videoFormat = signalType ? 5 : -1;
+            s.widthMbs = widthMbs;
+            escaped += sps(s).size() > spsBits(s).size();
+            AnalyserBench bench;
+            const Lines lines = analyse(bench, s);
+            EXPECT_EQ(lineStarting(lines, "   Size"),
+                      "   Size = [bl]" + std::to_string(widthMbs * 16) + "[/bl]x[bl]1080[/bl]")
+                << widthMbs << signalType;
+            EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+                      (Lines{"   Time scale = 0 MHz", "   Frame rate = 23.976 fps"}))
+                << widthMbs << signalType;
+        }
+    }
+    EXPECT_GT(escaped, 0);
 }
 
 TEST(H264Analyser, InvalidChromaFormatHasNoNameAndNoDivision) {

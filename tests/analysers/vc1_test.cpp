@@ -37,6 +37,22 @@ TEST(Vc1Analyser, AdvancedProfileHeaderLines) {
     EXPECT_DOUBLE_EQ(bench.table.FrameRate[1], 24000.0 / 1001.0);
 }
 
+TEST(Vc1Analyser, FieldsAreReadWithoutTheEmulationPreventionBytes) {
+    // A coded size of 2x4 makes the bytes 00 00 01 after the first two
+    // header bytes, which the encoder writes as 00 00 03 01.
+    AnalyserBench bench;
+    Vc1SequenceHeader h;
+    h.codedWidth = 0;
+    h.codedHeight = 1;
+    const Bytes escaped = vc1SequenceHeader(h);
+    ASSERT_EQ(Bytes(escaped.begin() + 6, escaped.begin() + 10), (Bytes{0, 0, 3, 1}));
+    const Lines lines = analyse(bench, h);
+    EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]2[/bl]x[bl]4[/bl]");
+    EXPECT_EQ(lineStarting(lines, "   Display size"),
+              "   Display size = [bl]1920[/bl]x[bl]1080[/bl]");
+    EXPECT_EQ(lines.back(), "   Frame Rate = [bl]23.976[/bl] (24000/1001)");
+}
+
 TEST(Vc1Analyser, ReservedProfileLevelAndChroma) {
     AnalyserBench bench;
     Vc1SequenceHeader h;
