@@ -1,3 +1,5 @@
+#include "analysers/codec_headers.h"
+#include "commands/read_evo.h"
 #include "engine/demux.h"
 #include "engine/engine_call.h"
 #include "log/log_line.h"
@@ -149,7 +151,7 @@ TEST(EngineScan, SubStreamsSharingASlotAndRefusedSubStreams) {
     TestSession t;
     PackWriter w;
     w.pack(audioPes(0x80, 1000, {1}));
-    w.pack(audioPes(0x88, 2000, {2})); // DTS, also slot 0: takes the highest free slot
+    w.pack(audioPes(0x88, 2000, {2})); // DTS, also slot 0: takes a slot from 14 down
     w.pack(audioPes(0xFF, 3000, {3})); // not a stream
     w.pack(audioPes(0x90, 3000, {3}));
     w.pack(audioPes(0xC5, 4000, {4}));
@@ -158,12 +160,12 @@ TEST(EngineScan, SubStreamsSharingASlotAndRefusedSubStreams) {
     EXPECT_EQ(t.table.AudioIds[0], 0x80);
     EXPECT_EQ(t.table.AudioIds[5], 0xC5);
     EXPECT_EQ(t.table.AudioIds[2], 0xB2);
-    EXPECT_EQ(t.table.AudioIds[15], 0x88);
-    for (int slot : {1, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14})
+    EXPECT_EQ(t.table.AudioIds[14], 0x88);
+    for (int slot : {1, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 15})
         EXPECT_EQ(t.table.AudioIds[slot], -1) << slot;
     EXPECT_TRUE(contains(lines, "Dolby Digital Plus audio stream 5 found!"));
     EXPECT_TRUE(contains(lines, "Dolby TrueHD audio stream 2 found!"));
-    EXPECT_TRUE(contains(lines, "DTS HD (DTS) audio stream 15 found!"));
+    EXPECT_TRUE(contains(lines, "DTS HD (DTS) audio stream 14 found!"));
 }
 
 TEST(EngineScan, Sub0xA1IsMlpInAnAobFileAndLpcmElsewhere) {
@@ -197,6 +199,70 @@ TEST(EngineScan, Vc1StreamsAreFoundByTheirStreamIdExtension) {
     EXPECT_EQ(t.table.FrameCount[1], 1);
 }
 
+TEST(EngineScan, EveryOptionalPesHeaderFieldIsWalkedOver) {
+    // Time stamps, ESCR, ES rate, trick mode, copy info, CRC, then private
+    // data holding start codes, a pack header field, a sequence counter and
+    // the P-STD buffer before the stream id extension.
+    TestSession t;
+    PackWriter w;
+    PesHeader video;
+    video.pts = 1234;
+    video.dts = 1000;
+    video.pstd = true;
+    video.streamIdExtension = 0x55;
+    video.otherOptionalFields = true;
+    w.pack(pesPacket(0xFD, video, {0, 0, 1, 0x0D, 0, 0, 1, 0x0D}));
+    PesHeader audio;
+    audio.pts = 2000;
+    audio.otherOptionalFields = true;
+    Bytes payload = audioSubStreamHeader(0x81);
+    payload.insert(payload.end(), {0x0B, 0x77, 0, 0});
+    w.pack(pesPacket(0xBD, audio, payload));
+    PesHeader bare; // an extended-stream-id packet without its extension
+    w.pack(pesPacket(0xFD, bare, {0, 0, 1, 0x0D}));
+    const auto lines = scan(t, w.bytes());
+    EXPECT_EQ(lines.at(0), "VC-1 video stream 0 found!");
+    EXPECT_EQ(lines.at(1), "   First PTS = 000004D2  (+13ms)");
+    EXPECT_TRUE(contains(lines, "Dolby Digital audio stream 1 found!"));
+    EXPECT_TRUE(contains(lines, "   First PTS = 000007D0  (+22ms)"));
+    EXPECT_EQ(t.table.FrameCount[0], 2);
+    EXPECT_EQ(t.table.VideoIds[1], -1);
+}
+
+TEST(EngineScan, StreamsAreDescribedFromTheirFirstHeaderOrSaySoAtTheEnd) {
+    // H.264 in slot 0 whose parameter set comes in its second packet; MPEG-2
+    // in slot 1 and Dolby Digital without any; Dolby Digital Plus whose sync
+    // frame comes in its second packet.
+    TestSession t;
+    PackWriter w;
+    w.pack(videoPes(0xE2, 9000, 6000, {0, 0, 1, 9, 0xF0, 0x65, 0x88, 0x84}));
+    w.pack(videoPes(0xE1, 9000, 6000, {0, 0, 1, 0, 0x12, 0x34}));
+    w.pack(audioPes(0xC1, 9000, {0x12, 0x34, 0x56}));
+    w.pack(audioPes(0x82, 9000, {0x12, 0x34, 0x56}));
+    Bytes parameterSet = {0, 0, 1, 9, 0xF0};
+    const Bytes header = sps(Sps{});
+    parameterSet.insert(parameterSet.end(), header.begin(), header.end());
+    parameterSet.push_back(0);
+    w.pack(videoPes(0xE2, 12000, 9000, parameterSet));
+    Bytes frame = eac3Header(100, 0, 3, 2, 0, 16);
+    frame.resize(64, 0);
+    w.pack(audioPes(0xC1, 12000, frame));
+    const auto lines = scan(t, w.bytes());
+    const auto at =
+        std::find(lines.begin(), lines.end(), "Video stream 0 from its first sequence header:");
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(*(at + 1), "   Profile = High");
+    EXPECT_TRUE(contains(lines, "Audio stream 1 from its first sync word:"));
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& l) { return l.find("Profile") != std::string::npos; }),
+        1);
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
+              (Lines{"   No sequence header found in video stream 1.",
+                     "   No sync word found in audio stream 2."}));
+}
+
 TEST(EngineScan, PaddingIsSkippedAndTheNextPacketInThePackFound) {
     TestSession t;
     Bytes packets = paddingPacket(100);
@@ -211,26 +277,70 @@ TEST(EngineScan, PaddingIsSkippedAndTheNextPacketInThePackFound) {
     EXPECT_EQ(t.table.VideoIds[1], -1);
 }
 
-TEST(EngineScan, FrameCountingUsesEachCodecsMarkerAndTheZeroWindow) {
-    EXPECT_EQ(countFrameMarkers(Bytes{0, 0, 1, 0, 0, 0, 1, 0}.data(), 8, 0x00), 2);
-    // The window starts at zero for each piece.
-    EXPECT_EQ(countFrameMarkers(Bytes{1, 0}.data(), 2, 0x00), 1);
-    EXPECT_EQ(countFrameMarkers(Bytes{0, 1, 9}.data(), 3, 0x09), 1);
-    EXPECT_EQ(countFrameMarkers(Bytes{7, 1, 9}.data(), 3, 0x09), 0);
-    EXPECT_EQ(countFrameMarkers(Bytes{0, 0, 1}.data(), 3, 0x00), 0);
-    EXPECT_EQ(countFrameMarkers(Bytes{0, 0, 1, 0x0D, 0, 0, 1, 0x0F}.data(), 8, 0x0D), 1);
+TEST(EngineScan, FrameCountingUsesEachCodecsMarkerAndCarriesItsWindow) {
+    struct Case {
+        uint32_t window;
+        Bytes piece;
+        uint8_t marker;
+        int found;
+        uint32_t windowAfter;
+    };
+    const Case cases[] = {
+        {NoFrameWindow, {0, 0, 1, 0, 0, 0, 1, 0}, 0x00, 2, 0x00000100},
+        // A piece that starts "01 00" holds no picture of its own.
+        {NoFrameWindow, {1, 0}, 0x00, 0, 0xFFFF0100},
+        {0x12340000, {1, 0}, 0x00, 1, 0x00000100},
+        {0xFF000001, {9, 7}, 0x09, 1, 0x00010907},
+        {0xFFFFFF00, {0, 1, 9}, 0x09, 1, 0x00000109},
+        {0xFFFFFF07, {0, 1, 9}, 0x09, 0, 0x07000109},
+        {NoFrameWindow, {0, 0, 1}, 0x00, 0, 0xFF000001},
+        {NoFrameWindow, {0, 0, 1, 0x0D, 0, 0, 1, 0x0F}, 0x0D, 1, 0x0000010F},
+        {0x00000001, {}, 0x00, 0, 0x00000001},
+    };
+    for (const Case& k : cases) {
+        uint32_t window = k.window;
+        EXPECT_EQ(countFrameMarkers(k.piece.data(), int(k.piece.size()), k.marker, window), k.found)
+            << std::hex << k.window;
+        EXPECT_EQ(window, k.windowAfter) << std::hex << k.window;
+    }
 
-    // A start code split between two PES packets is not counted.
+    // A start code split between two PES packets counts once; a packet that
+    // starts "01 09" after one that ends without "00 00" counts nothing.
     TestSession t;
     PackWriter w;
     w.pack(videoPes(0xE2, 100, 100, {0, 0, 1, 9, 5, 0, 0}));
+    w.pack(videoPes(0xE2, std::nullopt, std::nullopt, {1, 9, 0, 0, 1, 9, 4}));
     w.pack(videoPes(0xE2, std::nullopt, std::nullopt, {1, 9, 0, 0, 1, 9}));
     scan(t, w.bytes());
-    EXPECT_EQ(t.table.FrameCount[0], 3); // 1 + the zero-window "01 09" + 1
+    EXPECT_EQ(t.table.FrameCount[0], 4);
     TestSession off;
     off.window.options.cbCountFr = false;
     scan(off, w.bytes());
     EXPECT_EQ(off.table.FrameCount[0], 0);
+}
+
+TEST(EngineScan, FrameCountOfAFeatureGoesOnAcrossChunksAndIntoTheSecondFile) {
+    // Packets that start "01 00": a picture after a packet that ended
+    // "00 00", none after one that ended "07 07". Each file spans two chunks;
+    // the second file starts with such a packet.
+    const int pairs = 70;
+    auto part = [&](bool first) {
+        PackWriter w(MuxRate::Dvd);
+        if (first) w.pack(videoPes(0xE0, 3000, std::nullopt, {0, 0, 1, 0, 7, 0, 0}));
+        for (int k = 0; k < pairs; ++k) {
+            w.pack(videoPes(0xE0, std::nullopt, std::nullopt, {1, 0, 7, 7}));
+            w.pack(videoPes(0xE0, std::nullopt, std::nullopt, {1, 0, 7, 0, 0}));
+        }
+        return w.bytes();
+    };
+    const std::string folder = scratchFolder("frame_count_feature");
+    ASSERT_GT(part(true).size(), size_t(ChunkSize));
+    writeFile(folder + "VTS_01_1.VOB", part(true));
+    writeFile(folder + "VTS_01_2.VOB", part(false));
+    TestSession t;
+    t.chooseSource(folder + "VTS_01_1.VOB");
+    ASSERT_TRUE(bReadEVOClick(t.session));
+    EXPECT_EQ(t.table.FrameCount[0], 1 + 2 * pairs);
 }
 
 TEST(EngineScan, PacketsStraddlingTheChunkBoundaryAreParsedWhole) {

@@ -91,7 +91,7 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
             s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
             s.log.log("Demuxing...");
             s.log.slog("Demuxing " + fileNamePart(second), 0);
-            demux(EngineMode::Demux, s);
+            demux(EngineMode::Demux, s, true);
         }
     } catch (const std::exception& e) {
         logError(e.what());

@@ -73,7 +73,7 @@ bool bReadEVOClick(Session& s) {
             s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
             s.log.log("Reading...");
             s.log.slog("Reading " + fileNamePart(second), 0);
-            demux(EngineMode::Scan, s);
+            demux(EngineMode::Scan, s, true);
         }
         t.InputFile.reset();
     } catch (const FileError& e) {

@@ -11,7 +11,9 @@ namespace tarnwick {
 
 enum class EngineMode { Scan = 0, Demux = 1 };
 
-void demux(EngineMode mode, Session& s);
+// `continuesFeature`: the file is the second part of the feature read by the
+// previous call, whose streams keep their slots and go on being counted.
+void demux(EngineMode mode, Session& s, bool continuesFeature = false);
 
 // The estimate of the progress line, formatted "h:mm:ss".
 std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,

@@ -30,10 +30,17 @@ void navigationStep(EngineCall& c, uint8_t b);
 // The payload step's writer in demux mode.
 void writePayloadPiece(EngineCall& c, int position, int count);
 
-// Counts the frame markers (00 00 01 marker) in one video piece; the window
-// starts at zero for each piece, so a start code split between pieces is not
-// counted.
-int countFrameMarkers(const uint8_t* piece, int count, uint8_t marker);
+// Counts the frame markers (00 00 01 marker) in one video piece. `window`
+// holds the stream's last four bytes before the piece, so that a marker split
+// between pieces counts once, and is left holding the last four after it.
+int countFrameMarkers(const uint8_t* piece, int count, uint8_t marker, uint32_t& window);
+
+// Whether a payload piece holds what its stream's analyser describes it from:
+// the sequence header of a video stream, the sync word of an audio stream.
+bool holdsDescription(const ParserState& p, const uint8_t* bytes, int count);
+// At the end of a scan, one line for each stream met whose payloads held
+// none.
+void reportUndescribedStreams(EngineCall& c);
 
 // Big-endian 32-bit word at an index.
 inline uint32_t loadBigEndian32(const uint8_t* bytes) {

@@ -44,23 +44,20 @@ struct ParserState {
     bool inPayload = false;
     int32_t skipLength = 0;
 
-    // PES header countdowns.
+    // The PES header: its flags, then its header data gathered byte by byte
+    // (a header may straddle two chunks) and walked once complete.
+    uint8_t streamId = 0;
     int headerBytes = 0;
     uint8_t headerDataLeft = 0;
     uint8_t flags2 = 0;
-    int ptsCountdown = 0;
-    int ptsDtsCountdown = 0;
-    int extensionFlagsCountdown = 0;
-    int pstdCountdown = 0;
-    int extension2Countdown = 0;
-    uint8_t extensionFlags = 0;
+    uint8_t headerDataLength = 0;
+    uint8_t headerData[255] = {};
 
     // Private-stream-1 sub-stream header countdowns.
     int subStreamHeaderLeft = 0;
     int lpcmExtraLeft = 0;
     int trueHdExtraLeft = 0;
 
-    uint32_t accumulator = 0;
     uint32_t currentPts = 0;
     uint32_t videoPts = 0;
     uint32_t audioFirstPts = 0;

@@ -4,6 +4,7 @@
 
 #include "analysers/analysers.h"
 #include "engine/engine_call.h"
+#include "engine/pes_header.h"
 #include "engine/slot_assignment.h"
 #include "log/text_format.h"
 
@@ -30,6 +31,7 @@ void recordVideoStream(EngineCall& c, int32_t id, const char* codecName) {
 
 void startCode(EngineCall& c, uint8_t streamId) {
     ParserState& p = c.p;
+    p.streamId = streamId;
     switch (streamId) {
     case 0xE0:
     case 0xE1:
@@ -74,8 +76,8 @@ void startCode(EngineCall& c, uint8_t streamId) {
 bool isRecognisedStartCode(uint32_t window) {
     if ((window & 0xFFFFFF00u) != 0x00000100u) return false;
     const uint8_t id = window & 0xFF;
-    return (id >= 0xE0 && id <= 0xE3) || id == 0xFD || (id >= 0xC0 && id <= 0xCF) ||
-           id == 0xBC || id == 0xBD || id == 0xBE || id == 0xBF;
+    return (id >= 0xE0 && id <= 0xE3) || id == 0xFD || (id >= 0xC0 && id <= 0xCF) || id == 0xBC ||
+           id == 0xBD || id == 0xBE || id == 0xBF;
 }
 
 // The PES header is complete: the sub-stream header or the payload follows.
@@ -84,25 +86,6 @@ void headerEnds(ParserState& p) {
         p.subStreamHeaderLeft = 4;
     else
         p.inPayload = true;
-}
-
-// One byte of a 5-byte time stamp; `left` is the countdown after the
-// decrement (4..0). The 33rd bit is dropped.
-void assembleTimeStamp(ParserState& p, int left, uint8_t b) {
-    switch (left) {
-    case 4: p.accumulator = uint32_t((b >> 1) & 3) << 30; break;
-    case 3: p.accumulator |= uint32_t(b) << 22; break;
-    case 2: p.accumulator |= uint32_t(b >> 1) << 15; break;
-    case 1: p.accumulator |= uint32_t(b) << 7; break;
-    case 0: p.accumulator |= uint32_t(b >> 1); break;
-    }
-}
-
-void afterTimeStamps(ParserState& p) {
-    if (p.headerDataLeft == 0)
-        headerEnds(p);
-    else if (p.kind == Kind::Video && (p.flags2 & 0x01))
-        p.extensionFlagsCountdown = 1;
 }
 
 void streamIdExtension(EngineCall& c, uint8_t b) {
@@ -119,21 +102,43 @@ void streamIdExtension(EngineCall& c, uint8_t b) {
     } else {
         p.kind = Kind::Ignore;
     }
-    if (p.headerDataLeft == 0) headerEnds(p);
+}
+
+// The PES header data is complete: its time stamps and, for an
+// extended-stream-id packet, the stream id extension that names the stream.
+void headerDataEnds(EngineCall& c) {
+    ParserState& p = c.p;
+    const PesHeaderFields f = walkPesHeader(p.flags2, p.headerData, p.headerDataLength);
+    if (f.hasPts) p.currentPts = f.pts;
+    if (f.hasPts && f.hasDts) p.videoPts = f.pts;
+    if (p.streamId == 0xFD) {
+        if (f.streamIdExtensionAt >= 0)
+            streamIdExtension(c, p.headerData[f.streamIdExtensionAt]);
+        else
+            p.kind = Kind::Ignore; // no extension: no stream to give it to
+    }
+    headerEnds(p);
 }
 
 struct AudioSubStream {
     AudioKind kind;
     int slotMask;
+    int collisionStart; // where a stream whose own slot is taken looks first
 };
 
 bool classifyAudio(uint8_t s, AudioSubStream& out) {
-    if (s >= 0x80 && s <= 0x87) out = {AudioKind::DolbyDigital, 7};
-    else if (s >= 0x88 && s <= 0x8F) out = {AudioKind::DTS, 7};
-    else if (s >= 0xC0 && s <= 0xCF) out = {AudioKind::DolbyDigitalPlus, 0x0F};
-    else if (s >= 0xA0 && s <= 0xA7) out = {AudioKind::LPCM, 0x0F};
-    else if (s >= 0xB0 && s <= 0xB7) out = {AudioKind::TrueHD, 7};
-    else return false;
+    if (s >= 0x80 && s <= 0x87)
+        out = {AudioKind::DolbyDigital, 7, 15};
+    else if (s >= 0x88 && s <= 0x8F)
+        out = {AudioKind::DTS, 7, 14};
+    else if (s >= 0xC0 && s <= 0xCF)
+        out = {AudioKind::DolbyDigitalPlus, 0x0F, 11};
+    else if (s >= 0xA0 && s <= 0xA7)
+        out = {AudioKind::LPCM, 0x0F, 13};
+    else if (s >= 0xB0 && s <= 0xB7)
+        out = {AudioKind::TrueHD, 7, 12};
+    else
+        return false;
     return true;
 }
 
@@ -161,9 +166,9 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
     if (p.subStreamHeaderLeft == 3) {
         const uint8_t s = b;
         if ((s & 0xE0) == 0x20 || (s & 0xE0) == 0x60) {
-            p.subSlot = subStreamSlot(t.SubIds, s & 0x1F, s);
+            p.subSlot = subStreamSlot(t.FeatureSubIds, s & 0x1F, SubSlots - 1, s);
             p.subSubId = s;
-            if (t.SubIds[p.subSlot] == -1) {
+            if (t.SubIds[p.subSlot] == -1 && t.FeatureSubIds[p.subSlot] == s) {
                 t.SubIds[p.subSlot] = s;
                 if (c.scanning())
                     c.s.log.log(std::string((s & 0xE0) == 0x20 ? "[b]Subpicture[/b]"
@@ -190,9 +195,9 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
         return;
     }
     p.audioKind = audio.kind;
-    p.audioSlot = subStreamSlot(t.AudioIds, s & audio.slotMask, s);
+    p.audioSlot = subStreamSlot(t.FeatureAudioIds, s & audio.slotMask, audio.collisionStart, s);
     p.audioSubId = s;
-    if (t.AudioIds[p.audioSlot] < 0) {
+    if (t.AudioIds[p.audioSlot] < 0 && t.FeatureAudioIds[p.audioSlot] == s) {
         t.AudioIds[p.audioSlot] = s;
         if (c.scanning()) c.s.log.log(audioFoundMessage(audio.kind, s, p.isAob, p.audioSlot));
         p.audioFirstPts = p.currentPts;
@@ -201,9 +206,7 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
     switch (audio.kind) {
     case AudioKind::TrueHD: p.trueHdExtraLeft = 1; break;
     case AudioKind::LPCM: p.lpcmExtraLeft = 3; break;
-    default:
-        p.kind = Kind::Audio;
-        p.inPayload = true;
+    default: p.kind = Kind::Audio; p.inPayload = true;
     }
 }
 
@@ -226,64 +229,14 @@ void headerStep(EngineCall& c, uint8_t b) {
         if (p.headerBytes == 1) {
             p.flags2 = b;
         } else if (p.headerBytes == 0) {
+            p.headerDataLength = b;
             p.headerDataLeft = b;
-            const int timeStamps = p.flags2 >> 6;
-            if (timeStamps == 2)
-                p.ptsCountdown = 5;
-            else if (timeStamps == 3)
-                p.ptsDtsCountdown = 10;
-            else if (timeStamps == 0 && (p.flags2 & 0x01))
-                p.extensionFlagsCountdown = 1;
-            if (p.headerDataLeft == 0) headerEnds(p);
+            if (p.headerDataLeft == 0) headerDataEnds(c);
         }
-    } else if (p.ptsCountdown > 0) {
-        --p.remaining;
-        --p.headerDataLeft;
-        --p.ptsCountdown;
-        assembleTimeStamp(p, p.ptsCountdown, b);
-        if (p.ptsCountdown == 0) {
-            p.currentPts = p.accumulator;
-            afterTimeStamps(p);
-        }
-    } else if (p.ptsDtsCountdown > 0) {
-        --p.remaining;
-        --p.headerDataLeft;
-        --p.ptsDtsCountdown;
-        if (p.ptsDtsCountdown >= 5) {
-            assembleTimeStamp(p, p.ptsDtsCountdown - 5, b);
-            if (p.ptsDtsCountdown == 5) {
-                p.currentPts = p.accumulator;
-                p.videoPts = p.accumulator;
-            }
-        }
-        if (p.ptsDtsCountdown == 0) afterTimeStamps(p);
-    } else if (p.extensionFlagsCountdown > 0) {
-        --p.remaining;
-        --p.headerDataLeft;
-        p.extensionFlagsCountdown = 0;
-        p.extensionFlags = b;
-        if (b & 0x10)
-            p.pstdCountdown = 2;
-        else if (b & 0x01)
-            p.extension2Countdown = 2;
-        else if (p.headerDataLeft == 0)
-            headerEnds(p); // nothing more in the header: do not lose the payload
-    } else if (p.pstdCountdown > 0) {
-        --p.remaining;
-        --p.headerDataLeft;
-        if (--p.pstdCountdown == 0) {
-            if (p.extensionFlags & 0x01)
-                p.extension2Countdown = 2;
-            else if (p.headerDataLeft == 0)
-                headerEnds(p);
-        }
-    } else if (p.extension2Countdown > 0) {
-        --p.remaining;
-        --p.headerDataLeft;
-        if (--p.extension2Countdown == 0) streamIdExtension(c, b);
     } else if (p.headerDataLeft > 0) {
         --p.remaining;
-        if (--p.headerDataLeft == 0) headerEnds(p);
+        p.headerData[p.headerDataLength - p.headerDataLeft] = b;
+        if (--p.headerDataLeft == 0) headerDataEnds(c);
     } else if (p.subStreamHeaderLeft > 0) {
         subStreamHeaderStep(c, b);
     } else if (p.lpcmExtraLeft > 0) {
@@ -341,19 +294,41 @@ void analyse(EngineCall& c, int position, int count) {
     }
 }
 
-// The first-payload report of a stream, once per stream and call.
+// The stream's description, from the first payload that holds its sequence
+// header or sync word; one met after the first payload is introduced by a
+// line that names its stream, as other streams' lines came in between.
+void describe(EngineCall& c, bool* described, int position, int count, bool firstPayload) {
+    ParserState& p = c.p;
+    if (described) {
+        const int end = std::min(position + count, c.p.n);
+        if (*described || !holdsDescription(p, c.chunk() + position, end - position)) return;
+        *described = true;
+        if (!firstPayload)
+            c.s.log.log(p.kind == Kind::Video ? "Video stream " + std::to_string(p.videoSlot) +
+                                                    " from its first sequence header:"
+                                              : "Audio stream " + std::to_string(p.audioSlot) +
+                                                    " from its first sync word:");
+    }
+    analyse(c, position, count);
+}
+
+// The first-payload report of a stream, once per stream and call, and its
+// description.
 void firstPayloadReport(EngineCall& c, int position, int count) {
     ParserState& p = c.p;
     StreamTable& t = c.s.table;
     bool* shown = nullptr;
+    bool* described = nullptr;
     uint32_t pts = 0;
     int32_t id = 0;
     if (p.kind == Kind::Audio && p.audioSlot >= 0) {
         shown = &t.AudioPtsShown[p.audioSlot];
+        described = &t.AudioDescribed[p.audioSlot];
         pts = p.audioFirstPts;
         id = p.audioSubId;
     } else if (p.kind == Kind::Video && p.videoSlot >= 0) {
         shown = &t.VideoPtsShown[p.videoSlot];
+        described = &t.VideoDescribed[p.videoSlot];
         pts = p.videoPts;
         id = p.videoId;
     } else if (p.kind == Kind::Subpicture && p.subSlot >= 0) {
@@ -361,20 +336,24 @@ void firstPayloadReport(EngineCall& c, int position, int count) {
         pts = p.subFirstPts;
         id = p.subSubId;
     }
-    if (!shown || *shown) return;
+    if (!shown) return;
+    if (*shown) {
+        if (described && !*described) describe(c, described, position, count, false);
+        return;
+    }
     *shown = true;
     std::string line = "   First PTS = [re]" + hex8(pts) + "[/re]";
     if (pts != t.FirstVideoPtm) {
         // A stream that starts before the first video frame has a negative
         // delay; printing the modulo-2^32 difference would read as hours.
         const int64_t delay = (int64_t(pts) - int64_t(t.FirstVideoPtm)) / 90;
-        line += std::string("  ([re]") + (delay >= 0 ? "+" : "") + std::to_string(delay) +
-                "[/re]ms)";
+        line +=
+            std::string("  ([re]") + (delay >= 0 ? "+" : "") + std::to_string(delay) + "[/re]ms)";
     }
     c.s.log.log(line);
     c.s.log.log("   Substream id = " + hex(uint32_t(id), 2));
     if (p.kind != Kind::Subpicture && pts < t.MinFirstPts) t.MinFirstPts = pts;
-    analyse(c, position, count);
+    describe(c, described, position, count, true);
 }
 
 void payloadStep(EngineCall& c) {
@@ -387,10 +366,14 @@ void payloadStep(EngineCall& c) {
     // A VC-1 packet met before any video stream has no slot to belong to.
     const bool orphanVideo = p.kind == Kind::Video && p.videoSlot < 0;
     if (counted && !orphanVideo) {
+        // Counted are the pieces that the slot's file receives, so that the
+        // count equals the markers in that file.
+        StreamTable& t = c.s.table;
         if (p.kind == Kind::Video && w.options.cbCountFr && p.videoSlot < 2 &&
+            t.VideoIds[p.videoSlot] == p.videoId &&
             (c.scanning() || w.boxes.cbVideo[p.videoSlot].ticked))
-            c.s.table.FrameCount[p.videoSlot] +=
-                countFrameMarkers(c.chunk() + p.i, a, frameMarker(p.videoCodec));
+            t.FrameCount[p.videoSlot] += countFrameMarkers(
+                c.chunk() + p.i, a, frameMarker(p.videoCodec), t.FrameWindow[p.videoSlot]);
         if (c.scanning() && w.options.cbDetails) firstPayloadReport(c, p.i, a);
         if (!c.scanning()) writePayloadPiece(c, p.i, a);
     }
@@ -403,9 +386,7 @@ void payloadStep(EngineCall& c) {
 // until a start code completes it.
 bool searching(const ParserState& p) {
     return !p.inPayload && p.skipLength == 0 && !navigationPending(p.nav) && p.lengthStage == 0 &&
-           p.headerBytes == 0 && p.ptsCountdown == 0 && p.ptsDtsCountdown == 0 &&
-           p.extensionFlagsCountdown == 0 && p.pstdCountdown == 0 &&
-           p.extension2Countdown == 0 && p.headerDataLeft == 0 && p.subStreamHeaderLeft == 0 &&
+           p.headerBytes == 0 && p.headerDataLeft == 0 && p.subStreamHeaderLeft == 0 &&
            p.lpcmExtraLeft == 0 && p.trueHdExtraLeft == 0;
 }
 
@@ -468,6 +449,10 @@ void parseChunk(EngineCall& c) {
             p.skipLength = 0;
         } else if (navigationPending(p.nav)) {
             navigationStep(c, b);
+        } else if (p.headerDataLeft > 0) {
+            // The header data (private data, a pack header field) may hold
+            // any bytes, start codes too.
+            headerStep(c, b);
         } else if (isRecognisedStartCode(p.window)) {
             startCode(c, b);
         } else {

@@ -31,7 +31,7 @@ void systemHeaderReport(EngineCall& c) {
     c.s.log.log(line);
 }
 
-void resetForCall(EngineCall& c) {
+void resetForCall(EngineCall& c, bool continuesFeature) {
     StreamTable& t = c.s.table;
     fillLabelTables(t);
     c.s.window.buttons.bCancel = true;
@@ -46,9 +46,16 @@ void resetForCall(EngineCall& c) {
     t.VideoIds.fill(-1);
     t.AudioIds.fill(-1);
     t.SubIds.fill(-1);
+    if (!continuesFeature) {
+        t.FeatureAudioIds.fill(-1);
+        t.FeatureSubIds.fill(-1);
+        t.FrameWindow.fill(NoFrameWindow);
+    }
     t.AudioPtsShown.fill(false);
     t.VideoPtsShown[0] = t.VideoPtsShown[1] = false;
     t.SubPtsShown.fill(false);
+    t.VideoDescribed.fill(false);
+    t.AudioDescribed.fill(false);
     c.s.ui.stateChanged();
 }
 
@@ -62,9 +69,9 @@ std::string remainingTimeText(double startTime, double now, int64_t position, in
     return formatTimeOfDay(remaining, TimePattern::HMS, locale);
 }
 
-void demux(EngineMode mode, Session& s) {
+void demux(EngineMode mode, Session& s, bool continuesFeature) {
     EngineCall c{s, mode, {}};
-    resetForCall(c);
+    resetForCall(c, continuesFeature);
     StreamTable& t = s.table;
     SourceFile& in = *t.InputFile;
     // The end-of-call steps run also when a read or write error ends the call.
@@ -99,6 +106,8 @@ void demux(EngineMode mode, Session& s) {
         if (got == 0) break; // the file shrank under us
         parseChunk(c);
     }
+    if (c.scanning() && s.window.options.cbDetails && !t.CancelRequested)
+        reportUndescribedStreams(c);
     if (t.CancelRequested) t.FrameCount = {0, 0};
 }
 

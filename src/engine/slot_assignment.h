@@ -6,20 +6,31 @@
 
 namespace tarnwick {
 
-// A sub-stream takes its own slot (the one its id maps to) unless another
-// sub-stream holds it already, as LPCM 0xA0 and Dolby Digital 0x80 both map
-// to audio slot 0 in files of some DVD muxers. It then takes the highest free
-// slot, where it stands least in the way of streams still to come, and so
-// keeps a box and a file of its own instead of being mixed into the other
-// stream's. With every slot taken it gets its own slot, whose file the
-// writer keeps for the stream that holds it.
+// A sub-stream keeps the slot it was given for the whole feature: `ids` holds
+// the sub-stream id of each slot over both files. A new sub-stream takes its
+// own slot (the one its id maps to) unless another sub-stream holds it
+// already, as LPCM 0xA0, DTS 0x88 and Dolby Digital 0x80 all map to audio
+// slot 0 in files of some DVD muxers. It then takes the first free slot
+// counting down from `collisionStart`, which the caller derives from the id,
+// so that the slot does not depend on the order in which the colliding
+// streams are met; high slots stand least in the way of streams still to
+// come. With every slot taken it gets its own slot, whose file the writer
+// keeps for the stream that holds it.
 template <size_t Slots>
-int subStreamSlot(const std::array<int32_t, Slots>& ids, int own, int32_t id) {
-    if (ids[own] == id || ids[own] < 0) return own;
+int subStreamSlot(std::array<int32_t, Slots>& ids, int own, int collisionStart, int32_t id) {
     for (size_t k = 0; k < Slots; ++k)
         if (ids[k] == id) return int(k);
-    for (size_t k = Slots; k-- > 0;)
-        if (ids[k] < 0) return int(k);
+    if (ids[own] < 0) {
+        ids[own] = id;
+        return own;
+    }
+    for (size_t step = 0; step < Slots; ++step) {
+        const size_t k = (size_t(collisionStart) + Slots - step) % Slots;
+        if (ids[k] < 0) {
+            ids[k] = id;
+            return int(k);
+        }
+    }
     return own;
 }
 

@@ -2,7 +2,11 @@
 
 namespace tarnwick {
 
-StreamTable::StreamTable() : ChunkBuffer(ChunkSize + ChunkSlack, 0) {}
+StreamTable::StreamTable() : ChunkBuffer(ChunkSize + ChunkSlack, 0) {
+    FeatureAudioIds.fill(-1);
+    FeatureSubIds.fill(-1);
+    FrameWindow.fill(NoFrameWindow);
+}
 
 void fillLabelTables(StreamTable& t) {
     t.Ac3SampleRates = {48000, 44100, 32000, 0};

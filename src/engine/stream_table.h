@@ -17,6 +17,10 @@ constexpr int ChunkSize = 262144;
 // data see zeros instead of leaving the buffer.
 constexpr int ChunkSlack = 4096;
 
+// A frame-counting window that no frame marker (00 00 01 marker) can
+// complete before three new bytes have shifted in.
+constexpr uint32_t NoFrameWindow = 0xFFFFFFFFu;
+
 constexpr int VideoSlots = 8;
 constexpr int AudioSlots = 16;
 constexpr int SubSlots = 32;
@@ -39,11 +43,19 @@ struct StreamTable {
     std::array<int32_t, 16> VideoIds{};
     std::array<int32_t, AudioSlots> AudioIds{};
     std::array<int32_t, SubSlots> SubIds{};
+    // The sub-stream id each slot was given over the whole feature (both
+    // files): a stream keeps its slot, and so its output file, in the second
+    // file whatever the order in which its streams are met there.
+    std::array<int32_t, AudioSlots> FeatureAudioIds{};
+    std::array<int32_t, SubSlots> FeatureSubIds{};
 
     // First PTS reported (and first payload analysed) per slot.
     std::array<bool, VideoSlots> VideoPtsShown{};
     std::array<bool, AudioSlots> AudioPtsShown{};
     std::array<bool, SubSlots> SubPtsShown{};
+    // Described from a payload holding its sequence header or sync word.
+    std::array<bool, VideoSlots> VideoDescribed{};
+    std::array<bool, AudioSlots> AudioDescribed{};
 
     // Output files per slot, created and closed by the commands.
     std::array<std::unique_ptr<OutputFile>, 2> VideoOut;
@@ -57,6 +69,10 @@ struct StreamTable {
 
     // Frame counting of video slots 0 and 1.
     std::array<int32_t, 2> FrameCount{};
+    // The last four bytes of each counted video stream, newest in the low
+    // byte, carried across pieces, chunks and the files of a feature; it
+    // starts as a value no frame marker can complete.
+    std::array<uint32_t, 2> FrameWindow{};
     std::array<double, 2> FrameRate{};
 
     // Timing, 90 kHz values with the 33rd bit dropped.

@@ -1,5 +1,7 @@
 #include "rebuild/pack_layout.h"
 
+#include "engine/pes_header.h"
+
 namespace tarnwick {
 
 namespace {
@@ -12,14 +14,13 @@ bool isHdDvdPackHeader(const uint8_t* pack) {
            pack[0x0C] == 0x43 && pack[0x0D] == 0xF8;
 }
 
-// The stream id extension of an extended-stream-id packet: after the PTS and
-// DTS, the PES extension flags, the optional P-STD buffer field and the
-// extension field length byte.
+// The stream id extension of an extended-stream-id packet, found by the
+// engine's walk of the PES header; 0 when the header holds none.
 size_t streamIdExtensionOffset(const uint8_t* pack) {
-    const uint8_t flags2 = pack[pack_offset::PesFlags2];
-    const size_t timeStamps = 5 * (((flags2 >> 7) & 1) + ((flags2 >> 6) & 1));
-    const bool pstdBuffer = (pack[pack_offset::HeaderData + timeStamps] & 0x10) != 0;
-    return 0x19 + timeStamps + (pstdBuffer ? 2 : 0);
+    const PesHeaderFields f =
+        walkPesHeader(pack[pack_offset::PesFlags2], pack + pack_offset::HeaderData,
+                      pack[pack_offset::HeaderDataLength]);
+    return f.streamIdExtensionAt < 0 ? 0 : pack_offset::HeaderData + size_t(f.streamIdExtensionAt);
 }
 
 } // namespace
@@ -39,7 +40,10 @@ PackClass classifyPack(const uint8_t* pack) {
     case 0xBF: // private stream 2: no PES header, the sub-stream id comes first
         c.subId = pack[pack_offset::PrivateStream2SubId];
         return c;
-    case 0xFD: c.subIdOffset = streamIdExtensionOffset(pack); break;
+    case 0xFD:
+        c.subIdOffset = streamIdExtensionOffset(pack);
+        if (c.subIdOffset == 0) return c;
+        break;
     default: return c;
     }
     c.subId = pack[c.subIdOffset];

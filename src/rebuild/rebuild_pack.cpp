@@ -22,7 +22,10 @@ bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers, const S
         return true;
     };
     if (c.streamId == 0xBD) return put(c.subIdOffset, c.subId, IdSpace::SubStream);
-    if (c.streamId == 0xFD) return put(c.subIdOffset, c.subId, IdSpace::Extension);
+    // An extended-stream-id packet without its extension names no stream:
+    // copied as it is.
+    if (c.streamId == 0xFD)
+        return c.subIdOffset == 0 || put(c.subIdOffset, c.subId, IdSpace::Extension);
     if (isRenumberedStreamId(c.streamId))
         return put(pack_offset::StreamId, c.streamId, IdSpace::StreamId);
     return true;

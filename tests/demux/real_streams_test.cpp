@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace tarnwick;
 using namespace tarnwick::testing;
 
@@ -167,4 +169,69 @@ TEST(RealStreams, DvdSamplesDemuxAsFfmpegCopiesThem) {
             EXPECT_EQ(lpcm.size(), 576000u); // 3 s of 48 kHz stereo 16-bit
         }
     }
+}
+
+TEST(RealStreams, CollidingSubStreamsOfATwoPartVobKeepOneFileEach) {
+    // ffmpeg numbers each codec from its own base: Dolby Digital 0x80, DTS
+    // 0x88 and LPCM 0xA0 all map to audio slot 0. The VOB is cut at a pack
+    // where the first packets of the streams come in another order.
+    const std::string folder = scratchFolder("demux_colliding_vob");
+    const std::string whole = folder + "whole.vob";
+    const std::string sine = "-f lavfi -i sine=frequency=440:sample_rate=48000 ";
+    ASSERT_EQ(runCommand("ffmpeg -v quiet -y -bitexact -f lavfi -i "
+                         "testsrc2=size=352x240:rate=30000/1001 " +
+                         sine + sine + sine +
+                         "-map 0 -map 1 -map 2 -map 3 -c:v mpeg2video -b:v 1M -threads 1 "
+                         "-c:a:0 ac3 -ac 2 -c:a:1 dca -strict -2 -c:a:2 pcm_s16be -t 4 "
+                         "-f vob '" +
+                         whole + "' </dev/null"),
+              0);
+    const Bytes file = fileBytes(whole);
+    const auto runs = walkPackets(file);
+    auto firstSubStream = [&](int64_t from) {
+        for (const PayloadRun& r : runs)
+            if (r.offset >= from && r.streamId == 0xBD) return r.subStreamId;
+        return -1;
+    };
+    int64_t cut = int64_t(file.size() / 2) / 2048 * 2048;
+    while (cut < int64_t(file.size()) && firstSubStream(cut) == firstSubStream(0))
+        cut += 2048;
+    ASSERT_LT(cut, int64_t(file.size()));
+    writeFile(folder + "VTS_01_1.VOB", Bytes(file.begin(), file.begin() + cut));
+    writeFile(folder + "VTS_01_2.VOB", Bytes(file.begin() + cut, file.end()));
+
+    TestSession t;
+    const std::string out = scratchFolder("demux_colliding_vob_out");
+    ASSERT_TRUE(readAndDemux(t, folder + "VTS_01_1.VOB", out).demuxOk);
+    const std::string ffmpeg = "ffmpeg -v error -y -i '" + whole + "' ";
+    const struct {
+        int id;
+        std::string copy; // ffmpeg's stream copy, or none for LPCM
+    } streams[] = {
+        {0x80, "-map 0:i:0x80 -c copy -f ac3"}, {0x88, "-map 0:i:0x88 -c copy -f dts"}, {0xA0, ""}};
+    for (const auto& s : streams) {
+        SCOPED_TRACE(s.id);
+        const auto slot = std::find(t.table.AudioIds.begin(), t.table.AudioIds.end(), s.id);
+        ASSERT_NE(slot, t.table.AudioIds.end());
+        const StreamBox& box = t.window.boxes.cbAudio[size_t(slot - t.table.AudioIds.begin())];
+        const Bytes got = fileBytes(
+            outputFileName(out + "VTS_01_1_VTS_01_2", box.caption, t.window.options.eAudioExt));
+        // LPCM: the payload after its header, as ffmpeg's walk gives it.
+        Bytes expected = streamBytes(runs, 0xBD, s.id);
+        if (!s.copy.empty()) {
+            ASSERT_EQ(runCommand(ffmpeg + s.copy + " '" + out + "ref'"), 0);
+            expected = fileBytes(out + "ref");
+        }
+        EXPECT_GT(got.size(), 10000u);
+        EXPECT_TRUE(got == expected)
+            << box.caption << ": " << got.size() << " bytes, " << expected.size() << " expected";
+    }
+    // The counted pictures are those of the demuxed video file.
+    ASSERT_EQ(runCommand(ffmpeg + "-map 0:v -c copy -f mpeg2video '" + out + "ref.m2v'"), 0);
+    const Bytes video = fileBytes(out + "ref.m2v");
+    int pictures = 0;
+    for (size_t k = 3; k < video.size(); ++k)
+        pictures += video[k - 3] == 0 && video[k - 2] == 0 && video[k - 1] == 1 && video[k] == 0;
+    EXPECT_EQ(t.table.FrameCount[0], pictures);
+    EXPECT_GT(pictures, 100);
 }

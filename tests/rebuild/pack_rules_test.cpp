@@ -34,11 +34,12 @@ Bytes videoPack(uint8_t streamId) {
     return onePack(MuxRate::HdDvd, pesPacket(streamId, h, Bytes(300, 0x22)));
 }
 
-Bytes vc1Pack(uint8_t extension, bool withDts, bool pstd) {
+Bytes vc1Pack(uint8_t extension, bool withDts, bool pstd, bool otherFields = false) {
     PesHeader h;
     h.pts = 90000;
     if (withDts) h.dts = 87000;
     h.pstd = pstd;
+    h.otherOptionalFields = otherFields;
     h.streamIdExtension = extension;
     return onePack(MuxRate::HdDvd, pesPacket(0xFD, h, Bytes(300, 0x33)));
 }
@@ -85,13 +86,18 @@ TEST(PackRules, OnlyHdDvdPackHeadersAreClassified) {
 
     EXPECT_EQ(classifyPack(audioPack(0x81, MuxRate::Dvd).data()).streamId, 0);
 
-    // The stream id extension moves with the time stamps and the P-STD field.
+    // The stream id extension moves with the time stamps, the P-STD field
+    // and every other optional field (13 bytes before the PES extension, 33
+    // inside it).
     const struct {
-        bool dts, pstd;
+        bool dts, pstd, other;
         size_t offset;
-    } layouts[] = {{false, false, 0x19 + 5}, {true, false, 0x19 + 10}, {true, true, 0x19 + 12}};
+    } layouts[] = {{false, false, false, 0x19 + 5},
+                   {true, false, false, 0x19 + 10},
+                   {true, true, false, 0x19 + 12},
+                   {true, true, true, 0x19 + 12 + 13 + 33}};
     for (const auto& l : layouts) {
-        const Bytes vc1 = vc1Pack(0x56, l.dts, l.pstd);
+        const Bytes vc1 = vc1Pack(0x56, l.dts, l.pstd, l.other);
         c = classifyPack(vc1.data());
         EXPECT_EQ(c.streamId, 0xFD);
         EXPECT_EQ(c.subIdOffset, l.offset);

@@ -9,7 +9,8 @@ namespace tarnwick::testing {
 int PesHeader::headerDataLength() const {
     int length = 0;
     if (pts) length += dts ? 10 : 5;
-    if (pstd || streamIdExtension) {
+    if (otherOptionalFields) length += 6 + 3 + 1 + 1 + 2 + 16 + 1 + 14 + 2;
+    if (pstd || streamIdExtension || otherOptionalFields) {
         length += 1;
         if (pstd) length += 2;
         if (streamIdExtension) length += 2;
@@ -30,17 +31,37 @@ Bytes pesPacket(uint8_t streamId, const PesHeader& h, const Bytes& payload) {
     out.push_back(0x81); // '10' marker, original
     uint8_t flags2 = 0;
     if (h.pts) flags2 |= h.dts ? 0xC0 : 0x80;
-    const bool extension = h.pstd || h.streamIdExtension;
+    const bool extension = h.pstd || h.streamIdExtension || h.otherOptionalFields;
     if (extension) flags2 |= 0x01;
+    if (h.otherOptionalFields) flags2 |= 0x3E;
     out.push_back(flags2);
     out.push_back(uint8_t(h.headerDataLength()));
     if (h.pts) {
         putTimeStamp(out, h.dts ? 3 : 2, *h.pts);
         if (h.dts) putTimeStamp(out, 1, *h.dts);
     }
+    if (h.otherOptionalFields) {
+        const Bytes fields = {0x44, 0x00, 0x04, 0x00, 0x04, 0x01, // ESCR
+                              0x80, 0x00, 0x01,                   // ES rate
+                              0x00,                               // DSM trick mode
+                              0x80,                               // additional copy info
+                              0x12, 0x34};                        // previous PES CRC
+        out.insert(out.end(), fields.begin(), fields.end());
+    }
     if (extension) {
-        // private data, pack header, sequence counter flags 0; P-STD; reserved; extension 2
-        out.push_back(uint8_t((h.pstd ? 0x10 : 0) | 0x0E | (h.streamIdExtension ? 0x01 : 0)));
+        // private data, pack header, sequence counter flags; P-STD; reserved; extension 2
+        out.push_back(uint8_t((h.otherOptionalFields ? 0xE0 : 0) | (h.pstd ? 0x10 : 0) | 0x0E |
+                              (h.streamIdExtension ? 0x01 : 0)));
+        if (h.otherOptionalFields) {
+            const Bytes privateData = {0,    0,    1, 0xE0, 0, 0,    1, 0xBD,
+                                       0x55, 0x55, 0, 0,    1, 0x09, 0, 0};
+            out.insert(out.end(), privateData.begin(), privateData.end());
+            const Bytes pack = packHeader(MuxRate::Dvd);
+            out.push_back(uint8_t(pack.size()));
+            out.insert(out.end(), pack.begin(), pack.end());
+            out.push_back(0x85); // program packet sequence counter
+            out.push_back(0x80);
+        }
         if (h.pstd) {
             out.push_back(0x60); // '01', scale 1, size high bits
             out.push_back(0x40);

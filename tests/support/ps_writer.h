@@ -23,6 +23,10 @@ struct PesHeader {
     bool pstd = false;                        // P-STD buffer field in the PES extension
     std::optional<uint8_t> streamIdExtension; // extension field 2 (VC-1: 0x55, 0x56)
     int stuffing = 0;                         // 0xFF bytes at the end of the header data
+    // ESCR, ES rate, DSM trick mode, additional copy info and previous PES
+    // CRC, and in the PES extension private data (holding a start code), a
+    // pack header field and a program packet sequence counter.
+    bool otherOptionalFields = false;
 
     int headerDataLength() const;
 };

@@ -1,0 +1,77 @@
+// Which payload a stream is described from: the first that holds its
+// sequence header or sync word, so that no field is taken from other bytes.
+
+#include "engine/engine_call.h"
+
+#include <cstring>
+#include <string>
+
+namespace tarnwick {
+
+namespace {
+
+// True when the bytes [0, count - 1) hold `pattern` whole, as the analysers'
+// searches, which stop one byte short of the range's end, find it.
+bool holds(const uint8_t* bytes, int count, const uint8_t* pattern, int length,
+           uint8_t lastAlternative) {
+    const int end = count - 1;
+    for (int k = 0; k + length <= end; ++k) {
+        const void* hit = std::memchr(bytes + k, pattern[0], size_t(end - length + 1 - k));
+        if (!hit) return false;
+        k = int(static_cast<const uint8_t*>(hit) - bytes);
+        if (std::memcmp(bytes + k, pattern, size_t(length - 1)) == 0 &&
+            (bytes[k + length - 1] == pattern[length - 1] ||
+             bytes[k + length - 1] == lastAlternative))
+            return true;
+    }
+    return false;
+}
+
+bool holdsVideoHeader(VideoCodec codec, const uint8_t* bytes, int count) {
+    static const uint8_t mpeg2[] = {0, 0, 1, 0xB3};
+    static const uint8_t h264[] = {0, 0, 1, 0x67}; // or 0x27: nal_ref_idc 1
+    static const uint8_t vc1[] = {0, 0, 1, 0x0F};
+    switch (codec) {
+    case VideoCodec::MPEG2: return holds(bytes, count, mpeg2, 4, 0xB3);
+    case VideoCodec::H264: return holds(bytes, count, h264, 4, 0x27);
+    case VideoCodec::VC1: return holds(bytes, count, vc1, 4, 0x0F);
+    }
+    return true;
+}
+
+bool holdsAudioSync(const ParserState& p, const uint8_t* bytes, int count) {
+    static const uint8_t ac3[] = {0x0B, 0x77};
+    static const uint8_t dts[] = {0x7F, 0xFE, 0x80, 0x01};
+    static const uint8_t mlp[] = {0xF8, 0x72, 0x6F, 0xBA}; // or 0xBB: standard MLP
+    switch (p.audioKind) {
+    case AudioKind::DolbyDigital:
+    case AudioKind::DolbyDigitalPlus: return holds(bytes, count, ac3, 2, 0x77);
+    case AudioKind::DTS: return holds(bytes, count, dts, 4, 0x01);
+    case AudioKind::TrueHD: return holds(bytes, count, mlp, 4, 0xBB);
+    case AudioKind::LPCM:
+        // LPCM is described from its sub-stream header; MLP in a DVD-Audio
+        // file from its major sync.
+        return !(p.audioSubId == 0xA1 && p.isAob) || holds(bytes, count, mlp, 4, 0xBB);
+    }
+    return true;
+}
+
+} // namespace
+
+bool holdsDescription(const ParserState& p, const uint8_t* bytes, int count) {
+    if (p.kind == PayloadKind::Video) return holdsVideoHeader(p.videoCodec, bytes, count);
+    if (p.kind == PayloadKind::Audio) return holdsAudioSync(p, bytes, count);
+    return true;
+}
+
+void reportUndescribedStreams(EngineCall& c) {
+    const StreamTable& t = c.s.table;
+    for (int k = 0; k < 2; ++k)
+        if (t.VideoPtsShown[k] && !t.VideoDescribed[k])
+            c.s.log.log("   No sequence header found in video stream " + std::to_string(k) + ".");
+    for (int k = 0; k < AudioSlots; ++k)
+        if (t.AudioPtsShown[k] && !t.AudioDescribed[k])
+            c.s.log.log("   No sync word found in audio stream " + std::to_string(k) + ".");
+}
+
+} // namespace tarnwick
