@@ -88,6 +88,21 @@ uint64_t riffBodyBytes(const LpcmFormat& f, uint64_t dataBytes) {
     return 4 + 8 + fmtBytes(f) + 8 + dataBytes + wavePaddingBytes(dataBytes, WaveContainer::Riff);
 }
 
+// The samples of a conversion unit: a frame at 16 bits; at 20 and 24 bits
+// whole groups and whole frames, in the blocks ffmpeg decodes.
+size_t unitSamples(const LpcmFormat& f) {
+    const size_t channels = size_t(f.channels);
+    if (f.bitsPerSample == 16) return channels;
+    if (channels == 1 || channels == 2 || channels == 4) return 4;
+    if (channels == 8) return 8;
+    return 4 * channels;
+}
+
+// The interleaved samples that share one run of upper halves and low bits.
+size_t groupSamples(const LpcmFormat& f) {
+    return f.channels == 1 ? 2 : 4;
+}
+
 // Little-endian 24-bit sample from its upper 16 bits and its low bits in
 // the top of `low`.
 void put24(uint8_t* out, const uint8_t* upper, uint8_t low) {
@@ -105,12 +120,11 @@ bool isLpcmFormat(const LpcmFormat& f) {
 }
 
 size_t lpcmUnitBytes(const LpcmFormat& f) {
-    if (f.bitsPerSample == 16) return size_t(f.channels) * 2;
-    return size_t(f.channels) * 2 * size_t(f.bitsPerSample) / 8;
+    return unitSamples(f) * size_t(f.bitsPerSample) / 8;
 }
 
 size_t waveUnitBytes(const LpcmFormat& f) {
-    return size_t(f.channels) * containerBytes(f) * (f.bitsPerSample == 16 ? 1 : 2);
+    return unitSamples(f) * containerBytes(f);
 }
 
 uint64_t waveDataBytes(const LpcmFormat& f, uint64_t lpcmBytes) {
@@ -163,19 +177,20 @@ void convertLpcmUnits(const LpcmFormat& f, const uint8_t* in, size_t units, uint
         }
         return;
     }
-    // A pair of frames: 2 x channels upper halves, then the low bits of the
-    // same samples in the same order (a byte each at 24 bits, a nibble each,
-    // high nibble first, at 20 bits).
-    const size_t samples = 2 * channels;
-    for (size_t u = 0; u < units; ++u) {
-        const uint8_t* low = in + 2 * samples;
-        for (size_t k = 0; k < samples; ++k, out += 3) {
+    // Each group: the upper halves of its samples, then the low bits of the
+    // same samples in the same order (a byte each at 24 bits, a nibble
+    // each, high nibble first, at 20 bits).
+    const size_t group = groupSamples(f);
+    const size_t groupBytes = group * size_t(f.bitsPerSample) / 8;
+    const size_t groups = units * unitSamples(f) / group;
+    for (size_t g = 0; g < groups; ++g, in += groupBytes) {
+        const uint8_t* low = in + 2 * group;
+        for (size_t k = 0; k < group; ++k, out += 3) {
             const uint8_t bits = f.bitsPerSample == 24 ? low[k]
                                  : k % 2 == 0          ? uint8_t(low[k / 2] & 0xF0)
                                                        : uint8_t(low[k / 2] << 4);
             put24(out, in + 2 * k, bits);
         }
-        in += lpcmUnitBytes(f);
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // Demuxed DVD and HD DVD LPCM as a WAV file for the Matroska muxer. The
 // elementary file holds the samples that follow the 7-byte LPCM header:
-// big-endian, and at 20 and 24 bits packed by pairs of sample frames (the
-// upper 16 bits of every sample of the pair, then their low bits). WAV holds
-// little-endian interleaved samples in 2 or 3 bytes.
+// big-endian, and at 20 and 24 bits packed in groups of interleaved samples
+// (the upper 16 bits of every sample of the group, then their low bits): a
+// pair of frames in stereo, a pair of samples in mono, four samples with
+// more channels, as ffmpeg and VLC read them. WAV holds little-endian
+// interleaved samples in 2 or 3 bytes.
 
 #include <cstdint>
 #include <string>
@@ -23,8 +25,8 @@ enum class WaveContainer { Riff, Wave64 };
 // Whether the format is one the LPCM header can describe.
 bool isLpcmFormat(const LpcmFormat& format);
 
-// The smallest run of the elementary stream that converts on its own (one
-// frame at 16 bits, a pair of frames at 20 and 24 bits), and what it becomes.
+// The smallest run of the elementary stream that converts on its own and
+// holds whole frames and whole groups, and what it becomes.
 size_t lpcmUnitBytes(const LpcmFormat& format);
 size_t waveUnitBytes(const LpcmFormat& format);
 

@@ -40,18 +40,26 @@ TEST(WaveFile, DemuxedDvdLpcmGivesFfmpegsSamples) {
         int bits;
         int channels;
     };
-    for (const Case c : {Case{16, 2}, Case{24, 2}, Case{16, 1}, Case{24, 1}}) {
+    for (const Case c : {Case{16, 2}, Case{24, 2}, Case{16, 1}, Case{24, 1}, Case{24, 6}}) {
         const std::string name = std::to_string(c.bits) + "_" + std::to_string(c.channels);
         SCOPED_TRACE(name);
         const std::string folder = scratchFolder("wave_" + name) + "/";
         const std::string vob = folder + "lpcm.vob";
-        // Full-precision samples, so that the low byte of 24-bit LPCM is used.
-        const std::string source = "aevalsrc=0.6*sin(440*2*PI*t)+0.01*random(0)|"
-                                   "0.3*sin(660*2*PI*t)-0.02*random(1):s=48000:d=1.5";
-        const ProgramResult made = runProgram(
-            "/usr/bin/ffmpeg",
-            {"-v", "error", "-y", "-f", "lavfi", "-i", source, "-ac", std::to_string(c.channels),
-             "-c:a", "pcm_dvd", "-sample_fmt", c.bits == 16 ? "s16" : "s32", "-f", "vob", vob});
+        // Full-precision samples, so that the low byte of 24-bit LPCM is used;
+        // one expression per channel.
+        const char* channels[] = {"0.6*sin(440*2*PI*t)+0.01*random(0)",
+                                  "0.3*sin(660*2*PI*t)-0.02*random(1)",
+                                  "0.2*random(2)",
+                                  "0.1*sin(50*2*PI*t)",
+                                  "0.3*random(4)",
+                                  "-0.4*random(5)"};
+        std::string source = "aevalsrc=";
+        for (int k = 0; k < c.channels; ++k)
+            source += std::string(k ? "|" : "") + channels[k];
+        const ProgramResult made =
+            runProgram("/usr/bin/ffmpeg",
+                       {"-v", "error", "-y", "-f", "lavfi", "-i", source + ":s=48000:d=1.5", "-c:a",
+                        "pcm_dvd", "-sample_fmt", c.bits == 16 ? "s16" : "s32", "-f", "vob", vob});
         ASSERT_EQ(made.exitCode, 0) << made.err;
         const ProgramResult demux = runProgram(TARNWICK_CLI, {"demux", vob, "-q", "-o", folder});
         ASSERT_EQ(demux.exitCode, 0) << demux.out << demux.err;
@@ -75,7 +83,7 @@ TEST(WaveFile, DemuxedDvdLpcmGivesFfmpegsSamples) {
     }
 }
 
-TEST(WaveFile, TwentyAndTwentyFourBitPairsAreReorderedToLittleEndian) {
+TEST(WaveFile, TwentyAndTwentyFourBitGroupsAreReorderedToLittleEndian) {
     // Stereo, a pair of frames: L0 R0 L1 R1 upper halves, then the low bits.
     const Bytes upper = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
     Bytes in24 = upper;
@@ -89,8 +97,12 @@ TEST(WaveFile, TwentyAndTwentyFourBitPairsAreReorderedToLittleEndian) {
     EXPECT_EQ(out, want24);
     convertLpcmUnits({48000, 20, 2}, in20.data(), 1, out.data());
     EXPECT_EQ(out, want20);
-    EXPECT_EQ(lpcmUnitBytes({96000, 20, 6}), 30u);
-    EXPECT_EQ(waveUnitBytes({96000, 20, 6}), 36u);
+    // Mono: pairs of samples.
+    const Bytes mono = {0x12, 0x34, 0x56, 0x78, 0x01, 0x02, 0x9A, 0xBC, 0xDE, 0xF0, 0x03, 0x04};
+    convertLpcmUnits({48000, 24, 1}, mono.data(), 1, out.data());
+    EXPECT_EQ(out, want24);
+    EXPECT_EQ(lpcmUnitBytes({96000, 20, 6}), 60u); // four frames
+    EXPECT_EQ(waveUnitBytes({96000, 20, 6}), 72u);
 }
 
 TEST(WaveFile, ContainerAndHeaderFollowSizeAndFormat) {
