@@ -3,6 +3,7 @@
 
 #include "engine/files.h"
 #include "matroska/disc_titles.h"
+#include "matroska/language_codes.h"
 #include "support/test_session.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,9 @@ TEST(DiscTitles, BundledDiscFromEitherFolderGivesItsTitleAndFirstPart) {
         ASSERT_EQ(t.subtitles.size(), 1u);
         EXPECT_EQ(t.subtitles[0].langcode, "en:01");
         EXPECT_EQ(t.chapters, 3);
+        const LanguageTable languages = loadLanguageTable();
+        EXPECT_EQ(trackLanguage(languages, t.audio[0].langcode, t.audio[0].description), "eng");
+        EXPECT_EQ(trackLanguage(languages, t.audio[1].langcode, t.audio[1].description), "ger");
         EXPECT_EQ(chooseTitle(titles, std::nullopt), &t);
         EXPECT_EQ(fs::canonical(titleSource(*disc, t)),
                   fs::canonical(Disc + "/HVDVD_TS/FEATURE_1.EVO"));

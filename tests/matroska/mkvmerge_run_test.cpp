@@ -152,17 +152,3 @@ TEST(MkvmergeRun, ExitStatusMissingProgramAndCancel) {
                     fakeProgram(folder + "slow", "echo '#GUI#progress 1%'\nexec sleep 60\n"));
     EXPECT_EQ(r.outcome, MkvmergeOutcome::Cancelled);
 }
-
-TEST(MkvmergeRun, RealMkvmergeErrorIsReported) {
-    const std::string folder = scratchFolder("mkvmerge_error") + "/";
-    MkvJob job;
-    job.output = folder + "x.mkv";
-    job.tracks = {{folder + "missing.ac3", "", "und", 0, true}};
-    writeMkvmergeOptions(job, folder + "o.json");
-    Heard heard;
-    const MkvmergeResult r = runMkvmerge(folder + "o.json", heard.callbacks());
-    EXPECT_EQ(r.outcome, MkvmergeOutcome::Failed);
-    EXPECT_EQ(r.exitCode, 2);
-    ASSERT_EQ(heard.errors.size(), 1u);
-    EXPECT_NE(heard.errors[0].find("missing.ac3"), std::string::npos);
-}
