@@ -2,6 +2,7 @@
 // Writes header fields bit by bit, most significant bit first, with the
 // Exp-Golomb codes of H.264: for building codec headers in tests.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
