@@ -32,5 +32,5 @@ deb=$(ls "$build"/tarnwick_*.deb)
 echo "Package: $deb"
 dpkg-deb --field "$deb" Package Version Depends Recommends
 # Errors fail the script; warnings are shown.
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
 echo "lintian: no errors"
