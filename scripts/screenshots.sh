@@ -37,7 +37,7 @@ sleep 1
 # The sample in a disc's folder, so that the picture shows a path as users see it.
 disc=$(mktemp -d)
 mkdir -p "$disc/HDDVD/HVDVD_TS"
-cp samples/FEATURE_1.EVO "$disc/HDDVD/HVDVD_TS/"
+cp samples/DISC/HVDVD_TS/FEATURE_1.EVO "$disc/HDDVD/HVDVD_TS/"
 ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb \
   "$build"/tests/window/window_screenshot "$disc/HDDVD/HVDVD_TS/FEATURE_1.EVO" - 5 &
 pids+=($!)
