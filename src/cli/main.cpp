@@ -4,6 +4,7 @@
 #include "app/stream_selection.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_front_end.h"
+#include "cli/terminal_text.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "playlist/chapter_writer.h"
@@ -45,7 +46,7 @@ int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd
     }
     std::fflush(stdout);
     for (const std::string& line : w.playlist.mXPL)
-        std::printf("%s\n", line.c_str());
+        std::printf("%s\n", terminalText(line).c_str());
     return ui.failed() ? ExitFailure : 0;
 }
 
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     if (args.command == "read") {
         std::fflush(stdout);
         for (const std::string& line : tickedStreamLines(window.boxes))
-            std::printf("%s\n", line.c_str());
+            std::printf("%s\n", terminalText(line).c_str());
     } else if (args.command == "demux") {
         // Demux logs its errors and finishes; they go to standard error too.
         std::vector<std::string> errors;
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
         sink.endProgress();
         std::fflush(stdout);
         for (const std::string& e : errors)
-            std::fprintf(stderr, "tarnwick-cli: %s\n", e.c_str());
+            std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
     } else if (args.command == "rebuild") {
         ok = bRebuildClick(session);
     }
