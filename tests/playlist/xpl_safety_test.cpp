@@ -35,8 +35,8 @@ const std::string HostileName = "A\x9B"
                                 "B \xC3\xA9";
 
 std::string hostilePlaylist() {
-    return playlistText(
-        "", titleText("Main", "FEATURE_1.MAP", {}, chapterText(HostileName, "00:00:00:00")));
+    return playlistText("", titleText("Main", "FEATURE_1.MAP", {"        <Video track=\"1\"/>\r\n"},
+                                      chapterText(HostileName, "00:00:00:00")));
 }
 
 TEST(XplSafety, ControlBytesReachTheTerminalReplacedAndTheChapterFileUnchanged) {
