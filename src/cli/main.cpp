@@ -11,6 +11,7 @@
 #include "playlist/read_xpl.h"
 #include "rebuild/rebuild.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -95,8 +96,13 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (args.command == "read") {
         std::fflush(stdout);
-        for (const std::string& line : tickedStreamLines(window.boxes))
-            std::printf("%s\n", terminalText(line).c_str());
+        // Box name, tab, caption: the tab is the list's own.
+        for (const std::string& line : tickedStreamLines(window.boxes)) {
+            const size_t tab = std::min(line.find('\t'), line.size());
+            std::printf("%s%s\n", terminalText(line.substr(0, tab)).c_str(),
+                        tab < line.size() ? ("\t" + terminalText(line.substr(tab + 1))).c_str()
+                                          : "");
+        }
     } else if (args.command == "demux") {
         // Demux logs its errors and finishes; they go to standard error too.
         std::vector<std::string> errors;
