@@ -1,4 +1,6 @@
+#include "support/shared_samples.h"
 #include "support/test_session.h"
+#include "support/written_playlists.h"
 
 #include <gtest/gtest.h>
 
@@ -40,41 +42,88 @@ CliRun runCli(const std::string& arguments, const std::string& folder) {
     return result;
 }
 
-const std::string Playlist = std::string(TARNWICK_SHARED_SAMPLES) + "/xpl/VPLST002.XPL";
+// What a chapter run of the CLI prints and writes for a playlist's feature.
+struct FeatureRun {
+    std::string found;       // the log lines of the feature's streams
+    std::string titleHead;   // the start of the title's first tag line
+    std::string chapters;    // the whole chapter file, or its first lines
+    size_t chapterBytes = 0; // the chapter file's size
+};
 
-TEST(XplCli, PrintsTheLogTheChapterFileLineAndTheTitlesTagLines) {
-    const std::string folder = scratchFolder("xpl_cli_chapters");
+void expectChapterRun(const std::string& playlist, const FeatureRun& expected,
+                      const std::string& folder) {
     const CliRun r =
-        runCli("xpl '" + Playlist + "' --source /disc/HVDVD_TS/FEATURE_1.EVO --chapters -o '" +
+        runCli("xpl '" + playlist + "' --source /disc/HVDVD_TS/FEATURE_1.EVO --chapters -o '" +
                    folder + "'",
                folder);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    const std::string head = "Open VPLST002.XPL\nFilesize: 3212 bytes\nVC-1.s0 found!\n"
-                             "DD+.s00.English 5.1 found!\n8bitRLC.s00.English found!\nDone.\n\n"
-                             "Chapters info writed to " +
-                             folder +
-                             "FEATURE_1.chapters.txt\n"
-                             "    <Title titleNumber=\"1\" titleDuration=\"01:43:53:24\"";
+    const std::string name = playlist.substr(playlist.rfind('/') + 1);
+    const std::string head = "Open " + name +
+                             "\nFilesize: " + std::to_string(fileText(playlist).size()) +
+                             " bytes\n" + expected.found + "Done.\n\nChapters info writed to " +
+                             folder + "FEATURE_1.chapters.txt\n" + expected.titleHead;
     EXPECT_EQ(r.out.substr(0, head.size()), head);
     const std::string tail = "      </TrackNavigationList>\n    </Title>\n";
     ASSERT_GE(r.out.size(), tail.size());
     EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
     const std::string chapters = fileText(folder + "FEATURE_1.chapters.txt");
-    EXPECT_EQ(chapters.substr(0, 50), "CHAPTER01=00:00:00.000\r\nCHAPTER01NAME=Chapter  1\r\n");
-    EXPECT_EQ(chapters.size(), 10 * (24 + 26u));
+    EXPECT_EQ(chapters.substr(0, expected.chapters.size()), expected.chapters);
+    EXPECT_EQ(chapters.size(), expected.chapterBytes);
+}
+
+void expectNoChapterRun(const std::string& playlist, const std::string& folder) {
+    const CliRun r = runCli("xpl '" + playlist + "' --chapters -o '" + folder + "'", folder);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("no chapter"), std::string::npos);
+    const std::string name = playlist.substr(playlist.rfind('/') + 1);
+    const std::string head =
+        "Open " + name + "\nFilesize: " + std::to_string(fileText(playlist).size()) +
+        " bytes\nDone.\n\n" + "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- ";
+    EXPECT_EQ(r.out.substr(0, head.size()), head);
+    EXPECT_EQ(r.out.substr(r.out.size() - 12), "</Playlist>\n");
+    EXPECT_FALSE(fileExists(folder + ".chapters.txt"));
+}
+
+std::string writtenPlaylist(const std::string& folder) {
+    const std::string path = folder + "VPLST000.XPL";
+    std::ofstream(path, std::ios::binary) << retailFeaturePlaylist();
+    return path;
+}
+
+TEST(XplCli, PrintsTheLogTheChapterFileLineAndTheTitlesTagLines) {
+    if (const std::string missing = missingSharedSample("xpl/VPLST002.XPL"); !missing.empty())
+        GTEST_SKIP() << missing;
+    expectChapterRun(sharedSamplePath("xpl/VPLST002.XPL"),
+                     {"VC-1.s0 found!\nDD+.s00.English 5.1 found!\n8bitRLC.s00.English found!\n",
+                      "    <Title titleNumber=\"1\" titleDuration=\"01:43:53:24\"",
+                      "CHAPTER01=00:00:00.000\r\nCHAPTER01NAME=Chapter  1\r\n", 10 * (24 + 26u)},
+                     scratchFolder("xpl_cli_chapters"));
+}
+
+TEST(XplCli, WrittenRetailPlaylistGivesTheFeaturesLogChaptersAndTagLines) {
+    const std::string folder = scratchFolder("xpl_cli_written_chapters");
+    const std::string chapters = "CHAPTER01=00:00:00.000\r\nCHAPTER01NAME=Anfang  1\r\n"
+                                 "CHAPTER02=00:04:10.950\r\nCHAPTER02NAME=Stra\xC3\x9F"
+                                 "e\r\n"
+                                 "CHAPTER03=00:20:30.116\r\n"
+                                 "CHAPTER03NAME=Nuit d\xE2\x80\x99\xC3\xA9t\xC3\xA9\r\n"
+                                 "CHAPTER04=01:00:00.983\r\nCHAPTER04NAME=Zwei Zeilen\r\n"
+                                 "CHAPTER05=01:59:59.833\r\nCHAPTER05NAME=Ende\r\n";
+    expectChapterRun(writtenPlaylist(folder),
+                     {"VC-1.s0 found!\nDD+.s01.Deutsch 5.1 found!\nAC-3.s00.Fran\xC3\xA7"
+                      "ais found!\n"
+                      "8bitRLC.s02.\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E found!\n",
+                      "    <Title titleNumber=\"1\" titleDuration=\"02:01:10:50\"", chapters,
+                      chapters.size()},
+                     folder);
 }
 
 TEST(XplCli, WithoutChaptersNoFileIsWrittenAndTheStatusIsStillZero) {
     const std::string folder = scratchFolder("xpl_cli_no_chapters");
-    const CliRun r = runCli("xpl '" + Playlist + "' --chapters -o '" + folder + "'", folder);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("no chapter"), std::string::npos);
-    const std::string head = "Open VPLST002.XPL\nFilesize: 3212 bytes\nDone.\n\n"
-                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- ";
-    EXPECT_EQ(r.out.substr(0, head.size()), head);
-    EXPECT_EQ(r.out.substr(r.out.size() - 12), "</Playlist>\n");
-    EXPECT_FALSE(fileExists(folder + ".chapters.txt"));
+    expectNoChapterRun(writtenPlaylist(folder), folder);
+    if (missingSharedSample("xpl/VPLST002.XPL").empty())
+        expectNoChapterRun(sharedSamplePath("xpl/VPLST002.XPL"), folder);
 
     const CliRun missing = runCli("xpl '" + folder + "absent.XPL'", folder);
     EXPECT_EQ(missing.status, 1);
