@@ -30,7 +30,7 @@ using namespace tarnwick::testing;
 
 namespace {
 
-const QString Feature1 = QStringLiteral(TARNWICK_SAMPLES "/FEATURE_1.EVO");
+const QString Feature1 = QStringLiteral(TARNWICK_SAMPLES "/DISC/HVDVD_TS/FEATURE_1.EVO");
 
 void drop(MainWindow& w, const QStringList& paths) {
     QMimeData data;
