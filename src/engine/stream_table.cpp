@@ -74,12 +74,15 @@ void fillLabelTables(StreamTable& t) {
                            "[bl]3:2[/bl]\""};
 }
 
-std::string closeOutputFiles(StreamTable& t) {
+std::string closeOutputFiles(StreamTable& t, bool runFailed) {
     std::string firstError;
     auto closeOne = [&](std::unique_ptr<OutputFile>& file) {
         if (!file) return;
         try {
-            file->close();
+            if (runFailed && file->written() == 0)
+                file->discard();
+            else
+                file->close();
         } catch (const FileError& e) {
             if (firstError.empty()) firstError = e.what();
         }
