@@ -7,7 +7,7 @@ namespace tarnwick {
 
 const char* const CliUsage =
     "Usage:\n"
-    "  tarnwick-cli read    SOURCE   [options]\n"
+    "  tarnwick-cli read    SOURCE   [--json [--playlist XPL]] [options]\n"
     "  tarnwick-cli demux   SOURCE   [options]\n"
     "  tarnwick-cli rebuild SOURCE   [options]\n"
     "  tarnwick-cli xpl     PLAYLIST [--source SOURCE] [--chapters] [options]\n"
@@ -23,6 +23,8 @@ const char* const CliUsage =
     "  --no-details           no detailed stream information\n"
     "  --adv                  keep the advanced packs in Rebuild\n"
     "  --video-ext EXT, --audio-ext EXT, --sub-ext EXT   output extensions\n"
+    "  --json                 read: print the report as one JSON document\n"
+    "  --playlist XPL         read --json: add the playlist's stream names\n"
     "  --markup               print log lines with their markup\n"
     "  -q, --quiet            no progress line\n";
 
@@ -73,6 +75,10 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
             a.audioExt = value(k, arg);
         } else if (arg == "--sub-ext") {
             a.subExt = value(k, arg);
+        } else if (arg == "--json") {
+            a.json = true;
+        } else if (arg == "--playlist") {
+            a.playlist = value(k, arg);
         } else if (arg == "--markup") {
             a.markup = true;
         } else if (arg == "-q" || arg == "--quiet") {
@@ -101,6 +107,8 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
     } else {
         a.input = positional[1];
     }
+    if (error.empty() && a.json && a.command != "read") error = "--json belongs to read";
+    if (error.empty() && a.playlist && !a.json) error = "--playlist needs --json";
     return a;
 }
 

@@ -6,6 +6,7 @@
 #include "cli/cli_front_end.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
+#include "commands/report_json.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "rebuild/rebuild.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitInterrupted = 130;
+constexpr const char* Version = "0.626";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "tarnwick-cli: %s\n\n%s", message.c_str(), CliUsage);
@@ -49,6 +51,21 @@ int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd
     return ui.failed() ? ExitFailure : 0;
 }
 
+// The report as JSON: the only text on standard output. The playlist, when
+// given, is read after the scan and names the streams.
+int runJson(const CliArguments& args, Session& s, CliFrontEnd& ui) {
+    WindowState& w = s.window;
+    if (args.playlist) {
+        w.eXPLfile = *args.playlist;
+        XPLadj(w);
+        if (!bReadXPLClick(s)) return ExitFailure;
+    }
+    const std::string document = reportJson(
+        {s.table.Report, "tarnwick-cli", Version, args.playlist ? &w.playlist.streams : nullptr});
+    std::fputs(document.c_str(), stdout);
+    return ui.failed() ? ExitFailure : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +78,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args.command == "version") {
-        std::puts("tarnwick-cli 0.626");
+        std::printf("tarnwick-cli %s\n", Version);
         return 0;
     }
 
@@ -69,6 +86,7 @@ int main(int argc, char** argv) {
     sinkOptions.markup = args.markup;
     sinkOptions.colours = !args.markup && isatty(STDOUT_FILENO);
     sinkOptions.progress = !args.quiet && isatty(STDERR_FILENO);
+    sinkOptions.lines = !args.json;
     TerminalSink sink(sinkOptions);
     CliFrontEnd ui(sink);
     StreamTable table;
@@ -86,6 +104,7 @@ int main(int argc, char** argv) {
     Resetcbs(window);
     if (!bReadEVOClick(session)) return ExitFailure;
     if (InterruptRequested) return ExitInterrupted;
+    if (args.json) return runJson(args, session, ui);
     if (args.streams) {
         const std::string streamError = selectStreams(*args.streams, window.boxes);
         if (!streamError.empty()) return usageError(streamError);

@@ -33,6 +33,7 @@ std::string ansiLine(const std::string& message) {
 }
 
 void TerminalSink::log(const std::string& message) {
+    if (!options_.lines) return;
     endProgress();
     std::string text;
     if (options_.markup)

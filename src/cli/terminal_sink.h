@@ -14,6 +14,7 @@ struct TerminalSinkOptions {
     bool markup = false;   // print messages with their tags
     bool colours = false;  // ANSI attributes on standard output
     bool progress = false; // status-bar texts on standard error
+    bool lines = true;     // log lines on standard output
 };
 
 class TerminalSink : public LogSink {

@@ -33,7 +33,6 @@ void systemHeaderReport(EngineCall& c) {
 
 void resetForCall(EngineCall& c) {
     StreamTable& t = c.s.table;
-    fillLabelTables(t);
     c.s.window.buttons.bCancel = true;
     t.CancelRequested = false;
     t.OutputBusy = c.mode == EngineMode::Demux;

@@ -1,7 +1,7 @@
 #pragma once
 // Numbers and times as the log writes them.
 
-#include "engine/stream_table.h"
+#include "log/time_format.h"
 
 #include <cstdint>
 #include <string>

@@ -72,6 +72,7 @@ bool bReadXPLClick(Session& s) {
         s.log.log("Filesize: " + std::to_string(file.size()) + " bytes");
         w.playlist.mXPL.clear();
         w.playlist.mChapter.clear();
+        w.playlist.streams.clear();
         readTagLines(file, s, header);
     } catch (const FileError& e) {
         // The window stays usable: the buttons come back as after a run.

@@ -2,7 +2,7 @@
 // Runs one analyser on bytes placed in the chunk buffer, as the engine would
 // hand them over, and keeps its log lines.
 
-#include "analysers/analysers.h"
+#include "engine/analysis.h"
 #include "engine/stream_table.h"
 #include "log/log_sink.h"
 #include "support/ps_writer.h"
@@ -16,7 +16,6 @@ namespace tarnwick::testing {
 
 struct AnalyserBench {
     AnalyserBench() {
-        fillLabelTables(table);
         table.FrameRate = {0, 0};
     }
 
