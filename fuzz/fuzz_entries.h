@@ -8,12 +8,12 @@
 
 #include "memory_file.h"
 
-#include "engine/analysis.h"
 #include "app/paths.h"
 #include "app/session.h"
 #include "app/stream_selection.h"
 #include "commands/frame_summary.h"
 #include "commands/read_evo.h"
+#include "engine/analysis.h"
 #include "engine/demux.h"
 #include "log/log_line.h"
 #include "log/log_sink.h"

@@ -64,8 +64,8 @@ void expectAgreesWithText(const std::string& source) {
     // Boxes and captions as the text report lists the ticked streams.
     std::string listed;
     for (const json& stream : report["streams"])
-        listed += stream["box"].get<std::string>() + "\t" +
-                  stream["caption"].get<std::string>() + "\n";
+        listed +=
+            stream["box"].get<std::string>() + "\t" + stream["caption"].get<std::string>() + "\n";
     EXPECT_NE(text.out.rfind(listed), std::string::npos) << listed;
     EXPECT_EQ(text.out.size(), text.out.rfind(listed) + listed.size());
 
@@ -78,7 +78,8 @@ void expectAgreesWithText(const std::string& source) {
     for (size_t f = 0; f < textPts.size(); ++f) {
         std::multiset<uint32_t> fromJson, fromText(textPts[f].begin(), textPts[f].end());
         for (const json& stream : report["streams"])
-            if (!stream["first_pts"][f].is_null()) fromJson.insert(stream["first_pts"][f].get<uint32_t>());
+            if (!stream["first_pts"][f].is_null())
+                fromJson.insert(stream["first_pts"][f].get<uint32_t>());
         EXPECT_EQ(fromJson, fromText) << "file " << f;
     }
     for (const json& stream : report["streams"]) {

@@ -38,8 +38,8 @@ const char* const DtsChannelModes[16] = {"A (mono)",
 const char* const DtsSampleRates[16] = {"Invalid", "8", "16", "32", "",   "",   "11,025", "22,05",
                                         "44,1",    "",  "",   "12", "24", "48", "",       ""};
 // The same as numbers; 0 where the code gives none.
-const int32_t DtsSampleRateValues[16] = {0, 8000, 16000, 32000, 0,     0,     11025, 22050,
-                                         44100, 0, 0, 12000, 24000, 48000, 0, 0};
+const int32_t DtsSampleRateValues[16] = {0,     8000, 16000, 32000, 0,     0,     11025, 22050,
+                                         44100, 0,    0,     12000, 24000, 48000, 0,     0};
 const char* const DtsBitRates[32] = {
     "32",   "56",   "64",   "96",   "112",  "128",  "192",      "224",
     "256",  "320",  "384",  "448",  "512",  "576",  "640",      "768",
@@ -65,11 +65,11 @@ const char* const DtsPcmResolutions[8] = {"[bl]16[/bl] bits",
                                           ""};
 
 // The bit rate codes in bit/s; 0 for "open", "Variable" and "Loss-less".
-const int32_t DtsBitRateValues[32] = {
-    32000,   56000,   64000,   96000,   112000,  128000,  192000,  224000,
-    256000,  320000,  384000,  448000,  512000,  576000,  640000,  768000,
-    960000,  1024000, 1152000, 1280000, 1344000, 1408000, 1411200, 1472000,
-    1536000, 1920000, 2048000, 3072000, 3840000, 0,       0,       0};
+const int32_t DtsBitRateValues[32] = {32000,   56000,   64000,   96000,   112000,  128000,  192000,
+                                      224000,  256000,  320000,  384000,  448000,  512000,  576000,
+                                      640000,  768000,  960000,  1024000, 1152000, 1280000, 1344000,
+                                      1408000, 1411200, 1472000, 1536000, 1920000, 2048000, 3072000,
+                                      3840000, 0,       0,       0};
 const int DtsPcmBits[8] = {16, 16, 20, 20, 0, 24, 24, 0};
 
 const char* channelMode(uint32_t amode) {
@@ -110,7 +110,8 @@ void coreHeader(Description& d, BitReader& r) {
               std::string("   Extension audio = ") + DtsExtensions[extAudioId]);
     r.SkipBits(1); // ASPF
     const uint32_t lfe = r.ReadBits(2);
-    d.add("lfe", visibleText(DtsLfeModes[lfe]), std::string("   LFE channel = ") + DtsLfeModes[lfe]);
+    d.add("lfe", visibleText(DtsLfeModes[lfe]),
+          std::string("   LFE channel = ") + DtsLfeModes[lfe]);
     r.SkipBits(1); // HFLAG
     if (cpf) {
         const uint32_t crc = r.ReadBits(16);
@@ -134,7 +135,8 @@ Description describeDTS(const AnalyserInput& in) {
     r.window = 0;
     r.position = in.start;
     // Past the valid bytes the window only holds zeros and matches nothing.
-    const int64_t end = std::min<int64_t>(int64_t(in.start) + in.count - 1, int64_t(validEnd(in)) + 4);
+    const int64_t end =
+        std::min<int64_t>(int64_t(in.start) + in.count - 1, int64_t(validEnd(in)) + 4);
     while (r.position < end) {
         r.window = (r.window << 8) | r.byteAt(r.position);
         ++r.position;

@@ -110,7 +110,7 @@ void vuiParameters(Description& d, BitReader& r, const TimeFormat& locale) {
         r.ReadUE();      // chroma_sample_loc_type_bottom_field
     }
     if (r.ReadBits(1)) timingInfo(d, r, locale); // timing_info_present_flag
-    r.SkipBits(1);                       // nal_hrd_parameters_present_flag
+    r.SkipBits(1);                               // nal_hrd_parameters_present_flag
 }
 
 } // namespace
@@ -139,10 +139,10 @@ Description describeH264(const AnalyserInput& in) {
     const bool constraintSet3 = r.ReadBits(1);
     r.SkipBits(4); // constraint_set4_flag, constraint_set5_flag, reserved_zero_2bits
     const uint32_t levelIdc = r.ReadBits(8);
-    const std::string level = levelIdc == 11 && constraintSet3
-                                  ? std::string("1b")
-                                  : std::to_string(levelIdc / 10) + "." +
-                                        std::to_string(levelIdc % 10);
+    const std::string level =
+        levelIdc == 11 && constraintSet3
+            ? std::string("1b")
+            : std::to_string(levelIdc / 10) + "." + std::to_string(levelIdc % 10);
     d.add("level", level, "   Level = " + level);
     r.ReadUE(); // seq_parameter_set_id
 
@@ -155,8 +155,8 @@ Description describeH264(const AnalyserInput& in) {
         // An invalid chroma_format_idc has no name.
         const char* chromaName = chromaFormatIdc < 4 ? H264ChromaFormats[chromaFormatIdc] : "";
         d.add("chroma_format", std::string(chromaName),
-              std::string("   Chroma format = [bl]") + chromaName + "[/bl]  (l, c) = " +
-                  std::to_string(int64_t(lumaMinus8) + 8) + ", " +
+              std::string("   Chroma format = [bl]") + chromaName +
+                  "[/bl]  (l, c) = " + std::to_string(int64_t(lumaMinus8) + 8) + ", " +
                   std::to_string(int64_t(chromaMinus8) + 8) + " bit");
         d.also("bits_per_sample", int64_t(lumaMinus8) + 8);
         d.also("chroma_bits_per_sample", int64_t(chromaMinus8) + 8);

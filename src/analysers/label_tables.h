@@ -16,8 +16,8 @@ inline constexpr std::array<int32_t, 19> Ac3BitRates = {
 
 // TrueHD channel modifiers and channel groups of the 6- and 8-channel
 // decoders, one per assignment bit.
-inline constexpr std::array<std::string_view, 4> StereoModeLabels = {"Stereo", "Lt/Rt",
-                                                                     "Lbin/Rbin", "Mono"};
+inline constexpr std::array<std::string_view, 4> StereoModeLabels = {"Stereo", "Lt/Rt", "Lbin/Rbin",
+                                                                     "Mono"};
 inline constexpr std::array<std::string_view, 5> ChannelGroupLabels = {
     "Main (Left,Right)", "Centre", "LFE", "Surrounds (Ls/Rs)", "Highs (Lvh/Rvh)"};
 inline constexpr std::array<std::string_view, 16> ChannelGroupLabels2 = {

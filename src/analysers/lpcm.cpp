@@ -46,7 +46,8 @@ Description describeLPCM(const AnalyserInput& in) {
             d.add("emphasis", int64_t((b >> 7) & 1),
                   std::string("   Emphasis = ") + onOff(b & 0x80) + ", mute = " + onOff(b & 0x40));
             d.also("mute", int64_t((b >> 6) & 1));
-            d.add("frame_number", int64_t(b & 0x1F), "   Frame number = " + std::to_string(b & 0x1F));
+            d.add("frame_number", int64_t(b & 0x1F),
+                  "   Frame number = " + std::to_string(b & 0x1F));
             break;
         case -2:
             d.add("bits_per_sample", int64_t(BitDepths[b >> 6]),

@@ -77,7 +77,7 @@ void displayExtension(Description& d, BitReader& r, bool pulldown, const TimeFor
         }
     }
     if (r.ReadBits(1)) frameRate(d, r, pulldown, locale); // FRAMERATE_FLAG
-    if (r.ReadBits(1)) r.SkipBits(24); // COLOR_PRIM, TRANSFER_CHAR, MATRIX_COEF
+    if (r.ReadBits(1)) r.SkipBits(24);                    // COLOR_PRIM, TRANSFER_CHAR, MATRIX_COEF
 }
 
 } // namespace
@@ -113,7 +113,7 @@ Description describeVC1(const AnalyserInput& in) {
               std::to_string(height * 2 + 2) + "[/bl]");
     d.also("height", int64_t(height) * 2 + 2);
     const bool pulldown = r.ReadBits(1);
-    r.SkipBits(4); // INTERLACE, TFCNTRFLAG, FINTERPFLAG, reserved
+    r.SkipBits(4);     // INTERLACE, TFCNTRFLAG, FINTERPFLAG, reserved
     if (r.ReadBits(1)) // PSF
         d.add("progressive_segmented_frames", int64_t(1), "  Progressive segmented frames.");
     if (r.ReadBits(1)) displayExtension(d, r, pulldown, in.locale);

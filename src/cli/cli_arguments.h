@@ -25,7 +25,7 @@ struct CliArguments {
     std::optional<std::string> videoExt, audioExt, subExt;
     bool markup = false;
     bool quiet = false;
-    bool json = false; // read: the report as JSON on standard output
+    bool json = false;                   // read: the report as JSON on standard output
     std::optional<std::string> playlist; // read --json: the playlist naming the streams
 };
 

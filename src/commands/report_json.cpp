@@ -132,8 +132,7 @@ std::string reportJson(const ReportJsonInput& input) {
         if (page == 'v')
             entry["frames"] = {{"counted", orNull(stream.countedFrames)},
                                {"calculated", orNull(stream.calculatedFrames)}};
-        if (const PlaylistStream* named = playlistEntry(input.playlist, page, slot))
-        {
+        if (const PlaylistStream* named = playlistEntry(input.playlist, page, slot)) {
             entry["label"] = named->label;
             entry["description"] = textOrNull(named->description);
             entry["language"] = textOrNull(named->language);
@@ -144,8 +143,7 @@ std::string reportJson(const ReportJsonInput& input) {
         add('v', k, report.video[k], "video", videoCodecName(report.video[k].id),
             videoIds(report.video[k].id));
     for (int k = 0; k < int(report.audio.size()); ++k)
-        add('a', k, report.audio[k], "audio",
-            audioCodec(report.audio[k], report.audioObject),
+        add('a', k, report.audio[k], "audio", audioCodec(report.audio[k], report.audioObject),
             {0xBD, report.audio[k].id});
     for (int k = 0; k < int(report.subpicture.size()); ++k)
         add('s', k, report.subpicture[k], "subpicture",

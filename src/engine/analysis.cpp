@@ -34,8 +34,7 @@ void AnalyseLPCM(Analysis& a, int position, int count) {
 }
 
 void AnalyseMPEG2(Analysis& a, int position, int count, uint32_t videoPts, int videoSlot) {
-    logDescription(a, describeMPEG2(analyserInput(a.table, position, count), videoPts),
-                   videoSlot);
+    logDescription(a, describeMPEG2(analyserInput(a.table, position, count), videoPts), videoSlot);
 }
 
 void AnalyseH264(Analysis& a, int position, int count, int videoSlot) {

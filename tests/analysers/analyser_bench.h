@@ -15,9 +15,7 @@
 namespace tarnwick::testing {
 
 struct AnalyserBench {
-    AnalyserBench() {
-        table.FrameRate = {0, 0};
-    }
+    AnalyserBench() { table.FrameRate = {0, 0}; }
 
     // Copies the bytes to index `at` of the chunk buffer; the chunk's valid
     // data ends right after them unless `validEnd` says otherwise. Returns

@@ -96,9 +96,9 @@ TEST(Descriptions, ValuesOnOneLineShareIt) {
 
 TEST(Descriptions, NoBytesNoFields) {
     const Bytes none;
-    for (const Description& d : {describeAC3(over(none), 0), describeDTS(over(none)),
-                                 describeMLP(over(none)), describeLPCM(over(none)),
-                                 describeMPEG2(over(none), 0)})
+    for (const Description& d :
+         {describeAC3(over(none), 0), describeDTS(over(none)), describeMLP(over(none)),
+          describeLPCM(over(none)), describeMPEG2(over(none), 0)})
         EXPECT_TRUE(d.fields.empty());
     const Description sub = describeSubpicture(over(none));
     ASSERT_EQ(sub.fields.size(), 1u);
