@@ -9,7 +9,7 @@
 #include "memory_file.h"
 
 #include "app/paths.h"
-#include "app/session.h"
+#include "engine/session.h"
 #include "app/stream_selection.h"
 #include "commands/frame_summary.h"
 #include "commands/read_evo.h"

@@ -2,7 +2,7 @@
 // The CLI's side of a running command: SIGINT becomes Cancel at the next
 // pump, questions are answered yes, error boxes go to standard error.
 
-#include "app/session.h"
+#include "engine/session.h"
 #include "cli/terminal_sink.h"
 
 #include <csignal>

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int64_t ProgressStep = 4194304;   // 4 MiB
 constexpr int64_t RepaintStep = 67108864;   // 64 MiB
-constexpr double OneSecond = 1.0 / 86400.0; // in days
 
 void systemHeaderReport(EngineCall& c) {
     const uint8_t* chunk = c.chunk();
@@ -52,14 +51,6 @@ void resetForCall(EngineCall& c) {
 }
 
 } // namespace
-
-std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,
-                              const TimeFormat& locale) {
-    const double elapsed = now - startTime;
-    const double remaining =
-        position > 0 ? elapsed * double(size) / double(position) - elapsed + OneSecond : 0;
-    return formatTimeOfDay(remaining, TimePattern::HMS, locale);
-}
 
 void demux(EngineMode mode, Session& s) {
     EngineCall c{s, mode, {}};

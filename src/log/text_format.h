@@ -25,6 +25,11 @@ std::string formatReal(double value, const TimeFormat& locale);
 enum class TimePattern { HMS, HMSDotMillis, HMSColonMillis };
 std::string formatTimeOfDay(double days, TimePattern pattern, const TimeFormat& locale);
 
+// The estimate of the progress line, formatted "h:mm:ss": the time left at
+// the pace so far, plus a second.
+std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,
+                              const TimeFormat& locale);
+
 // Whole mebibytes of a byte count.
 inline int64_t mebibytes(int64_t bytes) {
     return bytes / 1048576;

@@ -2,7 +2,6 @@
 // through the pack rules on its own, exactly as if it had been read alone.
 
 #include "app/paths.h"
-#include "engine/demux.h"
 #include "log/text_format.h"
 #include "rebuild/pack_layout.h"
 #include "rebuild/rebuild_pack.h"

@@ -2,7 +2,7 @@
 // What happens to one 2048-byte pack of the source on its way to the rebuilt
 // EVO, and the copy loop over a whole source file.
 
-#include "app/session.h"
+#include "engine/session.h"
 #include "rebuild/stream_numbers.h"
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 // Exp-Golomb codes of H.264: for building codec headers in tests.
 
 #include <cstdint>
+#include <cstddef>
 #include <vector>
 
 namespace tarnwick::testing {
