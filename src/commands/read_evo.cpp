@@ -6,6 +6,7 @@
 #include "commands/frame_summary.h"
 #include "commands/stream_kinds.h"
 #include "engine/demux.h"
+#include "engine/feature_plan.h"
 #include "log/text_format.h"
 #include "rebuild/rebuild.h"
 
@@ -70,14 +71,9 @@ bool bReadEVOClick(Session& s) {
     t.TotalSeconds = 0;
     t.Report = ScanReport{};
     t.Report.audioObject = upperExtension(w.eEVOfile) == ".AOB";
-    bool continueFlag = false;
-    w.paths.EVObase = CutExt(w.paths.EVOname);
-    std::string second;
-    if (w.options.cbContinue) {
-        second = getsecond(w.eEVOfile);
-        continueFlag = !second.empty();
-        if (continueFlag) w.paths.EVObase += "_" + CutExt(fileNamePart(second));
-    }
+    const FeaturePlan plan = planFeature(w);
+    const bool continueFlag = plan.continues();
+    const std::string& second = plan.second;
     s.ui.stateChanged();
 
     auto restoreButtons = [&] {
@@ -98,7 +94,7 @@ bool bReadEVOClick(Session& s) {
             t.InputFile = std::make_unique<SourceFile>(second);
             t.Report.sources.push_back(sourceReport(second, t.InputFile->size()));
             s.log.log("");
-            s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
+            s.log.log(continueOnLine(second));
             s.log.log("Reading...");
             s.log.slog("Reading " + fileNamePart(second), 0);
             demux(EngineMode::Scan, s);
@@ -109,8 +105,7 @@ bool bReadEVOClick(Session& s) {
         // The window stays usable after a failed open.
         restoreButtons();
         cbVideoClick(w);
-        s.log.slog("Ready", 0);
-        s.log.slog("", 1);
+        showReady(s.log);
         s.ui.stateChanged();
         s.ui.showError(e.what());
         return false;
@@ -118,10 +113,7 @@ bool bReadEVOClick(Session& s) {
 
     fillStreamBoxes(s);
     reportFrames(t, w.options.cbCountFr);
-    s.log.log("Done.");
-    s.log.log("");
-    s.log.slog("Ready", 0);
-    s.log.slog("", 1);
+    logDone(s.log);
     logframes(t, s.log, continueFlag);
     restoreButtons();
     cbVideoClick(w);

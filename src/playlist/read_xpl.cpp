@@ -77,8 +77,7 @@ bool bReadXPLClick(Session& s) {
     } catch (const FileError& e) {
         // The window stays usable: the buttons come back as after a run.
         restoreButtons();
-        s.log.slog("Ready", 0);
-        s.log.slog("", 1);
+        showReady(s.log);
         s.ui.stateChanged();
         s.ui.showError(e.what());
         return false;
@@ -87,10 +86,7 @@ bool bReadXPLClick(Session& s) {
     markNoStreams(s.table);
     if (cutToTitle(w.playlist.mXPL, CutExt(fileNamePart(w.eEVOfile)))) showTitle(s, header);
 
-    s.log.log("Done.");
-    s.log.log("");
-    s.log.slog("Ready", 0);
-    s.log.slog("", 1);
+    logDone(s.log);
     restoreButtons();
     s.ui.stateChanged();
     return true;
