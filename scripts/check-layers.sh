@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header from a folder above its own.
 # Layers, lowest first: log; the window model (app/, plain data); analysers;
-# engine; commands, playlist, rebuild; the front ends (app/window, cli).
+# engine; commands, playlist, rebuild, matroska; the front ends (app/window, cli).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +12,7 @@ layer() {
     app/*) echo 1 ;;
     analysers/*) echo 2 ;;
     engine/*) echo 3 ;;
-    commands/* | playlist/* | rebuild/*) echo 4 ;;
+    commands/* | playlist/* | rebuild/* | matroska/*) echo 4 ;;
     cli/*) echo 5 ;;
     *) echo -1 ;;
   esac

@@ -102,7 +102,7 @@ void expectAgreesWithText(const std::string& source) {
 }
 
 TEST(ReadJson, AgreesWithTheTextReportOnEverySample) {
-    expectAgreesWithText(Samples + "/FEATURE_1.EVO");
+    expectAgreesWithText(Samples + "/DISC/HVDVD_TS/FEATURE_1.EVO");
     for (const char* name : {"dvd_mpeg2_ac3.vob", "dvd_ntsc_lpcm_ac3.vob"}) {
         const std::string path = SharedSamples + "/" + name;
         if (std::filesystem::exists(path)) expectAgreesWithText(path);
@@ -110,7 +110,8 @@ TEST(ReadJson, AgreesWithTheTextReportOnEverySample) {
 }
 
 TEST(ReadJson, DescribesTheFeature) {
-    const ProgramResult r = runProgram(Cli, {"read", "--json", Samples + "/FEATURE_1.EVO"});
+    const ProgramResult r =
+        runProgram(Cli, {"read", "--json", Samples + "/DISC/HVDVD_TS/FEATURE_1.EVO"});
     const json report = json::parse(r.out);
     ASSERT_EQ(report["sources"].size(), 2u);
     EXPECT_FALSE(report["sources"][0]["navigation"].is_null());
@@ -135,21 +136,26 @@ TEST(ReadJson, DescribesTheFeature) {
 }
 
 TEST(ReadJson, PlaylistNamesTheStreams) {
-    const std::string xpl = SharedSamples + "/xpl/VPLST002.XPL";
-    if (!std::filesystem::exists(xpl)) GTEST_SKIP() << "no shared playlist";
-    const ProgramResult r =
-        runProgram(Cli, {"read", "--json", Samples + "/FEATURE_1.EVO", "--playlist", xpl});
+    const std::string xpl = Samples + "/DISC/ADV_OBJ/VPLST000.XPL";
+    const ProgramResult r = runProgram(
+        Cli, {"read", "--json", Samples + "/DISC/HVDVD_TS/FEATURE_1.EVO", "--playlist", xpl});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const json report = json::parse(r.out);
-    const json& audio = report["streams"][1];
-    EXPECT_EQ(audio["box"], "a00");
-    EXPECT_EQ(audio["description"], "English 5.1");
-    EXPECT_TRUE(audio["language"].is_null());
-    EXPECT_FALSE(report["streams"][2].contains("label")); // a03: not in the playlist
+    const json& streams = report["streams"];
+    ASSERT_EQ(streams.size(), 4u);
+    EXPECT_EQ(streams[1]["box"], "a00");
+    EXPECT_EQ(streams[1]["description"], "English 5.1");
+    EXPECT_EQ(streams[2]["box"], "a03");
+    EXPECT_EQ(streams[2]["description"], "Deutsch 2.0");
+    EXPECT_TRUE(streams[2]["language"].is_null()); // the playlist names none
+    EXPECT_EQ(streams[3]["description"], "English");
+    // The scan's captions stay; the playlist's label comes beside them.
+    EXPECT_EQ(streams[2]["caption"], "DD+.stream.03");
+    EXPECT_NE(streams[2]["label"].get<std::string>().find("Deutsch 2.0"), std::string::npos);
 }
 
 TEST(ReadJson, UsageAndFailures) {
-    const std::string sample = Samples + "/FEATURE_1.EVO";
+    const std::string sample = Samples + "/DISC/HVDVD_TS/FEATURE_1.EVO";
     EXPECT_EQ(runProgram(Cli, {"demux", "--json", sample}).exitCode, 2);
     EXPECT_EQ(runProgram(Cli, {"read", "--playlist", "x.XPL", sample}).exitCode, 2);
     const ProgramResult missing = runProgram(Cli, {"read", "--json", "/nonexistent/A.EVO"});
