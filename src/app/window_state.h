@@ -69,7 +69,7 @@ struct TreeNode {
 };
 
 // A stream the playlist names, with its texts as the playlist gives them.
-struct PlaylistStream {
+struct PlaylistStreamName {
     char page = 'a'; // 'v', 'a' or 's', as in the box names
     int slot = 0;
     std::string label;
@@ -84,7 +84,7 @@ struct PlaylistView {
     std::vector<std::string> mXPL;
     std::vector<TreeNode> tvXPL;
     std::vector<std::string> mChapter;
-    std::vector<PlaylistStream> streams;
+    std::vector<PlaylistStreamName> streams;
 };
 
 enum class Page { Status = 0, Video, Audio, Subpicture, XPL, Options, About };

@@ -25,11 +25,14 @@ struct CliArguments {
     std::optional<std::string> videoExt, audioExt, subExt;
     bool markup = false;
     bool quiet = false;
+    std::string color = "auto"; // auto, always, never
+    int title = 0;              // xpl: the playlist title picked, 0 for none
     bool json = false;                   // read: the report as JSON on standard output
     std::optional<std::string> playlist; // read --json: the playlist naming the streams
 };
 
-// Parses argv; on a usage error returns the message in `error`.
+// Parses argv; on a usage error returns the message in `error`. Options take
+// their value as the next argument or after "=" ("--output=DIR").
 CliArguments parseCliArguments(const std::vector<std::string>& args, std::string& error);
 
 // Puts the arguments into the window's options.
@@ -37,6 +40,13 @@ void applyOptions(const CliArguments& args, Options& options);
 
 // Box name of a slot: "v0", "a03", "s12".
 std::string boxName(char page, int slot);
+
+// The items of a --streams list, blanks around each item removed.
+std::vector<std::string> streamItems(const std::string& list);
+
+// An item that cannot name any stream box nor caption ("a16", "x1"), checked
+// before the scan; "" when the list may name streams.
+std::string checkStreamItems(const std::string& list);
 
 // Leaves ticked exactly the boxes named by a comma-separated list of box
 // names or captions; returns an error message for an item that names no

@@ -11,8 +11,8 @@ volatile std::sig_atomic_t InterruptRequested = 0;
 
 namespace {
 
-extern "C" void onInterrupt(int) {
-    InterruptRequested = 1;
+extern "C" void onInterrupt(int signal) {
+    InterruptRequested = signal;
 }
 
 } // namespace
@@ -21,7 +21,10 @@ void installInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    // A closed terminal or a stopping system asks as Ctrl+C does: the files
+    // are closed with what was written.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 void CliFrontEnd::pump() {

@@ -4,14 +4,17 @@
 #include "app/stream_selection.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_front_end.h"
+#include "cli/output_folder.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "commands/report_json.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
+#include "playlist/title_list.h"
 #include "rebuild/rebuild.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -20,12 +23,42 @@ namespace {
 
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
-constexpr int ExitInterrupted = 130;
 constexpr const char* Version = "0.626";
+constexpr int ExitNoProgramStream = 3;
+constexpr int ExitSignalBase = 128;
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "tarnwick-cli: %s\n\n%s", message.c_str(), CliUsage);
+    std::fflush(stdout);
+    std::fprintf(stderr, "tarnwick-cli: %s\nTry 'tarnwick-cli --help'.\n", message.c_str());
     return ExitUsage;
+}
+
+int failure(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "tarnwick-cli: %s\n", message.c_str());
+    return ExitFailure;
+}
+
+bool writesFiles(const CliArguments& args) {
+    return args.command == "demux" || args.command == "rebuild" ||
+           (args.command == "xpl" && args.chapters);
+}
+
+bool anyStreamFound(const StreamBoxes& b) {
+    for (const auto& box : b.cbVideo)
+        if (box.enabled) return true;
+    for (const auto& box : b.cbAudio)
+        if (box.enabled) return true;
+    for (const auto& box : b.cbSub)
+        if (box.enabled) return true;
+    return false;
+}
+
+void printLines(const std::vector<std::string>& lines, bool quiet) {
+    std::fflush(stdout);
+    if (quiet) return;
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
 }
 
 int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd& ui) {
@@ -35,35 +68,75 @@ int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd
     w.eXPLfile = args.input;
     XPLadj(w);
     Resetcbs(w);
-    if (!bReadXPLClick(s)) return ExitFailure;
+    if (!bReadXPLClick(s, args.title)) return ExitFailure;
+    const std::vector<PlaylistTitle> titles = listTitles(w.playlist.mXPL);
+    if (args.title != 0) {
+        if (titles.size() != 1 || titles[0].number != args.title) {
+            std::string numbers;
+            for (const PlaylistTitle& title : titles)
+                numbers += (numbers.empty() ? "" : ", ") + std::to_string(title.number);
+            return usageError("--title " + std::to_string(args.title) +
+                              ": the playlist has no such title (titles: " +
+                              (numbers.empty() ? "none" : numbers) + ")");
+        }
+        // Named like the source that plays the title's first clip.
+        if (args.xplSource.empty() && !titles[0].clips.empty())
+            w.paths.EVObase = titles[0].clips[0];
+    }
+    const bool titleChosen = args.title != 0 || !args.xplSource.empty();
     if (args.chapters) {
-        if (w.playlist.mChapter.empty()) {
+        if (w.playlist.mChapter.empty() && !args.quiet) {
             sink.endProgress();
             std::fflush(stdout);
-            std::fprintf(stderr, "tarnwick-cli: no chapter found, no chapter file written\n");
-        } else if (!bWriteChapsClick(s)) {
+            std::fprintf(stderr, "tarnwick-cli: %s, no chapter file written\n",
+                         titleChosen ? "no chapter found"
+                                     : "no title chosen (--title N or --source SOURCE)");
+        } else if (!w.playlist.mChapter.empty() && !bWriteChapsClick(s)) {
             return ExitFailure;
         }
     }
-    std::fflush(stdout);
-    for (const std::string& line : w.playlist.mXPL)
-        std::printf("%s\n", line.c_str());
+    if (titleChosen) {
+        printLines(w.playlist.mXPL, args.quiet);
+    } else {
+        std::vector<std::string> summaries;
+        for (const PlaylistTitle& title : titles)
+            summaries.push_back(titleSummary(title));
+        printLines(summaries, args.quiet);
+    }
     return ui.failed() ? ExitFailure : 0;
+}
+
+// The checks that need no scan, so that a mistake shows at once and not after
+// minutes of reading.
+int checkBeforeScan(const CliArguments& args) {
+    if (args.command == "rebuild" && upperExtension(args.input) != ".EVO")
+        return usageError("rebuild: " + fileNamePart(args.input) +
+                          " is not an HD DVD EVO file; only EVO files can be rebuilt");
+    if (writesFiles(args)) {
+        const std::string error = prepareOutputFolder(args.output.value_or(std::string()));
+        if (!error.empty()) return failure(error);
+    }
+    return 0;
+}
+
+int interruptedStatus() {
+    return ExitSignalBase + InterruptRequested;
 }
 
 // The report as JSON: the only text on standard output. The playlist, when
 // given, is read after the scan and names the streams.
-int runJson(const CliArguments& args, Session& s, CliFrontEnd& ui) {
+bool printJson(const CliArguments& args, Session& s) {
     WindowState& w = s.window;
     if (args.playlist) {
         w.eXPLfile = *args.playlist;
         XPLadj(w);
-        if (!bReadXPLClick(s)) return ExitFailure;
+        if (!bReadXPLClick(s)) return false;
     }
     const std::string document = reportJson(
         {s.table.Report, "tarnwick-cli", Version, args.playlist ? &w.playlist.streams : nullptr});
     std::fputs(document.c_str(), stdout);
-    return ui.failed() ? ExitFailure : 0;
+    std::fflush(stdout);
+    return true;
 }
 
 } // namespace
@@ -81,12 +154,14 @@ int main(int argc, char** argv) {
         std::printf("tarnwick-cli %s\n", Version);
         return 0;
     }
+    if (const int status = checkBeforeScan(args); status != 0) return status;
 
     TerminalSinkOptions sinkOptions;
     sinkOptions.markup = args.markup;
-    sinkOptions.colours = !args.markup && isatty(STDOUT_FILENO);
+    sinkOptions.colours =
+        !args.markup && colourWanted(args.color, isatty(STDOUT_FILENO), std::getenv("NO_COLOR"));
     sinkOptions.progress = !args.quiet && isatty(STDERR_FILENO);
-    sinkOptions.lines = !args.json;
+    sinkOptions.messages = !args.quiet && !args.json;
     TerminalSink sink(sinkOptions);
     CliFrontEnd ui(sink);
     StreamTable table;
@@ -97,24 +172,33 @@ int main(int argc, char** argv) {
     ui.attach(session);
     installInterruptHandler();
 
-    if (args.command == "xpl") return runXpl(args, session, sink, ui);
+    if (args.command == "xpl") {
+        const int status = runXpl(args, session, sink, ui);
+        return InterruptRequested ? interruptedStatus() : status;
+    }
 
     window.eEVOfile = args.input;
     EVOadj(window);
     Resetcbs(window);
     if (!bReadEVOClick(session)) return ExitFailure;
-    if (InterruptRequested) return ExitInterrupted;
-    if (args.json) return runJson(args, session, ui);
+    if (InterruptRequested) return interruptedStatus();
+    if (args.json && !printJson(args, session)) return ExitFailure;
+    if (!anyStreamFound(window.boxes)) {
+        sink.endProgress();
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarnwick-cli: no program stream found in %s\n", args.input.c_str());
+        return ExitNoProgramStream;
+    }
     if (args.streams) {
         const std::string streamError = selectStreams(*args.streams, window.boxes);
         if (!streamError.empty()) return usageError(streamError);
         cbVideoClick(window);
     }
     bool ok = true;
-    if (args.command == "read") {
-        std::fflush(stdout);
-        for (const std::string& line : tickedStreamLines(window.boxes))
-            std::printf("%s\n", line.c_str());
+    if (args.json) {
+        return ui.failed() ? ExitFailure : 0;
+    } else if (args.command == "read") {
+        printLines(tickedStreamLines(window.boxes), args.quiet);
     } else if (args.command == "demux") {
         // Demux logs its errors and finishes; they go to standard error too.
         std::vector<std::string> errors;
@@ -127,6 +211,6 @@ int main(int argc, char** argv) {
         ok = bRebuildClick(session);
     }
     std::fflush(stdout);
-    if (InterruptRequested) return ExitInterrupted;
+    if (InterruptRequested) return interruptedStatus();
     return ok && !ui.failed() ? 0 : ExitFailure;
 }

@@ -11,6 +11,12 @@ TerminalSink::~TerminalSink() {
     endProgress();
 }
 
+bool colourWanted(const std::string& when, bool onTerminal, const char* noColour) {
+    if (when == "always") return true;
+    if (when == "never") return false;
+    return onTerminal && !(noColour && *noColour);
+}
+
 std::string ansiLine(const std::string& message) {
     const LogLine line = parseMarkup(message);
     std::string out;
@@ -33,8 +39,8 @@ std::string ansiLine(const std::string& message) {
 }
 
 void TerminalSink::log(const std::string& message) {
-    if (!options_.lines) return;
     endProgress();
+    if (!options_.messages) return;
     std::string text;
     if (options_.markup)
         text = message;

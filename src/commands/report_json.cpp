@@ -60,10 +60,10 @@ std::string audioCodec(const StreamReport& stream, bool audioObject) {
     return codec;
 }
 
-const PlaylistStream* playlistEntry(const std::vector<PlaylistStream>* playlist, char page,
-                                    int slot) {
+const PlaylistStreamName* playlistEntry(const std::vector<PlaylistStreamName>* playlist, char page,
+                                        int slot) {
     if (!playlist) return nullptr;
-    for (const PlaylistStream& entry : *playlist)
+    for (const PlaylistStreamName& entry : *playlist)
         if (entry.page == page && entry.slot == slot) return &entry;
     return nullptr;
 }
@@ -132,7 +132,7 @@ std::string reportJson(const ReportJsonInput& input) {
         if (page == 'v')
             entry["frames"] = {{"counted", orNull(stream.countedFrames)},
                                {"calculated", orNull(stream.calculatedFrames)}};
-        if (const PlaylistStream* named = playlistEntry(input.playlist, page, slot)) {
+        if (const PlaylistStreamName* named = playlistEntry(input.playlist, page, slot)) {
             entry["label"] = named->label;
             entry["description"] = textOrNull(named->description);
             entry["language"] = textOrNull(named->language);

@@ -15,7 +15,7 @@ struct ReportJsonInput {
     std::string tool;
     std::string version;
     // The playlist's streams when a playlist was read, else nothing.
-    const std::vector<PlaylistStream>* playlist = nullptr;
+    const std::vector<PlaylistStreamName>* playlist = nullptr;
 };
 
 // The document, indented by two blanks, with a final newline.

@@ -5,6 +5,7 @@
 #include "playlist/line_rules.h"
 #include "playlist/tag_scanner.h"
 #include "playlist/title_cut.h"
+#include "playlist/title_list.h"
 #include "playlist/title_view.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ void markNoStreams(StreamTable& t) {
 
 } // namespace
 
-bool bReadXPLClick(Session& s) {
+bool bReadXPLClick(Session& s, int titleNumber) {
     WindowState& w = s.window;
     Buttons& buttons = w.buttons;
     Resetcbs(w);
@@ -84,7 +85,10 @@ bool bReadXPLClick(Session& s) {
     }
 
     markNoStreams(s.table);
-    if (cutToTitle(w.playlist.mXPL, CutExt(fileNamePart(w.eEVOfile)))) showTitle(s, header);
+    const bool cut = titleNumber != 0
+                         ? cutToTitleNumber(w.playlist.mXPL, titleNumber)
+                         : cutToTitle(w.playlist.mXPL, CutExt(fileNamePart(w.eEVOfile)));
+    if (cut) showTitle(s, header);
 
     logDone(s.log);
     restoreButtons();

@@ -1,0 +1,55 @@
+# bash completion for tarnwick-cli
+
+_tarnwick_cli() {
+    local cur prev words cword
+    _init_completion -s || return
+
+    local commands="read demux rebuild xpl"
+    local options="-o --output --streams --no-continue --fast-check --no-fast-check
+        --no-count-frames --no-details --adv --video-ext --audio-ext --sub-ext
+        --markup --color -q --quiet --help --version"
+    local xpl_options="--source --title --chapters"
+
+    case $prev in
+        -o | --output)
+            _filedir -d
+            return
+            ;;
+        --source)
+            _filedir '@(evo|EVO|vob|VOB|aob|AOB)'
+            return
+            ;;
+        --color)
+            COMPREPLY=($(compgen -W "auto always never" -- "$cur"))
+            return
+            ;;
+        --streams | --fast-check | --title | --video-ext | --audio-ext | --sub-ext)
+            return
+            ;;
+    esac
+    [[ $split == true ]] && return
+
+    local command="" i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            read | demux | rebuild | xpl)
+                command=${words[i]}
+                break
+                ;;
+        esac
+    done
+
+    if [[ $cur == -* ]]; then
+        [[ $command == xpl ]] && options+=" $xpl_options"
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
+        return
+    fi
+    case $command in
+        "") COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
+        xpl) _filedir '@(xpl|XPL)' ;;
+        rebuild) _filedir '@(evo|EVO)' ;;
+        *) _filedir '@(evo|EVO|vob|VOB|aob|AOB)' ;;
+    esac
+} &&
+    complete -F _tarnwick_cli tarnwick-cli
