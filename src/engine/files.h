@@ -29,6 +29,15 @@ public:
     const std::string& path() const { return path_; }
     // Reads up to count bytes; returns the number read (0 at the end).
     size_t read(void* buffer, size_t count);
+    // Moves the position, for the next read.
+    void seek(int64_t position);
+    // For copies inside the kernel at explicit positions.
+    int descriptor() const { return fd_; }
+    // The file's size now (it may have shrunk since it was opened); the size
+    // at opening when it cannot be told.
+    int64_t currentSize() const;
+    // The error of a read at `position` that finds the file ended there.
+    FileError shrankAt(int64_t position) const;
 
 private:
     std::string path_;
@@ -47,6 +56,13 @@ public:
 
     // Appends all bytes or raises FileError.
     void write(const void* data, size_t count);
+    // Appends bytes that the caller keeps unchanged until the next flush():
+    // they go out in place, together with the buffer, in one writev.
+    void writeLater(const void* data, size_t count);
+    // Appends bytes [offset, offset + count) of `source`, which `bytes` holds
+    // too: the kernel copies them from file to file where it can, the rest is
+    // written from `bytes`.
+    void copyFrom(const SourceFile& source, int64_t offset, const void* bytes, size_t count);
     void flush();
     // Flushes and closes; raises FileError when the last bytes cannot be written.
     void close();
@@ -54,13 +70,26 @@ public:
     int64_t written() const { return written_; }
 
 private:
+    // A byte range waiting for the next flush: the caller's bytes, or (data
+    // null) bytes of the buffer, which keep the order of write() calls made
+    // between writeLater() calls.
+    struct Piece {
+        const uint8_t* data;
+        size_t bufferOffset;
+        size_t count;
+    };
+
     void writeThrough(const uint8_t* data, size_t count);
+    void writePieces();
+    void startWriteBack(size_t count);
 
     std::string path_;
     int fd_ = -1;
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
     int64_t written_ = 0;
+    std::vector<Piece> pieces_;
+    bool kernelCopy_ = true; // until the file systems refuse it
 };
 
 bool fileExists(const std::string& path);
