@@ -27,10 +27,8 @@ inline bool navigationPending(const NavigationState& nav) {
 }
 void navigationStep(EngineCall& c, uint8_t b);
 
-// The payload step's writer in demux mode. The pieces point into the chunk:
-// writeGatheredPieces writes them before the chunk buffer is reused.
+// The payload step's writer in demux mode.
 void writePayloadPiece(EngineCall& c, int position, int count);
-void writeGatheredPieces(StreamTable& t);
 
 // Counts the frame markers (00 00 01 marker) in one video piece; the window
 // starts at zero for each piece, so a start code split between pieces is not

@@ -100,7 +100,6 @@ void demux(EngineMode mode, Session& s) {
         if (position % RepaintStep == 0) s.ui.repaint();
         if (c.scanning() && position == ChunkSize) systemHeaderReport(c);
         parseChunk(c);
-        if (c.mode == EngineMode::Demux) writeGatheredPieces(t);
     }
     if (t.CancelRequested) t.FrameCount = {0, 0};
 }

@@ -1,6 +1,5 @@
 // Demux mode: every payload piece goes to the output file of its slot while
-// that slot's box is ticked. Subpictures are wrapped in "SP" records. The
-// pieces stay in the chunk and go out in one writev per file and chunk.
+// that slot's box is ticked. Subpictures are wrapped in "SP" records.
 
 #include "engine/engine_call.h"
 
@@ -34,7 +33,7 @@ void writeSubpicture(OutputFile& out, const uint8_t* piece, int count, uint32_t 
         // unreadable, and without its start it cannot be shown anyway.
         return;
     }
-    out.writeLater(piece, count);
+    out.write(piece, count);
 }
 
 } // namespace
@@ -50,12 +49,12 @@ void writePayloadPiece(EngineCall& c, int position, int count) {
     case PayloadKind::Video:
         if (p.videoSlot >= 0 && p.videoSlot < 2 && t.VideoIds[p.videoSlot] == p.videoId)
             if (OutputFile* out = tickedFile(boxes.cbVideo[p.videoSlot], t.VideoOut[p.videoSlot]))
-                out->writeLater(piece, count);
+                out->write(piece, count);
         break;
     case PayloadKind::Audio:
         if (p.audioSlot >= 0 && p.audioSlot < AudioSlots && t.AudioIds[p.audioSlot] == p.audioSubId)
             if (OutputFile* out = tickedFile(boxes.cbAudio[p.audioSlot], t.AudioOut[p.audioSlot]))
-                out->writeLater(piece, count);
+                out->write(piece, count);
         break;
     case PayloadKind::Subpicture:
         if (p.subSlot >= 0 && p.subSlot < SubSlots && t.SubIds[p.subSlot] == p.subSubId)
@@ -71,16 +70,6 @@ void writePayloadPiece(EngineCall& c, int position, int count) {
     // Later pieces of the packet, and packets without PTS, continue the
     // current subpicture record.
     p.currentPts = 0;
-}
-
-void writeGatheredPieces(StreamTable& t) {
-    auto flushAll = [](auto& files) {
-        for (const std::unique_ptr<OutputFile>& file : files)
-            if (file) file->flush();
-    };
-    flushAll(t.VideoOut);
-    flushAll(t.AudioOut);
-    flushAll(t.SubOut);
 }
 
 } // namespace tarnwick
