@@ -1,5 +1,7 @@
 #include "cli/cli_front_end.h"
 
+#include "cli/terminal_text.h"
+
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -39,7 +41,7 @@ void CliFrontEnd::showError(const std::string& message) {
     failed_ = true;
     sink_.endProgress();
     std::fflush(stdout);
-    std::fprintf(stderr, "tarnwick-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(message).c_str());
 }
 
 TimeFormat environmentLocale() {

@@ -5,6 +5,7 @@
 #include "cli/cli_arguments.h"
 #include "cli/cli_front_end.h"
 #include "cli/output_folder.h"
+#include "cli/terminal_text.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "commands/report_json.h"
@@ -13,6 +14,7 @@
 #include "playlist/title_list.h"
 #include "rebuild/rebuild.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -54,11 +56,27 @@ bool anyStreamFound(const StreamBoxes& b) {
     return false;
 }
 
-void printLines(const std::vector<std::string>& lines, bool quiet) {
+// Text from files reaches the terminal with its control bytes made visible;
+// the tabs between the fields of a list are the list's own.
+void printLines(const std::vector<std::string>& lines, bool quiet, bool tabbedFields = false) {
     std::fflush(stdout);
     if (quiet) return;
-    for (const std::string& line : lines)
-        std::printf("%s\n", line.c_str());
+    for (const std::string& line : lines) {
+        if (!tabbedFields) {
+            std::printf("%s\n", terminalText(line).c_str());
+            continue;
+        }
+        std::string shown;
+        size_t start = 0;
+        for (;;) {
+            const size_t tab = line.find('\t', start);
+            shown += terminalText(line.substr(start, tab - start));
+            if (tab == std::string::npos) break;
+            shown += '\t';
+            start = tab + 1;
+        }
+        std::printf("%s\n", shown.c_str());
+    }
 }
 
 int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd& ui) {
@@ -101,7 +119,7 @@ int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd
         std::vector<std::string> summaries;
         for (const PlaylistTitle& title : titles)
             summaries.push_back(titleSummary(title));
-        printLines(summaries, args.quiet);
+        printLines(summaries, args.quiet, true);
     }
     return ui.failed() ? ExitFailure : 0;
 }
@@ -198,7 +216,7 @@ int main(int argc, char** argv) {
     if (args.json) {
         return ui.failed() ? ExitFailure : 0;
     } else if (args.command == "read") {
-        printLines(tickedStreamLines(window.boxes), args.quiet);
+        printLines(tickedStreamLines(window.boxes), args.quiet, true);
     } else if (args.command == "demux") {
         // Demux logs its errors and finishes; they go to standard error too.
         std::vector<std::string> errors;
@@ -206,7 +224,7 @@ int main(int argc, char** argv) {
         sink.endProgress();
         std::fflush(stdout);
         for (const std::string& e : errors)
-            std::fprintf(stderr, "tarnwick-cli: %s\n", e.c_str());
+            std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
     } else if (args.command == "rebuild") {
         ok = bRebuildClick(session);
     }

@@ -1,8 +1,10 @@
 #include "engine/files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,21 +12,54 @@ namespace tarnwick {
 
 namespace {
 
+// Bounded by the system's limit of ranges per writev (IOV_MAX, 1024).
+
 std::string systemMessage(int error) {
     return std::strerror(error);
+}
+
+std::string notRegularMessage(mode_t mode) {
+    if (S_ISDIR(mode)) return systemMessage(EISDIR);
+    const char* kind = S_ISFIFO(mode)                   ? "a pipe (FIFO)"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "not a plain file";
+    return std::string("It is not a regular file but ") + kind + ".";
+}
+
+// A name of its own for the new file: hidden, with a random part, and ending
+// in a nine-letter extension that no output name uses. The final name's start
+// is kept short so that the name stays within the file system's limit.
+std::string ownName(const std::string& path, uint32_t random) {
+    const size_t slash = path.find_last_of('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    char tail[24];
+    std::snprintf(tail, sizeof tail, ".%08x.tarnwick~", random);
+    std::string name(1, '.');
+    name.append(path, start, 80);
+    name.append(tail);
+    return name;
 }
 
 } // namespace
 
 SourceFile::SourceFile(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a pipe would wait for a writer forever.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0) throw FileError("Cannot open file \"" + path + "\". " + systemMessage(errno));
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno ? errno : EINVAL;
+    std::string refusal;
+    if (::fstat(fd_, &st) != 0)
+        refusal = systemMessage(errno);
+    else if (!S_ISREG(st.st_mode))
+        refusal = notRegularMessage(st.st_mode);
+    else if (const int flags = ::fcntl(fd_, F_GETFL);
+             flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        refusal = systemMessage(errno);
+    if (!refusal.empty()) {
         ::close(fd_);
         fd_ = -1;
-        throw FileError("Cannot open file \"" + path + "\". " + systemMessage(error));
+        throw FileError("Cannot open file \"" + path + "\". " + refusal);
     }
     size_ = static_cast<int64_t>(st.st_size);
 #ifdef POSIX_FADV_SEQUENTIAL
@@ -51,23 +86,64 @@ size_t SourceFile::read(void* buffer, size_t count) {
     // A file that shrank while it is read: the bytes still there are handed
     // out; the read after them fails, so that the command reports the loss
     // instead of ending as if the file were complete.
-    if (done == 0 && count > 0 && position_ < size_)
-        throw FileError("Read error on \"" + path_ + "\". The file shrank while it was read: it " +
-                        "ends at byte " + std::to_string(position_) + " of " +
-                        std::to_string(size_) + ".");
+    if (done == 0 && count > 0 && position_ < size_) throw shrankAt(position_);
     position_ += static_cast<int64_t>(done);
     return done;
 }
 
+void SourceFile::seek(int64_t position) {
+    if (::lseek(fd_, off_t(position), SEEK_SET) < 0)
+        throw FileError("Read error on \"" + path_ + "\". " + systemMessage(errno));
+    position_ = position;
+}
+
+int64_t SourceFile::currentSize() const {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : size_;
+}
+
+FileError SourceFile::shrankAt(int64_t position) const {
+    return FileError("Read error on \"" + path_ + "\". The file shrank while it was read: it " +
+                     "ends at byte " + std::to_string(position) + " of " + std::to_string(size_) +
+                     ".");
+}
+
 OutputFile::OutputFile(const std::string& path, size_t bufferSize)
     : path_(path), buffer_(bufferSize) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw FileError("Cannot create file \"" + path + "\". " + systemMessage(errno));
+    const auto refuse = [&](int error) {
+        throw FileError("Cannot create file \"" + path + "\". " + systemMessage(error));
+    };
+    // A folder at the name could not be replaced at close: refuse it now,
+    // before anything is written.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) refuse(EISDIR);
+    std::random_device random;
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+        const size_t slash = path.find_last_of('/');
+        ownPath_ = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                   ownName(path, random());
+        fd_ = ::open(ownPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || attempt >= 100)) refuse(errno);
+    }
+    struct stat own {};
+    ::fstat(fd_, &own);
+    device_ = static_cast<uint64_t>(own.st_dev);
+    inode_ = static_cast<uint64_t>(own.st_ino);
+}
+
+bool OutputFile::isOwnFile() const {
+    struct stat named {};
+    return ::lstat(ownPath_.c_str(), &named) == 0 &&
+           static_cast<uint64_t>(named.st_dev) == device_ &&
+           static_cast<uint64_t>(named.st_ino) == inode_;
 }
 
 OutputFile::~OutputFile() {
     try {
-        close();
+        if (written_ == 0)
+            discard();
+        else
+            close();
     } catch (const FileError&) {}
 }
 
@@ -82,14 +158,18 @@ void OutputFile::writeThrough(const uint8_t* data, size_t count) {
         data += put;
         count -= static_cast<size_t>(put);
     }
+    startWriteBack(total);
+}
+
+void OutputFile::startWriteBack([[maybe_unused]] size_t count) {
 #ifdef SYNC_FILE_RANGE_WRITE
     // Start the disk writes of the block now, without waiting for them: they
     // then go on while the source is parsed, instead of piling up gigabytes
     // of dirty pages that are written only at the end. Pipes and devices
     // have no position or refuse, and are left alone.
     const off_t end = ::lseek(fd_, 0, SEEK_CUR);
-    if (end >= off_t(total))
-        ::sync_file_range(fd_, end - off_t(total), off_t(total), SYNC_FILE_RANGE_WRITE);
+    if (end >= off_t(count))
+        ::sync_file_range(fd_, end - off_t(count), off_t(count), SYNC_FILE_RANGE_WRITE);
 #endif
 }
 
@@ -111,8 +191,35 @@ void OutputFile::write(const void* data, size_t count) {
     }
 }
 
+void OutputFile::copyFrom(const SourceFile& source, int64_t offset, const void* bytes,
+                          size_t count) {
+    if (fd_ < 0) throw FileError("Write error on \"" + path_ + "\". File not open");
+    flush();
+    written_ += static_cast<int64_t>(count);
+    size_t copied = 0;
+    loff_t from = offset; // the source's own position is the reader's, left alone
+    while (kernelCopy_ && copied < count) {
+        const ssize_t put =
+            ::copy_file_range(source.descriptor(), &from, fd_, nullptr, count - copied, 0);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            // Another file system, an old kernel: no kernel copy from now on.
+            // Any other failure (a source that shrank, a full disk) is left
+            // to the write of the rest, which reports what it meets.
+            if (put < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
+                            errno == EINVAL || errno == EBADF))
+                kernelCopy_ = false;
+            break;
+        }
+        copied += static_cast<size_t>(put);
+    }
+    if (copied > 0) startWriteBack(copied);
+    if (copied < count) writeThrough(static_cast<const uint8_t*>(bytes) + copied, count - copied);
+}
+
 void OutputFile::flush() {
-    if (fd_ < 0 || used_ == 0) return;
+    if (fd_ < 0) return;
+    if (used_ == 0) return;
     const size_t pending = used_;
     used_ = 0; // a failed write is reported once, not again at close
     writeThrough(buffer_.data(), pending);
@@ -120,17 +227,34 @@ void OutputFile::flush() {
 
 void OutputFile::close() {
     if (fd_ < 0) return;
+    std::string error;
     try {
         flush();
-    } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
+    } catch (const FileError& e) {
+        error = e.what();
     }
     const int result = ::close(fd_);
+    if (result != 0 && errno != EINTR && error.empty())
+        error = "Write error on \"" + path_ + "\". " + systemMessage(errno);
     fd_ = -1;
-    if (result != 0 && errno != EINTR)
-        throw FileError("Write error on \"" + path_ + "\". " + systemMessage(errno));
+    // Whatever was written takes the name, also after a failed write; but
+    // only while the new file is still the one this output created.
+    if (!isOwnFile()) {
+        if (error.empty())
+            error = "Write error on \"" + path_ + "\". The file being written, \"" + ownPath_ +
+                    "\", was removed or replaced.";
+    } else if (::rename(ownPath_.c_str(), path_.c_str()) != 0 && error.empty()) {
+        error = "Cannot create file \"" + path_ + "\". " + systemMessage(errno) +
+                ". What was written is kept in \"" + ownPath_ + "\".";
+    }
+    if (!error.empty()) throw FileError(error);
+}
+
+void OutputFile::discard() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+    if (isOwnFile()) ::unlink(ownPath_.c_str());
 }
 
 bool fileExists(const std::string& path) {
