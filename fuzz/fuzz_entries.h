@@ -8,12 +8,12 @@
 
 #include "memory_file.h"
 
-#include "analysers/analysers.h"
 #include "app/paths.h"
-#include "app/session.h"
+#include "engine/session.h"
 #include "app/stream_selection.h"
 #include "commands/frame_summary.h"
 #include "commands/read_evo.h"
+#include "engine/analysis.h"
 #include "engine/demux.h"
 #include "log/log_line.h"
 #include "log/log_sink.h"
@@ -287,7 +287,6 @@ inline std::string analyse(Analyser kind, const uint8_t* data, size_t size) {
     static StreamTable table;
     for (const bool atEnd : {false, true}) {
         std::fill(table.ChunkBuffer.begin(), table.ChunkBuffer.end(), uint8_t(0));
-        fillLabelTables(table);
         table.FrameRate = {0, 0};
         RecordingSink sink;
         Analysis a{table, sink};

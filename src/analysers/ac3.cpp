@@ -3,6 +3,7 @@
 
 #include "analysers/analysers.h"
 #include "analysers/chunk_range.h"
+#include "analysers/label_tables.h"
 #include "log/text_format.h"
 
 #include <string>
@@ -27,57 +28,69 @@ struct SyncFrame {
     int bsmod = 0;
 };
 
+// Loudspeaker channels by acmod, without the LFE channel.
+const int Ac3ChannelCounts[8] = {2, 1, 2, 3, 3, 4, 4, 5};
+
 // The nominal bit rate by frmsizecod; codes 38..63 are invalid and give 0.
-int32_t nominalBitRate(const StreamTable& t, int frmsizecod) {
+int32_t nominalBitRate(int frmsizecod) {
     const size_t index = size_t(frmsizecod) >> 1;
-    return index < t.Ac3BitRates.size() ? t.Ac3BitRates[index] : 0;
+    return index < Ac3BitRates.size() ? Ac3BitRates[index] : 0;
 }
 
-void reportCommon(Analysis& a, const SyncFrame& f) {
-    a.log.log("   Sampling frequency = [bl]" +
-              formatReal(f.sampleRate / 1000.0, a.table.TimeFormatSettings) + "[/bl] kHz");
-    a.log.log("   Transmission bitrate = [bl]" + std::to_string(f.bitRate / 1000) + "[/bl] kbit/s");
+void reportCommon(Description& d, const SyncFrame& f, const TimeFormat& locale) {
+    d.add("sample_rate", int64_t(f.sampleRate),
+          "   Sampling frequency = [bl]" + formatReal(f.sampleRate / 1000.0, locale) + "[/bl] kHz");
+    d.add("bit_rate", int64_t(f.bitRate),
+          "   Transmission bitrate = [bl]" + std::to_string(f.bitRate / 1000) + "[/bl] kbit/s");
 }
 
 // Decides the syntax from bsid, reports the frame and tells whether the
 // analyser stays armed.
-bool decideAndReport(Analysis& a, SyncFrame& f, uint8_t fifthByte, int slot) {
-    LogSink& log = a.log;
+bool decideAndReport(Description& d, SyncFrame& f, uint8_t fifthByte, int slot,
+                     const TimeFormat& locale) {
     const std::string stream = "   Stream " + std::to_string(slot) + " is ";
     if (f.bsid >= 11 && f.bsid <= 16) {
         const bool valid = f.sampleRate != 0;
         // The frame's bytes at 48 kHz: bytes x 8 x 48000 / (256 x blocks).
         if (valid) f.bitRate = ((f.frameSizeCode + 1) * 2 * 8 * (750 / f.blocks)) / 4;
-        log.log(stream + "[b]Dolby Digital Plus[/b]");
-        log.log("   frame size = " + std::to_string(f.frameSizeCode * 2 + 2) +
-                " bytes, number of blocks per frame = " + std::to_string(f.blocks));
-        reportCommon(a, f);
-        log.log(std::string("   Channel arrangement = [bl]") + Ac3ChannelModes[f.acmod] +
-                "[/bl], bsid = " + std::to_string(f.bsid));
-        log.log(std::string("   LFE channel = [bl]") + (f.lfeon ? "present" : "not present") +
-                "[/bl]");
+        d.add("format", std::string("Dolby Digital Plus"), stream + "[b]Dolby Digital Plus[/b]");
+        d.add("frame_size", int64_t(f.frameSizeCode * 2 + 2),
+              "   frame size = " + std::to_string(f.frameSizeCode * 2 + 2) +
+                  " bytes, number of blocks per frame = " + std::to_string(f.blocks));
+        d.also("blocks_per_frame", int64_t(f.blocks));
+        reportCommon(d, f, locale);
+        d.add("channel_arrangement", std::string(Ac3ChannelModes[f.acmod]),
+              std::string("   Channel arrangement = [bl]") + Ac3ChannelModes[f.acmod] +
+                  "[/bl], bsid = " + std::to_string(f.bsid));
+        d.also("bsid", int64_t(f.bsid));
+        d.also("channels", int64_t(Ac3ChannelCounts[f.acmod] + f.lfeon));
+        d.add("lfe", int64_t(f.lfeon),
+              std::string("   LFE channel = [bl]") + (f.lfeon ? "present" : "not present") +
+                  "[/bl]");
         return valid;
     }
     f.acmod = fifthByte >> 5;
-    log.log(stream + "[b]Dolby Digital[/b]");
-    reportCommon(a, f);
-    log.log(std::string("   Channel arrangement = [bl]") + Ac3ChannelModes[f.acmod] +
-            "[/bl], bsid = " + std::to_string(f.bsid) + ", bsmod =" + std::to_string(f.bsmod));
+    d.add("format", std::string("Dolby Digital"), stream + "[b]Dolby Digital[/b]");
+    reportCommon(d, f, locale);
+    d.add("channel_arrangement", std::string(Ac3ChannelModes[f.acmod]),
+          std::string("   Channel arrangement = [bl]") + Ac3ChannelModes[f.acmod] +
+              "[/bl], bsid = " + std::to_string(f.bsid) + ", bsmod =" + std::to_string(f.bsmod));
+    d.also("bsid", int64_t(f.bsid));
+    d.also("bsmod", int64_t(f.bsmod));
     return f.sampleRate != 0 && f.bitRate != 0;
 }
 
 } // namespace
 
-void AnalyseAC3(Analysis& a, int position, int count, int audioSlot) {
-    const StreamTable& t = a.table;
-    const uint8_t* chunk = t.ChunkBuffer.data();
+Description describeAC3(const AnalyserInput& in, int audioSlot) {
+    Description d;
     uint32_t r = 0;
     bool armed = false;
     int countdown = 0;
     SyncFrame f;
-    const int64_t end = rangeEnd(t, position, count);
-    for (int64_t i = std::max(position, 0); i < end; ++i) {
-        const uint8_t b = chunk[i];
+    const int64_t end = rangeEnd(in);
+    for (int64_t i = std::max(in.start, 0); i < end; ++i) {
+        const uint8_t b = in.chunk[i];
         r = (r << 8) | b;
         if ((r & 0xFFFF) == 0x0B77) {
             // A sync word inside a header being read is not a header byte.
@@ -92,8 +105,8 @@ void AnalyseAC3(Analysis& a, int position, int count, int audioSlot) {
         case 4: f.frameSizeCode = (b & 7) << 8; break;
         case 3: f.frameSizeCode |= b; break;
         case 2:
-            f.sampleRate = t.Ac3SampleRates[b >> 6];
-            f.bitRate = nominalBitRate(t, b & 0x3F);
+            f.sampleRate = Ac3SampleRates[b >> 6];
+            f.bitRate = nominalBitRate(b & 0x3F);
             f.blocks = Ac3BlockCounts[(b >> 4) & 3];
             f.acmod = (b >> 1) & 7;
             f.lfeon = b & 1;
@@ -102,9 +115,10 @@ void AnalyseAC3(Analysis& a, int position, int count, int audioSlot) {
             f.bsid = b >> 3;
             f.bsmod = b & 7;
             break;
-        case 0: armed = decideAndReport(a, f, b, audioSlot); break;
+        case 0: armed = decideAndReport(d, f, b, audioSlot, in.locale); break;
         }
     }
+    return d;
 }
 
 } // namespace tarnwick

@@ -1,28 +1,24 @@
 #pragma once
 // The codec analysers, called by the engine on the first payload of each
 // stream in scan mode with "Detailed info" ticked. Each reads the payload
-// from the chunk buffer at [position, position + count), may read further
-// into the chunk, writes log lines and, for video, the slot's frame rate.
-// None changes the engine's state or reads outside the chunk buffer.
+// piece of the chunk's valid bytes, may read further into them, and returns
+// what it found as a description whose lines the log shows. None reads
+// outside the valid bytes.
 
-#include "engine/stream_table.h"
-#include "log/log_sink.h"
+#include "analysers/description.h"
 
 #include <cstdint>
 
 namespace tarnwick {
 
-struct Analysis {
-    StreamTable& table;
-    LogSink& log;
-};
-
-void AnalyseAC3(Analysis& a, int position, int count, int audioSlot);
-void AnalyseDTS(Analysis& a, int position, int count);
-void AnalyseMLP(Analysis& a, int position, int count);
-void AnalyseLPCM(Analysis& a, int position, int count);
-void AnalyseMPEG2(Analysis& a, int position, int count, uint32_t videoPts, int videoSlot);
-void AnalyseH264(Analysis& a, int position, int count, int videoSlot);
-void AnalyseVC1(Analysis& a, int position, int count, int videoSlot);
+Description describeAC3(const AnalyserInput& in, int audioSlot);
+Description describeDTS(const AnalyserInput& in);
+Description describeMLP(const AnalyserInput& in);
+Description describeLPCM(const AnalyserInput& in);
+Description describeMPEG2(const AnalyserInput& in, uint32_t videoPts);
+Description describeH264(const AnalyserInput& in);
+Description describeVC1(const AnalyserInput& in);
+// The run-length coding of a subpicture unit.
+Description describeSubpicture(const AnalyserInput& in);
 
 } // namespace tarnwick

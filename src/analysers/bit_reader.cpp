@@ -7,10 +7,6 @@ namespace tarnwick {
 BitReader::BitReader(const uint8_t* bytes, int validLength)
     : bytes_(bytes), validLength_(std::max(validLength, 0)) {}
 
-BitReader::BitReader(const StreamTable& table)
-    : BitReader(table.ChunkBuffer.data(),
-                std::clamp(table.ChunkLength, 0, int(table.ChunkBuffer.size()))) {}
-
 void BitReader::loadByte() {
     window |= byteAt(position);
     ++position;

@@ -7,8 +7,6 @@
 // header search that runs off the payload sees zero bits instead of the
 // neighbouring memory.
 
-#include "engine/stream_table.h"
-
 #include <cstdint>
 
 namespace tarnwick {
@@ -16,8 +14,6 @@ namespace tarnwick {
 class BitReader {
 public:
     BitReader(const uint8_t* bytes, int validLength);
-    // Over the valid data of the current chunk.
-    explicit BitReader(const StreamTable& table);
 
     // The byte at an index, zero outside the valid data.
     uint8_t byteAt(int64_t index) const {

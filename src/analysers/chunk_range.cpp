@@ -4,11 +4,15 @@
 
 namespace tarnwick {
 
-std::string dynamicRangeDb(uint8_t byte, const TimeFormat& locale) {
+double dynamicRangeValue(uint8_t byte) {
     const int x = byte >> 5;
     const int y = byte & 0x1F;
     const int tenThousandths = 240820 - 60206 * x - 2007 * y;
-    return formatReal(tenThousandths / 10000.0, locale);
+    return tenThousandths / 10000.0;
+}
+
+std::string dynamicRangeDb(uint8_t byte, const TimeFormat& locale) {
+    return formatReal(dynamicRangeValue(byte), locale);
 }
 
 } // namespace tarnwick

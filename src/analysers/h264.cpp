@@ -6,6 +6,8 @@
 #include "analysers/bit_reader.h"
 #include "analysers/chunk_range.h"
 #include "analysers/unescaped_payload.h"
+#include "analysers/label_tables.h"
+#include "log/log_line.h"
 #include "log/text_format.h"
 
 #include <cmath>
@@ -70,36 +72,37 @@ void skipScalingList(BitReader& r, int size) {
 
 // Fields of the frame-rate line; a tick of 0 forms no rate. The timing
 // counts fields: a frame lasts two ticks.
-void timingInfo(Analysis& a, BitReader& r) {
-    LogSink& log = a.log;
+void timingInfo(Description& d, BitReader& r, const TimeFormat& locale) {
     const int32_t numUnitsInTick = int32_t(r.ReadBits(32));
     const int32_t timeScale = int32_t(r.ReadBits(32));
-    log.log("   Time scale = " + std::to_string(timeScale / 1000000) + " MHz");
+    d.add("time_scale", int64_t(timeScale),
+          "   Time scale = " + std::to_string(timeScale / 1000000) + " MHz");
+    d.also("num_units_in_tick", int64_t(numUnitsInTick));
     if (numUnitsInTick != 0) {
         const double rate = double(timeScale) / (2.0 * double(numUnitsInTick));
-        log.log("   Frame rate = " +
-                formatReal(std::nearbyint(rate * 1000.0) / 1000.0, a.table.TimeFormatSettings) +
-                " fps");
+        const double shown = std::nearbyint(rate * 1000.0) / 1000.0;
+        d.add("frame_rate", shown, "   Frame rate = " + formatReal(shown, locale) + " fps");
     }
     r.SkipBits(1); // fixed_frame_rate_flag
 }
 
-void vuiParameters(Analysis& a, BitReader& r) {
-    LogSink& log = a.log;
+void vuiParameters(Description& d, BitReader& r, const TimeFormat& locale) {
     if (r.ReadBits(1)) { // aspect_ratio_info_present_flag
         const uint32_t idc = r.ReadBits(8);
         if (idc < 16) {
-            log.log("   Aspect ratio = " + a.table.AspectRatioLabels[idc]);
+            const std::string label(AspectRatioLabels[idc]);
+            d.add("aspect_ratio", visibleText(label), "   Aspect ratio = " + label);
         } else if (idc == 255) { // Extended_SAR
             const uint32_t sarWidth = r.ReadBits(16);
             const uint32_t sarHeight = r.ReadBits(16);
-            log.log("   Aspect ratio = " + std::to_string(sarWidth) + ":" +
-                    std::to_string(sarHeight));
+            const std::string ratio = std::to_string(sarWidth) + ":" + std::to_string(sarHeight);
+            d.add("aspect_ratio", ratio, "   Aspect ratio = " + ratio);
         }
     }
     if (r.ReadBits(1)) r.SkipBits(1); // overscan_info_present_flag, overscan_appropriate_flag
     if (r.ReadBits(1)) {              // video_signal_type_present_flag
-        log.log(std::string("   Video format = ") + H264VideoFormats[r.ReadBits(3)]);
+        const char* format = H264VideoFormats[r.ReadBits(3)];
+        d.add("video_format", std::string(format), std::string("   Video format = ") + format);
         r.SkipBits(1); // video_full_range_flag
         if (r.ReadBits(1))
             r.SkipBits(24); // colour_primaries, transfer_characteristics,
@@ -109,46 +112,47 @@ void vuiParameters(Analysis& a, BitReader& r) {
         r.ReadUE();      // chroma_sample_loc_type_top_field
         r.ReadUE();      // chroma_sample_loc_type_bottom_field
     }
-    if (r.ReadBits(1)) timingInfo(a, r); // timing_info_present_flag
-    r.SkipBits(1);                       // nal_hrd_parameters_present_flag
+    if (r.ReadBits(1)) timingInfo(d, r, locale); // timing_info_present_flag
+    r.SkipBits(1);                               // nal_hrd_parameters_present_flag
 }
 
 } // namespace
 
-void AnalyseH264(Analysis& a, int position, int count, int videoSlot) {
-    LogSink& log = a.log;
-    StreamTable& t = a.table;
-    if (videoSlot >= 0 && videoSlot < int(t.FrameRate.size()))
-        t.FrameRate[videoSlot] = 24000.0 / 1001.0;
+Description describeH264(const AnalyserInput& in) {
+    Description d;
+    // The frame summary works with the film rate, whatever the stream says.
+    d.frameRate = 24000.0 / 1001.0;
 
-    BitReader search(t);
-    search.position = position;
+    BitReader search(in.chunk.data(), validEnd(in));
+    search.position = in.start;
     search.LoadWord();
     // A start code and a NAL header of type 7 (sequence parameter set) with
     // nal_ref_idc 1 or 3. Past the valid bytes the window only holds zeros.
     const int64_t searchEnd =
-        std::min<int64_t>(int64_t(position) + count - 1, int64_t(validEnd(t)) + 4);
+        std::min<int64_t>(int64_t(in.start) + in.count - 1, int64_t(validEnd(in)) + 4);
     while (search.position < searchEnd && search.window != 0x00000127 &&
            search.window != 0x00000167)
         search.SkipBits(8);
     // The fields follow the NAL header, read without the emulation-prevention
     // bytes of the rest of the chunk's valid data.
     const std::vector<uint8_t> sps =
-        unescapedPayload(t.ChunkBuffer.data(), search.position, validEnd(t));
+        unescapedPayload(in.chunk.data(), search.position, validEnd(in));
     BitReader r(sps.data(), int(sps.size()));
     r.LoadWord();
 
     const uint32_t profileIdc = r.ReadBits(8);
-    log.log(profileLine(profileIdc));
+    const std::string profile = profileLine(profileIdc);
+    d.add("profile", profile.substr(13, profile.find_last_not_of(' ') - 12), profile);
+    d.also("profile_idc", int64_t(profileIdc));
     r.SkipBits(3); // constraint_set0_flag .. constraint_set2_flag
     const bool constraintSet3 = r.ReadBits(1);
     r.SkipBits(4); // constraint_set4_flag, constraint_set5_flag, reserved_zero_2bits
     const uint32_t levelIdc = r.ReadBits(8);
-    if (levelIdc == 11 && constraintSet3)
-        log.log("   Level = 1b");
-    else
-        log.log("   Level = " + std::to_string(levelIdc / 10) + "." +
-                std::to_string(levelIdc % 10));
+    const std::string level =
+        levelIdc == 11 && constraintSet3
+            ? std::string("1b")
+            : std::to_string(levelIdc / 10) + "." + std::to_string(levelIdc % 10);
+    d.add("level", level, "   Level = " + level);
     r.ReadUE(); // seq_parameter_set_id
 
     uint32_t chromaFormatIdc = 1;
@@ -159,9 +163,12 @@ void AnalyseH264(Analysis& a, int position, int count, int videoSlot) {
         const uint32_t chromaMinus8 = r.ReadUE();
         // An invalid chroma_format_idc has no name.
         const char* chromaName = chromaFormatIdc < 4 ? H264ChromaFormats[chromaFormatIdc] : "";
-        log.log(std::string("   Chroma format = [bl]") + chromaName +
-                "[/bl]  (l, c) = " + std::to_string(int64_t(lumaMinus8) + 8) + ", " +
-                std::to_string(int64_t(chromaMinus8) + 8) + " bit");
+        d.add("chroma_format", std::string(chromaName),
+              std::string("   Chroma format = [bl]") + chromaName +
+                  "[/bl]  (l, c) = " + std::to_string(int64_t(lumaMinus8) + 8) + ", " +
+                  std::to_string(int64_t(chromaMinus8) + 8) + " bit");
+        d.also("bits_per_sample", int64_t(lumaMinus8) + 8);
+        d.also("chroma_bits_per_sample", int64_t(chromaMinus8) + 8);
         r.SkipBits(1);       // qpprime_y_zero_transform_bypass_flag
         if (r.ReadBits(1)) { // seq_scaling_matrix_present_flag
             const int lists = chromaFormatIdc != 3 ? 8 : 12;
@@ -202,9 +209,12 @@ void AnalyseH264(Analysis& a, int position, int count, int videoSlot) {
         const int64_t bottom = r.ReadUE();
         height -= bottom * (2 - frameMbsOnly) * (chromaFormatIdc == 0 ? 1 : verticalChromaFactor);
     }
-    log.log("   Size = [bl]" + std::to_string(width) + "[/bl]x[bl]" + std::to_string(height) +
-            "[/bl]");
-    if (r.ReadBits(1)) vuiParameters(a, r); // vui_parameters_present_flag
+    d.add("width", width,
+          "   Size = [bl]" + std::to_string(width) + "[/bl]x[bl]" + std::to_string(height) +
+              "[/bl]");
+    d.also("height", height);
+    if (r.ReadBits(1)) vuiParameters(d, r, in.locale); // vui_parameters_present_flag
+    return d;
 }
 
 } // namespace tarnwick

@@ -4,6 +4,7 @@
 
 #include "analysers/analysers.h"
 #include "analysers/chunk_range.h"
+#include "analysers/label_tables.h"
 #include "log/text_format.h"
 
 #include <string>
@@ -20,39 +21,52 @@ const char* onOff(bool on) {
 
 } // namespace
 
-void AnalyseLPCM(Analysis& a, int position, int count) {
-    LogSink& log = a.log;
-    const StreamTable& t = a.table;
+Description describeLPCM(const AnalyserInput& in) {
+    Description d;
+    const int position = in.start;
     // A header that began in the previous chunk is no longer in the buffer;
     // what is left of it in front of the data is not the whole header.
-    if (position < LpcmHeaderSize || position > validEnd(t)) return;
-    const uint8_t* h = t.ChunkBuffer.data() + position; // h[-7] .. h[-1]: the header
-    const int64_t walkEnd = int64_t(position) + count - 1;
+    if (position < LpcmHeaderSize || position > validEnd(in)) return d;
+    const uint8_t* h = in.chunk.data() + position; // h[-7] .. h[-1]: the header
+    const int64_t walkEnd = int64_t(position) + in.count - 1;
     for (int offset = -LpcmHeaderSize + 1; offset <= -1; ++offset) {
-        if (position + offset >= walkEnd) return;
+        if (position + offset >= walkEnd) return d;
         const uint8_t b = h[offset];
         switch (offset) {
-        case -6: log.log("   Number of frame headers = " + std::to_string(b)); break;
-        case -4:
-            log.log("   First acces unit pointer = " + hex((uint32_t(h[-5]) << 8) | b, 4));
+        case -6:
+            d.add("frame_headers", int64_t(b), "   Number of frame headers = " + std::to_string(b));
             break;
+        case -4: {
+            const uint32_t pointer = (uint32_t(h[-5]) << 8) | b;
+            d.add("first_access_unit", int64_t(pointer),
+                  "   First acces unit pointer = " + hex(pointer, 4));
+            break;
+        }
         case -3:
-            log.log(std::string("   Emphasis = ") + onOff(b & 0x80) +
-                    ", mute = " + onOff(b & 0x40));
-            log.log("   Frame number = " + std::to_string(b & 0x1F));
+            d.add("emphasis", int64_t((b >> 7) & 1),
+                  std::string("   Emphasis = ") + onOff(b & 0x80) + ", mute = " + onOff(b & 0x40));
+            d.also("mute", int64_t((b >> 6) & 1));
+            d.add("frame_number", int64_t(b & 0x1F),
+                  "   Frame number = " + std::to_string(b & 0x1F));
             break;
         case -2:
-            log.log("   Quantization length = [bl]" + t.BitDepthLabels[b >> 6] + "[/bl] bits");
-            log.log("   Sampling frequency = [bl]" + t.SampleRateLabels[(b >> 4) & 3] +
-                    "[/bl] kHz");
-            log.log("   Number of audio channels = [bl]" + std::to_string((b & 3) + 1) + "[/bl]");
+            d.add("bits_per_sample", int64_t(BitDepths[b >> 6]),
+                  "   Quantization length = [bl]" + std::string(BitDepthLabels[b >> 6]) +
+                      "[/bl] bits");
+            d.add("sample_rate", int64_t(SampleRates[(b >> 4) & 3]),
+                  "   Sampling frequency = [bl]" + std::string(SampleRateLabels[(b >> 4) & 3]) +
+                      "[/bl] kHz");
+            d.add("channels", int64_t((b & 3) + 1),
+                  "   Number of audio channels = [bl]" + std::to_string((b & 3) + 1) + "[/bl]");
             break;
         case -1:
             if (b != 0x80)
-                log.log("   Dynamic range = " + dynamicRangeDb(b, t.TimeFormatSettings) + " dB");
+                d.add("dynamic_range", dynamicRangeValue(b),
+                      "   Dynamic range = " + dynamicRangeDb(b, in.locale) + " dB");
             break;
         }
     }
+    return d;
 }
 
 } // namespace tarnwick

@@ -3,6 +3,7 @@
 
 #include "analysers/analysers.h"
 #include "analysers/chunk_range.h"
+#include "analysers/label_tables.h"
 #include "log/text_format.h"
 
 #include <string>
@@ -16,7 +17,7 @@ constexpr uint32_t MlpMajorSync = 0xF8726FBB;
 
 // The labels of the set bits of a channel assignment, lowest bit first.
 template <size_t N>
-std::string channelList(uint32_t assignment, const std::array<std::string, N>& labels) {
+std::string channelList(uint32_t assignment, const std::array<std::string_view, N>& labels) {
     std::string out;
     for (size_t bit = 0; bit < N && bit < 32; ++bit) {
         if (!(assignment & (uint32_t(1) << bit))) continue;
@@ -26,14 +27,19 @@ std::string channelList(uint32_t assignment, const std::array<std::string, N>& l
     return out;
 }
 
+std::string text(std::string_view label) {
+    return std::string(label);
+}
+
 // Bytes 5 and 6 after the sync word; 0x80 in byte 5 means no values.
-void dynamicRangeLine(Analysis& a, uint32_t r) {
+void dynamicRangeLine(Description& d, uint32_t r, const TimeFormat& locale) {
     const uint8_t byte5 = uint8_t(r >> 8);
     const uint8_t byte6 = uint8_t(r);
     if (byte5 == 0x80) return;
-    const TimeFormat& locale = a.table.TimeFormatSettings;
-    a.log.log("   Dynamic range control = " + dynamicRangeDb(byte5, locale) + " dB .. " +
+    d.add("dynamic_range_min", dynamicRangeValue(byte5),
+          "   Dynamic range control = " + dynamicRangeDb(byte5, locale) + " dB .. " +
               dynamicRangeDb(byte6, locale) + " dB");
+    d.also("dynamic_range_max", dynamicRangeValue(byte6));
 }
 
 struct TrueHdChannels {
@@ -43,83 +49,92 @@ struct TrueHdChannels {
     int eightModifier = 0;
 };
 
+void sampleRate(Description& d, uint8_t code) {
+    d.add("sample_rate", int64_t(SampleRates[code]),
+          "   Sampling frequency = [bl]" + text(SampleRateLabels[code]) + "[/bl] kHz");
+}
+
 // Byte k (1..6) after a standard MLP major sync.
-void mlpByte(Analysis& a, int k, uint8_t b, uint32_t r) {
-    const StreamTable& t = a.table;
+void mlpByte(Description& d, int k, uint8_t b, uint32_t r, const TimeFormat& locale) {
     switch (k) {
     case 1:
-        a.log.log("   Quantization length = [bl]" + t.BitDepthLabels[b >> 4] + "[/bl] bits");
+        d.add("bits_per_sample", int64_t(BitDepths[b >> 4]),
+              "   Quantization length = [bl]" + text(BitDepthLabels[b >> 4]) + "[/bl] bits");
         break;
-    case 2:
-        a.log.log("   Sampling frequency = [bl]" + t.SampleRateLabels[b >> 4] + "[/bl] kHz");
-        break;
+    case 2: sampleRate(d, b >> 4); break;
     case 4:
-        a.log.log("   Channel arrangement = [bl]" + t.ChannelArrangements[b & 0x1F] + "[/bl]");
+        d.add("channel_arrangement", text(ChannelArrangements[b & 0x1F]),
+              "   Channel arrangement = [bl]" + text(ChannelArrangements[b & 0x1F]) + "[/bl]");
         break;
-    case 6: dynamicRangeLine(a, r); break;
+    case 6: dynamicRangeLine(d, r, locale); break;
     }
 }
 
 // Byte k (1..6) after a TrueHD major sync.
-void trueHdByte(Analysis& a, int k, uint8_t b, uint32_t r, TrueHdChannels& c) {
-    const StreamTable& t = a.table;
-    LogSink& log = a.log;
+void trueHdByte(Description& d, int k, uint8_t b, uint32_t r, TrueHdChannels& c,
+                const TimeFormat& locale) {
     switch (k) {
-    case 1:
-        log.log("   Sampling frequency = [bl]" + t.SampleRateLabels[b >> 4] + "[/bl] kHz");
-        break;
+    case 1: sampleRate(d, b >> 4); break;
     case 2:
         c.stereoModifier = b >> 6;
         c.sixModifier = (b >> 4) & 3;
         c.sixAssignment = (b & 0x0F) * 2;
         break;
-    case 3:
+    case 3: {
         c.sixAssignment += b >> 7;
         c.eightModifier = (b >> 5) & 3;
-        log.log("   2 ch. decoder");
-        log.log("      channel modifier = " + t.StereoModeLabels[c.stereoModifier]);
-        log.log("   6 ch. decoder");
-        log.log("      channel modifier = " + t.StereoModeLabels[c.sixModifier]);
-        log.log("      channel arrangement = [bl]" +
-                channelList(c.sixAssignment, t.ChannelGroupLabels) + "[/bl]");
+        d.line("   2 ch. decoder");
+        d.add("stereo_modifier", text(StereoModeLabels[c.stereoModifier]),
+              "      channel modifier = " + text(StereoModeLabels[c.stereoModifier]));
+        d.line("   6 ch. decoder");
+        d.add("six_channel_modifier", text(StereoModeLabels[c.sixModifier]),
+              "      channel modifier = " + text(StereoModeLabels[c.sixModifier]));
+        const std::string six = channelList(c.sixAssignment, ChannelGroupLabels);
+        d.add("six_channel_arrangement", six, "      channel arrangement = [bl]" + six + "[/bl]");
         break;
-    case 4:
-        log.log("   8 ch. decoder");
-        log.log("      channel modifier = " + t.StereoModeLabels[c.eightModifier]);
-        log.log("      channel arrangement = [bl]" +
-                channelList(r & 0x1FFF, t.ChannelGroupLabels2) + "[/bl]");
+    }
+    case 4: {
+        d.line("   8 ch. decoder");
+        d.add("eight_channel_modifier", text(StereoModeLabels[c.eightModifier]),
+              "      channel modifier = " + text(StereoModeLabels[c.eightModifier]));
+        const std::string eight = channelList(r & 0x1FFF, ChannelGroupLabels2);
+        d.add("eight_channel_arrangement", eight,
+              "      channel arrangement = [bl]" + eight + "[/bl]");
         break;
-    case 6: dynamicRangeLine(a, r); break;
+    }
+    case 6: dynamicRangeLine(d, r, locale); break;
     }
 }
 
 } // namespace
 
-void AnalyseMLP(Analysis& a, int position, int count) {
-    const uint8_t* chunk = a.table.ChunkBuffer.data();
+Description describeMLP(const AnalyserInput& in) {
+    Description d;
     uint32_t r = 0;
     int trueHdLeft = 0;
     int mlpLeft = 0;
     TrueHdChannels channels;
     // Every byte of the range but its last.
-    const int64_t end = std::min<int64_t>(int64_t(position) + count - 1, validEnd(a.table));
-    for (int64_t i = std::max(position, 0); i < end; ++i) {
-        const uint8_t b = chunk[i];
+    const int64_t end = std::min<int64_t>(int64_t(in.start) + in.count - 1, validEnd(in));
+    for (int64_t i = std::max(in.start, 0); i < end; ++i) {
+        const uint8_t b = in.chunk[i];
         r = (r << 8) | b;
         if (r == TrueHdMajorSync) {
-            a.log.log("   [b]TrueHD[/b] stream (up to 8 channels)");
+            d.add("format", std::string("TrueHD"), "   [b]TrueHD[/b] stream (up to 8 channels)");
             trueHdLeft = 6;
         } else if (r == MlpMajorSync) {
-            a.log.log("   [b]Standard MLP[/b] stream (up to 6 channels) ");
+            d.add("format", std::string("MLP"),
+                  "   [b]Standard MLP[/b] stream (up to 6 channels) ");
             mlpLeft = 6;
         } else if (mlpLeft > 0) {
             --mlpLeft;
-            mlpByte(a, 6 - mlpLeft, b, r);
+            mlpByte(d, 6 - mlpLeft, b, r, in.locale);
         } else if (trueHdLeft > 0) {
             const int v = trueHdLeft--;
-            trueHdByte(a, 7 - v, b, r, channels);
+            trueHdByte(d, 7 - v, b, r, channels, in.locale);
         }
     }
+    return d;
 }
 
 } // namespace tarnwick

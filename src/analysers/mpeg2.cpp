@@ -4,6 +4,7 @@
 
 #include "analysers/analysers.h"
 #include "analysers/chunk_range.h"
+#include "log/log_line.h"
 #include "log/text_format.h"
 
 #include <string>
@@ -68,34 +69,41 @@ struct Mpeg2Scan {
 
 // Byte k (1..7) after the sequence header code; bytes 1..k are in the low
 // bytes of the register.
-void sequenceHeaderByte(Analysis& a, Mpeg2Scan& s, int k, uint8_t b, int slot) {
-    LogSink& log = a.log;
+void sequenceHeaderByte(Description& d, Mpeg2Scan& s, int k, uint8_t b) {
     if (k == 3) {
         const uint32_t horizontal = (s.r >> 12) & 0xFFF; // horizontal_size_value
         const uint32_t vertical = s.r & 0xFFF;           // vertical_size_value
-        log.log("   size = [bl]" + std::to_string(horizontal) + "[/bl]x[bl]" +
-                std::to_string(vertical) + "[/bl]");
+        d.add("width", int64_t(horizontal),
+              "   size = [bl]" + std::to_string(horizontal) + "[/bl]x[bl]" +
+                  std::to_string(vertical) + "[/bl]");
+        d.also("height", int64_t(vertical));
     } else if (k == 4) {
-        log.log(aspectRatioLine(b >> 4));
-        const FrameRateCode& code = FrameRateCodes[b & 0x0F];
-        log.log(code.line);
-        if (slot >= 0 && slot < int(a.table.FrameRate.size())) a.table.FrameRate[slot] = code.rate;
+        const char* aspect = aspectRatioLine(b >> 4);
+        d.add("aspect_ratio", visibleText(aspect).substr(std::string("   Aspect ratio = ").size()),
+              aspect);
+        const int rateCode = b & 0x0F;
+        const FrameRateCode& code = FrameRateCodes[rateCode];
+        if (rateCode >= 1 && rateCode <= 8)
+            d.add("frame_rate", code.rate, code.line);
+        else
+            d.line(code.line);
+        d.frameRate = code.rate;
     } else if (k == 7) {
         const uint32_t bitRateValue = (s.r >> 6) & 0x3FFFF; // in units of 400 bit/s
-        log.log("  Sequence header bitrate = [bl]" +
-                std::to_string(uint64_t(bitRateValue) * 400 / 1000) + "[/bl] kbps");
+        d.add("bit_rate", int64_t(bitRateValue) * 400,
+              "  Sequence header bitrate = [bl]" +
+                  std::to_string(uint64_t(bitRateValue) * 400 / 1000) + "[/bl] kbps");
     }
 }
 
 } // namespace
 
-void AnalyseMPEG2(Analysis& a, int position, int count, uint32_t videoPts, int videoSlot) {
-    LogSink& log = a.log;
-    const uint8_t* chunk = a.table.ChunkBuffer.data();
+Description describeMPEG2(const AnalyserInput& in, uint32_t videoPts) {
+    Description d;
     Mpeg2Scan s;
-    const int64_t end = rangeEnd(a.table, position, count);
-    for (int64_t i = std::max(position, 0); i < end; ++i) {
-        const uint8_t b = chunk[i];
+    const int64_t end = rangeEnd(in);
+    for (int64_t i = std::max(in.start, 0); i < end; ++i) {
+        const uint8_t b = in.chunk[i];
         s.r = (s.r << 8) | b;
         if (s.r == PictureStartCode) {
             s.pictureHeaderLeft = 2;
@@ -104,23 +112,25 @@ void AnalyseMPEG2(Analysis& a, int position, int count, uint32_t videoPts, int v
             if (s.seqSeen) {
                 s.picturesBefore = 0;
             } else {
-                log.log("   Sequence Header found");
+                d.line("   Sequence Header found");
                 if (s.picturesBefore > 0)
-                    log.log("   " + std::to_string(s.picturesBefore) +
-                            " frames before first Sequence Header");
+                    d.add("frames_before_sequence_header", int64_t(s.picturesBefore),
+                          "   " + std::to_string(s.picturesBefore) +
+                              " frames before first Sequence Header");
                 s.seqSeen = true;
                 s.picturesBefore = 0;
                 s.ptsStage = 2;
             }
         } else if (s.sequenceHeaderLeft > 0) {
             const int k = 8 - s.sequenceHeaderLeft--;
-            if (!s.extSeen) sequenceHeaderByte(a, s, k, b, videoSlot);
+            if (!s.extSeen) sequenceHeaderByte(d, s, k, b);
         } else if (s.pictureHeaderLeft > 0) {
             if (--s.pictureHeaderLeft == 0) {
                 // temporal_reference (10 bits), then picture_coding_type (3)
                 const int type = (b >> 3) & 7;
                 if (type == 0 || type > 3)
-                    log.log("   illegal picture_coding_type = " + std::to_string(type));
+                    d.add("illegal_picture_coding_type", int64_t(type),
+                          "   illegal picture_coding_type = " + std::to_string(type));
             }
         } else if (s.r == ExtensionStartCode) {
             s.extensionIdLeft = 1;
@@ -139,7 +149,8 @@ void AnalyseMPEG2(Analysis& a, int position, int count, uint32_t videoPts, int v
                 if (s.ptsStage == 2) {
                     s.ptsStage = 1;
                 } else if (s.ptsStage == 1) {
-                    log.log("   First Video PTS = " + hex8(videoPts));
+                    d.add("first_video_pts", int64_t(videoPts),
+                          "   First Video PTS = " + hex8(videoPts));
                     s.ptsStage = 0;
                 }
             }
@@ -147,11 +158,13 @@ void AnalyseMPEG2(Analysis& a, int position, int count, uint32_t videoPts, int v
             s.sequenceExtensionLeft = 0;
             if (!s.extSeen) {
                 // profile_and_level_indication (low 4 bits), progressive_sequence
-                log.log(std::string("   Progressive Sequence = ") + ((b & 0x08) ? "1" : "0"));
+                d.add("progressive", int64_t((b >> 3) & 1),
+                      std::string("   Progressive Sequence = ") + ((b & 0x08) ? "1" : "0"));
                 s.extSeen = true;
             }
         }
     }
+    return d;
 }
 
 } // namespace tarnwick

@@ -1,6 +1,5 @@
 #include "app/paths.h"
 
-#include "engine/files.h"
 
 #include <cctype>
 
@@ -45,10 +44,6 @@ std::string getsecond(const std::string& path, const FileExistsTest& exists) {
     }
     const std::string candidate = folder + name;
     return exists(candidate) ? candidate : std::string();
-}
-
-std::string getsecond(const std::string& path) {
-    return getsecond(path, fileExists);
 }
 
 std::string joinOutputPath(const std::string& folder, const std::string& name) {

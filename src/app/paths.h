@@ -30,7 +30,6 @@ std::string CutExt(const std::string& path);
 // The full path of a feature's second file ("_1" -> "_2", else "0_" -> "1_"
 // in the file name), or "" when there is no such file.
 std::string getsecond(const std::string& path, const FileExistsTest& exists);
-std::string getsecond(const std::string& path);
 
 // Folder + delimiter (when missing) + name; just the name for an empty folder.
 std::string joinOutputPath(const std::string& folder, const std::string& name);

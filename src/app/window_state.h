@@ -68,6 +68,15 @@ struct TreeNode {
     std::vector<std::string> children;
 };
 
+// A stream the playlist names, with its texts as the playlist gives them.
+struct PlaylistStreamName {
+    char page = 'a'; // 'v', 'a' or 's', as in the box names
+    int slot = 0;
+    std::string label;
+    std::string description;
+    std::string language;
+};
+
 // What Read XPL shows: the tag lines of the memo, the tree and the chapter
 // lines kept for "Write chapters".
 struct PlaylistView {
@@ -75,6 +84,7 @@ struct PlaylistView {
     std::vector<std::string> mXPL;
     std::vector<TreeNode> tvXPL;
     std::vector<std::string> mChapter;
+    std::vector<PlaylistStreamName> streams;
 };
 
 enum class Page { Status = 0, Video, Audio, Subpicture, XPL, Options, About };

@@ -7,7 +7,7 @@ namespace tarnwick {
 
 const char* const CliUsage =
     "Usage:\n"
-    "  tarnwick-cli read    SOURCE   [options]\n"
+    "  tarnwick-cli read    SOURCE   [--json [--playlist XPL]] [options]\n"
     "  tarnwick-cli demux   SOURCE   [options]\n"
     "  tarnwick-cli rebuild SOURCE   [options]\n"
     "  tarnwick-cli xpl     PLAYLIST [--source SOURCE | --title N] [--chapters] [options]\n"
@@ -27,6 +27,8 @@ const char* const CliUsage =
     "  --source SOURCE        xpl: the source whose title is shown\n"
     "  --title N              xpl: the title shown (without both: the list of titles)\n"
     "  --chapters             xpl: write the title's chapter file\n"
+    "  --json                 read: print the report as one JSON document\n"
+    "  --playlist XPL         read --json: add the playlist's stream names\n"
     "  --markup               print log lines with their markup\n"
     "  --color WHEN           colours on standard output: auto, always, never\n"
     "  -q, --quiet            print nothing but errors\n"
@@ -59,6 +61,8 @@ constexpr OptionRule OptionRules[] = {
     {"--video-ext", Takes::Value},
     {"--audio-ext", Takes::Value},
     {"--sub-ext", Takes::Value},
+    {"--json", Takes::Nothing},
+    {"--playlist", Takes::Value},
     {"--markup", Takes::Nothing},
     {"--color", Takes::Value},
     {"-q", Takes::Nothing},
@@ -124,6 +128,11 @@ std::string applyOption(CliArguments& a, const std::string& name, const std::str
         a.noDetails = true;
     } else if (name == "--adv") {
         a.adv = true;
+    } else if (name == "--json") {
+        a.json = true;
+    } else if (name == "--playlist") {
+        if (value.empty()) return "option --playlist needs a playlist";
+        a.playlist = value;
     } else if (name == "--markup") {
         a.markup = true;
     } else if (name == "-q" || name == "--quiet") {
@@ -187,6 +196,8 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
     } else {
         a.input = positional[1];
     }
+    if (error.empty() && a.json && a.command != "read") error = "--json belongs to read";
+    if (error.empty() && a.playlist && !a.json) error = "--playlist needs --json";
     return a;
 }
 

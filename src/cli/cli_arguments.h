@@ -27,6 +27,8 @@ struct CliArguments {
     bool quiet = false;
     std::string color = "auto"; // auto, always, never
     int title = 0;              // xpl: the playlist title picked, 0 for none
+    bool json = false;                   // read: the report as JSON on standard output
+    std::optional<std::string> playlist; // read --json: the playlist naming the streams
 };
 
 // Parses argv; on a usage error returns the message in `error`. Options take

@@ -3,7 +3,7 @@
 // Cancel at the next pump, questions are answered yes, error boxes go to
 // standard error.
 
-#include "app/session.h"
+#include "engine/session.h"
 #include "cli/terminal_sink.h"
 
 #include <csignal>

@@ -8,6 +8,7 @@
 #include "cli/terminal_text.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
+#include "commands/report_json.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "playlist/title_list.h"
@@ -24,6 +25,7 @@ namespace {
 
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
+constexpr const char* Version = "0.626";
 constexpr int ExitNoProgramStream = 3;
 constexpr int ExitSignalBase = 128;
 
@@ -139,6 +141,22 @@ int interruptedStatus() {
     return ExitSignalBase + InterruptRequested;
 }
 
+// The report as JSON: the only text on standard output. The playlist, when
+// given, is read after the scan and names the streams.
+bool printJson(const CliArguments& args, Session& s) {
+    WindowState& w = s.window;
+    if (args.playlist) {
+        w.eXPLfile = *args.playlist;
+        XPLadj(w);
+        if (!bReadXPLClick(s)) return false;
+    }
+    const std::string document = reportJson(
+        {s.table.Report, "tarnwick-cli", Version, args.playlist ? &w.playlist.streams : nullptr});
+    std::fputs(document.c_str(), stdout);
+    std::fflush(stdout);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -151,7 +169,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args.command == "version") {
-        std::puts("tarnwick-cli 0.626");
+        std::printf("tarnwick-cli %s\n", Version);
         return 0;
     }
     if (const int status = checkBeforeScan(args); status != 0) return status;
@@ -161,7 +179,7 @@ int main(int argc, char** argv) {
     sinkOptions.colours =
         !args.markup && colourWanted(args.color, isatty(STDOUT_FILENO), std::getenv("NO_COLOR"));
     sinkOptions.progress = !args.quiet && isatty(STDERR_FILENO);
-    sinkOptions.messages = !args.quiet;
+    sinkOptions.messages = !args.quiet && !args.json;
     TerminalSink sink(sinkOptions);
     CliFrontEnd ui(sink);
     StreamTable table;
@@ -182,6 +200,7 @@ int main(int argc, char** argv) {
     Resetcbs(window);
     if (!bReadEVOClick(session)) return ExitFailure;
     if (InterruptRequested) return interruptedStatus();
+    if (args.json && !printJson(args, session)) return ExitFailure;
     if (!anyStreamFound(window.boxes)) {
         sink.endProgress();
         std::fflush(stdout);
@@ -194,7 +213,9 @@ int main(int argc, char** argv) {
         cbVideoClick(window);
     }
     bool ok = true;
-    if (args.command == "read") {
+    if (args.json) {
+        return ui.failed() ? ExitFailure : 0;
+    } else if (args.command == "read") {
         printLines(tickedStreamLines(window.boxes), args.quiet, true);
     } else if (args.command == "demux") {
         // Demux logs its errors and finishes; they go to standard error too.

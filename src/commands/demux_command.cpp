@@ -3,6 +3,7 @@
 #include "app/paths.h"
 #include "commands/frame_summary.h"
 #include "engine/demux.h"
+#include "engine/feature_plan.h"
 #include "engine/file_identity.h"
 #include "log/text_format.h"
 
@@ -108,15 +109,10 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
     const std::string outputFolder = w.options.eWorkdir;
     t.FrameCount = {0, 0};
     t.TotalSeconds = 0;
-    bool continueFlag = false;
-    w.paths.EVObase = CutExt(w.paths.EVOname);
+    const FeaturePlan plan = planFeature(w);
+    const bool continueFlag = plan.continues();
+    const std::string& second = plan.second;
     t.OutputBusy = true;
-    std::string second;
-    if (w.options.cbContinue) {
-        second = getsecond(w.eEVOfile);
-        continueFlag = !second.empty();
-        if (continueFlag) w.paths.EVObase += "_" + CutExt(fileNamePart(second));
-    }
     const std::string pathBase = joinOutputPath(outputFolder, w.paths.EVObase);
     s.log.log("Opening file " + w.paths.EVOname);
     s.log.slog("Opening", 0);
@@ -141,7 +137,7 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
             t.InputFile.reset();
             t.InputFile = std::make_unique<SourceFile>(second);
             s.log.log("");
-            s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
+            s.log.log(continueOnLine(second));
             s.log.log("Demuxing...");
             s.log.slog("Demuxing " + fileNamePart(second), 0);
             demux(EngineMode::Demux, s, true);
@@ -155,10 +151,7 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
     const std::string closeError = closeOutputFiles(t, !ok);
     if (!closeError.empty()) logError(closeError);
 
-    s.log.log("Done.");
-    s.log.log("");
-    s.log.slog("Ready", 0);
-    s.log.slog("", 1);
+    logDone(s.log);
     logframes(t, s.log, continueFlag);
     w.buttons.bDemux = w.buttons.bRebuild = true;
     t.OutputBusy = false;

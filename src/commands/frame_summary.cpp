@@ -7,6 +7,11 @@
 
 namespace tarnwick {
 
+int64_t calculatedFrames(const StreamTable& t, int videoSlot) {
+    // Halves round to the even neighbour.
+    return static_cast<int64_t>(std::nearbyint(t.TotalSeconds * t.FrameRate[videoSlot]));
+}
+
 void logframes(const StreamTable& t, LogSink& log, bool showTotal) {
     for (int v = 0; v < 2; ++v) {
         const std::string tail = " in video stream " + std::to_string(v) + ".";
@@ -23,10 +28,7 @@ void logframes(const StreamTable& t, LogSink& log, bool showTotal) {
             }
         }
         if (rate > 0) {
-            // Halves round to the even neighbour.
-            const double calculated = std::nearbyint(t.TotalSeconds * rate);
-            std::string line =
-                std::to_string(static_cast<long long>(calculated)) + " calculated frames";
+            std::string line = std::to_string(calculatedFrames(t, v)) + " calculated frames";
             if (showTotal)
                 line += " ([b]" +
                         formatTimeOfDay(t.TotalSeconds / 86400.0, TimePattern::HMSColonMillis,

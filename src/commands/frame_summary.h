@@ -6,6 +6,9 @@
 
 namespace tarnwick {
 
+// The frames of a video slot worked out from the playing time and its rate.
+int64_t calculatedFrames(const StreamTable& table, int videoSlot);
+
 void logframes(const StreamTable& table, LogSink& log, bool showTotal);
 
 } // namespace tarnwick

@@ -6,6 +6,7 @@
 #include "commands/frame_summary.h"
 #include "commands/stream_kinds.h"
 #include "engine/demux.h"
+#include "engine/feature_plan.h"
 #include "log/text_format.h"
 #include "rebuild/rebuild.h"
 
@@ -14,20 +15,44 @@
 namespace tarnwick {
 
 void fillStreamBoxes(Session& s) {
-    const StreamTable& t = s.table;
+    StreamTable& t = s.table;
     StreamBoxes& b = s.window.boxes;
-    auto fill = [](StreamBox& box, int32_t id, const std::string& caption) {
+    auto fill = [](StreamBox& box, StreamReport& report, int32_t id, const std::string& caption) {
         box.enabled = id >= 0;
         box.ticked = box.enabled;
-        if (box.ticked) box.caption = caption;
+        if (!box.ticked) return;
+        box.caption = caption;
+        report.id = id;
+        report.caption = caption;
     };
     for (int k = 0; k < 2; ++k)
-        fill(b.cbVideo[k], t.VideoIds[k], videoCaption(t.VideoIds[k], k));
+        fill(b.cbVideo[k], t.Report.video[k], t.VideoIds[k], videoCaption(t.VideoIds[k], k));
     for (int k = 0; k < AudioSlots; ++k)
-        fill(b.cbAudio[k], t.AudioIds[k], audioCaption(t.AudioIds[k], k));
+        fill(b.cbAudio[k], t.Report.audio[k], t.AudioIds[k], audioCaption(t.AudioIds[k], k));
     for (int k = 0; k < SubSlots; ++k)
-        fill(b.cbSub[k], t.SubIds[k], subpictureCaption(t.SubIds[k], k));
+        fill(b.cbSub[k], t.Report.subpicture[k], t.SubIds[k], subpictureCaption(t.SubIds[k], k));
 }
+
+namespace {
+
+SourceReport sourceReport(const std::string& path, int64_t size) {
+    SourceReport source;
+    source.path = path;
+    source.size = size;
+    return source;
+}
+
+// The frame counts of the summary, as data.
+void reportFrames(StreamTable& t, bool counted) {
+    for (int v = 0; v < 2; ++v) {
+        StreamReport& report = t.Report.video[v];
+        if (report.id < 0) continue;
+        if (counted) report.countedFrames = t.FrameCount[v];
+        if (t.FrameRate[v] > 0) report.calculatedFrames = calculatedFrames(t, v);
+    }
+}
+
+} // namespace
 
 bool bReadEVOClick(Session& s) {
     WindowState& w = s.window;
@@ -44,14 +69,11 @@ bool bReadEVOClick(Session& s) {
     t.MinFirstPts = 0xFFFFFFFF;
     t.FirstVideoPtm = 0;
     t.TotalSeconds = 0;
-    bool continueFlag = false;
-    w.paths.EVObase = CutExt(w.paths.EVOname);
-    std::string second;
-    if (w.options.cbContinue) {
-        second = getsecond(w.eEVOfile);
-        continueFlag = !second.empty();
-        if (continueFlag) w.paths.EVObase += "_" + CutExt(fileNamePart(second));
-    }
+    t.Report = ScanReport{};
+    t.Report.audioObject = upperExtension(w.eEVOfile) == ".AOB";
+    const FeaturePlan plan = planFeature(w);
+    const bool continueFlag = plan.continues();
+    const std::string& second = plan.second;
     s.ui.stateChanged();
 
     auto restoreButtons = [&] {
@@ -62,6 +84,7 @@ bool bReadEVOClick(Session& s) {
     try {
         s.log.log("Opening file [b]" + w.paths.EVOname + "[/b]");
         t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
+        t.Report.sources.push_back(sourceReport(w.eEVOfile, t.InputFile->size()));
         s.log.log("Reading...");
         s.log.slog("Reading " + fileNamePart(w.eEVOfile) + " ", 0);
         s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
@@ -69,8 +92,9 @@ bool bReadEVOClick(Session& s) {
         if (w.options.cbContinue && !t.CancelRequested && continueFlag) {
             t.InputFile.reset();
             t.InputFile = std::make_unique<SourceFile>(second);
+            t.Report.sources.push_back(sourceReport(second, t.InputFile->size()));
             s.log.log("");
-            s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
+            s.log.log(continueOnLine(second));
             s.log.log("Reading...");
             s.log.slog("Reading " + fileNamePart(second), 0);
             demux(EngineMode::Scan, s, true);
@@ -81,18 +105,15 @@ bool bReadEVOClick(Session& s) {
         // The window stays usable after a failed open.
         restoreButtons();
         cbVideoClick(w);
-        s.log.slog("Ready", 0);
-        s.log.slog("", 1);
+        showReady(s.log);
         s.ui.stateChanged();
         s.ui.showError(e.what());
         return false;
     }
 
     fillStreamBoxes(s);
-    s.log.log("Done.");
-    s.log.log("");
-    s.log.slog("Ready", 0);
-    s.log.slog("", 1);
+    reportFrames(t, w.options.cbCountFr);
+    logDone(s.log);
     logframes(t, s.log, continueFlag);
     restoreButtons();
     cbVideoClick(w);

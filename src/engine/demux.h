@@ -2,7 +2,7 @@
 // The program-stream engine: one call reads the open source file from its
 // position to its end in 262144-byte chunks and parses it as 2048-byte packs.
 
-#include "app/session.h"
+#include "engine/session.h"
 
 #include <cstdint>
 #include <string>
@@ -14,9 +14,5 @@ enum class EngineMode { Scan = 0, Demux = 1 };
 // `continuesFeature`: the file is the second part of the feature read by the
 // previous call, whose streams keep their slots and go on being counted.
 void demux(EngineMode mode, Session& s, bool continuesFeature = false);
-
-// The estimate of the progress line, formatted "h:mm:ss".
-std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,
-                              const TimeFormat& locale);
 
 } // namespace tarnwick

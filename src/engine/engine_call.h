@@ -2,7 +2,7 @@
 // One engine call: the session, the mode and the parser state, shared by the
 // byte step, the navigation decodes and the output writer.
 
-#include "app/session.h"
+#include "engine/session.h"
 #include "engine/demux.h"
 #include "engine/parser_state.h"
 

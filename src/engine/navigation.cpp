@@ -66,6 +66,15 @@ void copyControlDecode(EngineCall& c, BitReader& packet, int u) {
         log.log("[b]This file is ENCRYPTED![/b] Decrypt it before any process.");
     const uint8_t v = packet.byteAt(u + CopyControlValidity);
     const uint8_t w = packet.byteAt(u + CopyControlValues);
+    if (c.scanning() && !c.s.table.Report.sources.empty()) {
+        CopyControlReport report;
+        report.encrypted = packet.byteAt(u + CopyControlEncryption) & 0xC0;
+        if (v & 0x80) report.generation = CopyGenerationLabels[w >> 5];
+        if (v & 0x40) report.analogProtection = AnalogProtectionLabels[(w >> 2) & 7];
+        report.ict = (v & 0x20) && (w & 0x02);
+        report.dot = (v & 0x10) && (w & 0x01);
+        c.s.table.Report.sources.back().copyControl = report;
+    }
     if ((v & 0x80) && (w >> 5) != 0)
         log.log(std::string("[b]") + CopyGenerationLabels[w >> 5] + "[/b]");
     if ((v & 0x40) && ((w >> 2) & 7) != 0)
@@ -109,6 +118,14 @@ void dsiDecode(EngineCall& c, BitReader& dsi, int u, const DsiLayout& layout) {
     const uint32_t d = last - first;
     t.TotalSeconds += d / 90000.0;
     t.FileDuration = d / 90000.0 / 86400.0;
+    if (c.scanning() && !t.Report.sources.empty())
+        t.Report.sources.back().dsi = DsiReport{halfWordAt(dsi, u + DsiVobNumber),
+                                                nav.videoCount,
+                                                nav.audioCount,
+                                                nav.subCount,
+                                                first,
+                                                last,
+                                                d / 90000.0};
     if (c.scanning())
         c.s.log.log(
             "Duration = [b]" +

@@ -2,7 +2,7 @@
 // PES header countdowns, the private-stream-1 sub-stream header and the
 // payload step.
 
-#include "analysers/analysers.h"
+#include "engine/analysis.h"
 #include "engine/engine_call.h"
 #include "engine/pes_header.h"
 #include "engine/slot_assignment.h"
@@ -264,40 +264,50 @@ uint8_t frameMarker(VideoCodec codec) {
     return 0x00;
 }
 
-void analyse(EngineCall& c, int position, int count) {
-    ParserState& p = c.p;
-    Analysis a{c.s.table, c.s.log};
+Description describe(EngineCall& c, const AnalyserInput& in) {
+    const ParserState& p = c.p;
     if (p.kind == Kind::Audio) {
         switch (p.audioKind) {
         case AudioKind::DolbyDigital:
-        case AudioKind::DolbyDigitalPlus: AnalyseAC3(a, position, count, p.audioSlot); break;
-        case AudioKind::DTS: AnalyseDTS(a, position, count); break;
-        case AudioKind::TrueHD: AnalyseMLP(a, position, count); break;
+        case AudioKind::DolbyDigitalPlus: return describeAC3(in, p.audioSlot);
+        case AudioKind::DTS: return describeDTS(in);
+        case AudioKind::TrueHD: return describeMLP(in);
         case AudioKind::LPCM:
-            if (p.audioSubId == 0xA1 && p.isAob)
-                AnalyseMLP(a, position, count);
-            else
-                AnalyseLPCM(a, position, count);
-            break;
+            if (p.audioSubId == 0xA1 && p.isAob) return describeMLP(in);
+            return describeLPCM(in);
         }
     } else if (p.kind == Kind::Video) {
         switch (p.videoCodec) {
-        case VideoCodec::MPEG2: AnalyseMPEG2(a, position, count, p.videoPts, p.videoSlot); break;
-        case VideoCodec::H264: AnalyseH264(a, position, count, p.videoSlot); break;
-        case VideoCodec::VC1: AnalyseVC1(a, position, count, p.videoSlot); break;
+        case VideoCodec::MPEG2: return describeMPEG2(in, p.videoPts);
+        case VideoCodec::H264: return describeH264(in);
+        case VideoCodec::VC1: return describeVC1(in);
         }
     } else if (p.kind == Kind::Subpicture) {
-        const uint8_t* bytes = c.chunk() + position;
-        // Bytes past the chunk's valid data read as the buffer's zeros.
-        const bool eightBit = bytes[0] == 0 && bytes[1] == 0;
-        c.s.log.log(eightBit ? "   Format = [bl]8bitRLE[/bl]" : "   Format = [bl]2bitRLE[/bl]");
+        return describeSubpicture(in);
     }
+    return {};
+}
+
+// Analyses the payload piece: its lines to the log, its fields to the report.
+void analyse(EngineCall& c, int position, int count, StreamReport* report) {
+    Analysis a{c.s.table, c.s.log};
+    Description d = describe(c, analyserInput(c.s.table, position, count));
+    logDescription(a, d, c.p.kind == Kind::Video ? c.p.videoSlot : -1);
+    if (report && report->details.empty()) report->details = std::move(d.fields);
+}
+
+// The report entry of the stream whose payload is being parsed.
+StreamReport* streamReport(ScanReport& report, const ParserState& p) {
+    if (p.kind == Kind::Audio && p.audioSlot >= 0) return &report.audio[p.audioSlot];
+    if (p.kind == Kind::Video && p.videoSlot >= 0) return &report.video[p.videoSlot];
+    if (p.kind == Kind::Subpicture && p.subSlot >= 0) return &report.subpicture[p.subSlot];
+    return nullptr;
 }
 
 // The stream's description, from the first payload that holds its sequence
 // header or sync word; one met after the first payload is introduced by a
 // line that names its stream, as other streams' lines came in between.
-void describe(EngineCall& c, bool* described, int position, int count, bool firstPayload) {
+void describeOnce(EngineCall& c, bool* described, int position, int count, bool firstPayload) {
     ParserState& p = c.p;
     if (described) {
         const int end = std::min(position + count, c.p.n);
@@ -309,7 +319,7 @@ void describe(EngineCall& c, bool* described, int position, int count, bool firs
                                               : "Audio stream " + std::to_string(p.audioSlot) +
                                                     " from its first sync word:");
     }
-    analyse(c, position, count);
+    analyse(c, position, count, streamReport(c.s.table.Report, p));
 }
 
 // The first-payload report of a stream, once per stream and call, and its
@@ -338,10 +348,15 @@ void firstPayloadReport(EngineCall& c, int position, int count) {
     }
     if (!shown) return;
     if (*shown) {
-        if (described && !*described) describe(c, described, position, count, false);
+        if (described && !*described) describeOnce(c, described, position, count, false);
         return;
     }
     *shown = true;
+    StreamReport* report = streamReport(t.Report, p);
+    if (report && !t.Report.sources.empty()) {
+        report->firstPts.resize(t.Report.sources.size());
+        report->firstPts.back() = pts;
+    }
     std::string line = "   First PTS = [re]" + hex8(pts) + "[/re]";
     if (pts != t.FirstVideoPtm) {
         // A stream that starts before the first video frame has a negative
@@ -353,7 +368,7 @@ void firstPayloadReport(EngineCall& c, int position, int count) {
     c.s.log.log(line);
     c.s.log.log("   Substream id = " + hex(uint32_t(id), 2));
     if (p.kind != Kind::Subpicture && pts < t.MinFirstPts) t.MinFirstPts = pts;
-    describe(c, described, position, count, true);
+    describeOnce(c, described, position, count, true);
 }
 
 void payloadStep(EngineCall& c) {

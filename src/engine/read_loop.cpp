@@ -2,6 +2,7 @@
 // pumping, fast check, cancel, and the system-header report.
 
 #include "app/paths.h"
+#include "engine/chunk_reader.h"
 #include "engine/engine_call.h"
 #include "log/text_format.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int64_t ProgressStep = 4194304;   // 4 MiB
 constexpr int64_t RepaintStep = 67108864;   // 64 MiB
-constexpr double OneSecond = 1.0 / 86400.0; // in days
 
 void systemHeaderReport(EngineCall& c) {
     const uint8_t* chunk = c.chunk();
@@ -33,7 +33,6 @@ void systemHeaderReport(EngineCall& c) {
 
 void resetForCall(EngineCall& c, bool continuesFeature) {
     StreamTable& t = c.s.table;
-    fillLabelTables(t);
     c.s.window.buttons.bCancel = true;
     t.CancelRequested = false;
     t.OutputBusy = c.mode == EngineMode::Demux;
@@ -61,14 +60,6 @@ void resetForCall(EngineCall& c, bool continuesFeature) {
 
 } // namespace
 
-std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,
-                              const TimeFormat& locale) {
-    const double elapsed = now - startTime;
-    const double remaining =
-        position > 0 ? elapsed * double(size) / double(position) - elapsed + OneSecond : 0;
-    return formatTimeOfDay(remaining, TimePattern::HMS, locale);
-}
-
 void demux(EngineMode mode, Session& s, bool continuesFeature) {
     EngineCall c{s, mode, {}};
     resetForCall(c, continuesFeature);
@@ -83,13 +74,15 @@ void demux(EngineMode mode, Session& s, bool continuesFeature) {
         }
     } endOfCall{c};
 
-    while (in.position() < in.size() && !t.CancelRequested && !t.FastCheckReached) {
-        const size_t got = in.read(t.ChunkBuffer.data(), ChunkSize);
-        if (got < size_t(ChunkSize)) // analysers reading past the data see zeros
-            std::fill(t.ChunkBuffer.begin() + got, t.ChunkBuffer.end(), uint8_t(0));
+    // The reader stops at every way out of the loop: Cancel, the fast check,
+    // an error.
+    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size());
+    ChunkReader::Chunk chunk;
+    while (!t.CancelRequested && !t.FastCheckReached && reader.next(t.ChunkBuffer, chunk)) {
+        const size_t got = chunk.length;
         c.p.n = static_cast<int>(got);
         t.ChunkLength = c.p.n;
-        const int64_t position = in.position();
+        const int64_t position = chunk.end();
         if (position % ProgressStep == 0) {
             s.log.slog(std::to_string(mebibytes(position)) + "/" +
                            std::to_string(mebibytes(in.size())) + " Mbytes, Remaining time: " +
@@ -103,7 +96,6 @@ void demux(EngineMode mode, Session& s, bool continuesFeature) {
             t.FastCheckReached = true;
         if (position % RepaintStep == 0) s.ui.repaint();
         if (c.scanning() && position == ChunkSize) systemHeaderReport(c);
-        if (got == 0) break; // the file shrank under us
         parseChunk(c);
     }
     if (c.scanning() && s.window.options.cbDetails && !t.CancelRequested)

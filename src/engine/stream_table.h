@@ -3,6 +3,8 @@
 // commands, the playlist reader and the analysers.
 
 #include "engine/files.h"
+#include "engine/scan_report.h"
+#include "log/time_format.h"
 
 #include <array>
 #include <cstdint>
@@ -24,12 +26,6 @@ constexpr uint32_t NoFrameWindow = 0xFFFFFFFFu;
 constexpr int VideoSlots = 8;
 constexpr int AudioSlots = 16;
 constexpr int SubSlots = 32;
-
-// The locale settings used for times and real numbers.
-struct TimeFormat {
-    std::string timeSeparator = ":";
-    char decimalSeparator = '.';
-};
 
 struct StreamTable {
     StreamTable();
@@ -83,25 +79,14 @@ struct StreamTable {
     double FileDuration = 0; // days
     TimeFormat TimeFormatSettings;
 
-    // Label tables, re-filled by the engine at every call.
-    std::array<int32_t, 4> Ac3SampleRates{};
-    std::array<int32_t, 19> Ac3BitRates{};
-    std::array<std::string, 4> StereoModeLabels;
-    std::array<std::string, 5> ChannelGroupLabels;
-    std::array<std::string, 16> ChannelGroupLabels2;
-    std::array<std::string, 32> ChannelArrangements;
-    std::array<std::string, 16> BitDepthLabels;
-    std::array<std::string, 16> SampleRateLabels;
-    std::array<std::string, 16> AspectRatioLabels;
+    // What the scans of the last Read EVO learnt, as data.
+    ScanReport Report;
 
     // Codec texts of the playlist's attribute items, by item index - 1.
     std::array<std::string, 8> PlaylistVideoCodecs;
     std::array<std::string, 8> PlaylistAudioCodecs;
     std::array<std::string, 8> PlaylistSubCodecs;
 };
-
-// Fills the label tables with their fixed contents.
-void fillLabelTables(StreamTable& table);
 
 // Closes and drops every output file; returns the first close error's message
 // (empty when all closed cleanly). Every file is closed whatever happens;

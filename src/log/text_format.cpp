@@ -42,4 +42,13 @@ std::string formatTimeOfDay(double days, TimePattern pattern, const TimeFormat& 
     return out;
 }
 
+std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,
+                              const TimeFormat& locale) {
+    constexpr double OneSecond = 1.0 / 86400.0; // in days
+    const double elapsed = now - startTime;
+    const double remaining =
+        position > 0 ? elapsed * double(size) / double(position) - elapsed + OneSecond : 0;
+    return formatTimeOfDay(remaining, TimePattern::HMS, locale);
+}
+
 } // namespace tarnwick

@@ -1,7 +1,7 @@
 #pragma once
 // Numbers and times as the log writes them.
 
-#include "engine/stream_table.h"
+#include "log/time_format.h"
 
 #include <cstdint>
 #include <string>
@@ -24,6 +24,11 @@ std::string formatReal(double value, const TimeFormat& locale);
 // locale's separator before three-digit milliseconds).
 enum class TimePattern { HMS, HMSDotMillis, HMSColonMillis };
 std::string formatTimeOfDay(double days, TimePattern pattern, const TimeFormat& locale);
+
+// The estimate of the progress line, formatted "h:mm:ss": the time left at
+// the pace so far, plus a second.
+std::string remainingTimeText(double startTime, double now, int64_t position, int64_t size,
+                              const TimeFormat& locale);
 
 // Whole mebibytes of a byte count.
 inline int64_t mebibytes(int64_t bytes) {

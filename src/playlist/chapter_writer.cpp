@@ -2,6 +2,7 @@
 
 #include "app/paths.h"
 #include "engine/file_identity.h"
+#include "engine/files.h"
 
 namespace tarnwick {
 
@@ -12,9 +13,10 @@ bool bWriteChapsClick(Session& s) {
     try {
         // The chapter file must never be the playlist it was read from, nor
         // a source of the title.
-        const std::string conflict = outputConflict(
-            {name},
-            {{"playlist", w.eXPLfile}, {"source", w.eEVOfile}, {"source", getsecond(w.eEVOfile)}});
+        const std::string conflict =
+            outputConflict({name}, {{"playlist", w.eXPLfile},
+                                    {"source", w.eEVOfile},
+                                    {"source", getsecond(w.eEVOfile, fileExists)}});
         if (!conflict.empty()) throw FileError(conflict);
         OutputFile file(name, 1 << 16);
         for (const std::string& line : w.playlist.mChapter) {

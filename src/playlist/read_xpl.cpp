@@ -96,12 +96,12 @@ bool bReadXPLClick(Session& s, int titleNumber) {
         s.log.log("Filesize: " + std::to_string(file.size()) + " bytes");
         w.playlist.mXPL.clear();
         w.playlist.mChapter.clear();
+        w.playlist.streams.clear();
         readTagLines(file, s, header);
     } catch (const FileError& e) {
         // The window stays usable: the buttons come back as after a run.
         restoreButtons();
-        s.log.slog("Ready", 0);
-        s.log.slog("", 1);
+        showReady(s.log);
         s.ui.stateChanged();
         s.ui.showError(e.what());
         return false;
@@ -113,10 +113,7 @@ bool bReadXPLClick(Session& s, int titleNumber) {
                          : cutToTitle(w.playlist.mXPL, CutExt(fileNamePart(w.eEVOfile)));
     if (cut) showTitle(s, header);
 
-    s.log.log("Done.");
-    s.log.log("");
-    s.log.slog("Ready", 0);
-    s.log.slog("", 1);
+    logDone(s.log);
     restoreButtons();
     s.ui.stateChanged();
     return true;

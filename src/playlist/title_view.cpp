@@ -49,9 +49,12 @@ private:
         return true;
     }
 
-    void list(Node node, const std::string& label) {
+    void list(Node node, const std::string& label, std::string_view line, int slot) {
         add(node, label);
         s_.log.log(label + " found!");
+        static constexpr char Pages[] = {'i', 'v', 'a', 's'};
+        w_.playlist.streams.push_back({Pages[node], slot, label, attribute(line, "description"),
+                                       attribute(line, "language")});
     }
 
     static void fill(StreamBox& box, const std::string& label, bool withHint) {
@@ -67,7 +70,7 @@ private:
         const std::string label =
             codecEntry(t_.PlaylistVideoCodecs, GetAttrInt(line, "mediaAttr")) + ".s" +
             std::to_string(slot);
-        list(VideoNode, label);
+        list(VideoNode, label, line, slot);
         // Only the first video track has a box; the others are shown.
         if (slot == 0) fill(w_.boxes.cbVideo[0], label, false);
     }
@@ -82,7 +85,7 @@ private:
         const int slot = slotOf(t_.AudioIds, GetAttrInt(line, "streamNumber"));
         if (slot < 0 || !firstListing(t_.AudioIds, slot)) return;
         const std::string label = streamLabel(t_.PlaylistAudioCodecs, line, slot);
-        list(AudioNode, label);
+        list(AudioNode, label, line, slot);
         fill(w_.boxes.cbAudio[slot], label, true);
     }
 
@@ -90,7 +93,7 @@ private:
         const int slot = slotOf(t_.SubIds, GetAttrInt(line, "streamNumber"));
         if (slot < 0 || !firstListing(t_.SubIds, slot)) return;
         const std::string label = streamLabel(t_.PlaylistSubCodecs, line, slot);
-        list(SubtitleNode, label);
+        list(SubtitleNode, label, line, slot);
         fill(w_.boxes.cbSub[slot], label, true);
     }
 
@@ -118,6 +121,7 @@ std::string captionFromLabel(const std::string& label) {
 
 void showTitle(Session& s, const PlaylistHeader& header) {
     PlaylistView& view = s.window.playlist;
+    view.streams.clear();
     view.tvXPL = {{"Info", {}}, {"Video", {}}, {"Audio", {}}, {"Subtitle", {}}, {"Chapter", {}}};
     if (!header.displayName.empty())
         view.tvXPL[InfoNode].children.push_back("Title: " + header.displayName);

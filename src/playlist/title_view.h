@@ -2,7 +2,7 @@
 // What the tag lines of one Title element show: the tree, the stream boxes
 // with their identifier marks and log lines, and the chapter lines.
 
-#include "app/session.h"
+#include "engine/session.h"
 #include "playlist/line_rules.h"
 
 namespace tarnwick {

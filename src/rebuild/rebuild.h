@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/session.h"
+#include "engine/session.h"
 
 namespace tarnwick {
 

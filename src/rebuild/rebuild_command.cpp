@@ -1,6 +1,7 @@
 #include "rebuild/rebuild.h"
 
 #include "app/paths.h"
+#include "engine/feature_plan.h"
 #include "engine/file_identity.h"
 #include "log/text_format.h"
 #include "rebuild/pack_layout.h"
@@ -44,14 +45,9 @@ bool bRebuildClick(Session& s) {
     // the numbers given in the first.
     StreamNumbers numbers;
 
-    w.paths.EVObase = CutExt(w.paths.EVOname);
-    std::string second;
-    bool continueFlag = false;
-    if (w.options.cbContinue) {
-        second = getsecond(w.eEVOfile);
-        continueFlag = !second.empty();
-        if (continueFlag) w.paths.EVObase += "_" + CutExt(fileNamePart(second));
-    }
+    const FeaturePlan plan = planFeature(w);
+    const bool continueFlag = plan.continues();
+    const std::string& second = plan.second;
     const std::string pathBase = joinOutputPath(outputFolder, w.paths.EVObase);
     s.ui.stateChanged();
 
@@ -71,7 +67,7 @@ bool bRebuildClick(Session& s) {
         if (w.options.cbContinue && !t.CancelRequested && continueFlag) {
             t.InputFile.reset();
             t.InputFile = std::make_unique<SourceFile>(second);
-            s.log.log("Continue on [b]" + fileNamePart(second) + "[/b]");
+            s.log.log(continueOnLine(second));
             startRebuilding(s, second);
             Rebuild(s, numbers);
         }
@@ -83,17 +79,13 @@ bool bRebuildClick(Session& s) {
         // go out as the file is closed.
         t.InputFile.reset();
         t.VideoOut[0].reset();
-        s.log.slog("Ready", 0);
-        s.log.slog("", 1);
+        showReady(s.log);
         restoreButtons(s);
         s.ui.showError(e.what());
         return false;
     }
 
-    s.log.log("Done.");
-    s.log.log("");
-    s.log.slog("Ready", 0);
-    s.log.slog("", 1);
+    logDone(s.log);
     restoreButtons(s);
     return true;
 }

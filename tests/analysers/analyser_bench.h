@@ -2,7 +2,7 @@
 // Runs one analyser on bytes placed in the chunk buffer, as the engine would
 // hand them over, and keeps its log lines.
 
-#include "analysers/analysers.h"
+#include "engine/analysis.h"
 #include "engine/stream_table.h"
 #include "log/log_sink.h"
 #include "support/ps_writer.h"
@@ -15,10 +15,7 @@
 namespace tarnwick::testing {
 
 struct AnalyserBench {
-    AnalyserBench() {
-        fillLabelTables(table);
-        table.FrameRate = {0, 0};
-    }
+    AnalyserBench() { table.FrameRate = {0, 0}; }
 
     // Copies the bytes to index `at` of the chunk buffer; the chunk's valid
     // data ends right after them unless `validEnd` says otherwise. Returns

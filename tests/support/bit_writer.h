@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstddef>
 #include <vector>
 
 namespace tarnwick::testing {

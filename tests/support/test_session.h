@@ -3,7 +3,7 @@
 // log and a scripted front end.
 
 #include "app/paths.h"
-#include "app/session.h"
+#include "engine/session.h"
 #include "app/stream_selection.h"
 #include "log/log_sink.h"
 

@@ -3,7 +3,7 @@
 // mirrors the state in its widgets both ways, and runs the commands of its
 // buttons on its own thread.
 
-#include "app/session.h"
+#include "engine/session.h"
 #include "app/settings.h"
 #include "controls.h"
 #include "show_state.h"

@@ -2,7 +2,7 @@
 // The window's side of a running command: events are processed on the
 // window's own thread, questions and errors are message boxes.
 
-#include "app/session.h"
+#include "engine/session.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "app/session.h"
+#include "engine/session.h"
 
 #include <chrono>
 
@@ -8,6 +8,17 @@ double FrontEnd::now() {
     using namespace std::chrono;
     const auto since = system_clock::now().time_since_epoch();
     return duration<double>(since).count() / 86400.0;
+}
+
+void logDone(LogSink& log) {
+    log.log("Done.");
+    log.log("");
+    showReady(log);
+}
+
+void showReady(LogSink& log) {
+    log.slog("Ready", 0);
+    log.slog("", 1);
 }
 
 void bCancelClick(Session& s) {

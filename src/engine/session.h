@@ -38,6 +38,12 @@ struct Session {
     FrontEnd& ui;
 };
 
+// The end of a command's run: "Done.", an empty line, the status bar back
+// to "Ready".
+void logDone(LogSink& log);
+// The status bar back to "Ready" with an empty progress panel.
+void showReady(LogSink& log);
+
 // The Cancel button: silently while only reading, after a question while
 // output is being written.
 void bCancelClick(Session& s);
