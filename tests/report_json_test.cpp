@@ -2,6 +2,7 @@
 
 #include "commands/report_json.h"
 #include "support/run_program.h"
+#include "support/shared_samples.h"
 #include "support/test_session.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,6 @@ using nlohmann::json;
 
 const std::string Cli = TARNWICK_CLI;
 const std::string Samples = TARNWICK_SAMPLES;
-const std::string SharedSamples = TARNWICK_SHARED_SAMPLES;
 
 // The "First PTS" values of the text log, file by file.
 std::vector<std::vector<uint32_t>> textFirstPts(const std::string& log) {
@@ -104,8 +104,8 @@ void expectAgreesWithText(const std::string& source) {
 TEST(ReadJson, AgreesWithTheTextReportOnEverySample) {
     expectAgreesWithText(Samples + "/DISC/HVDVD_TS/FEATURE_1.EVO");
     for (const char* name : {"dvd_mpeg2_ac3.vob", "dvd_ntsc_lpcm_ac3.vob"}) {
-        const std::string path = SharedSamples + "/" + name;
-        if (std::filesystem::exists(path)) expectAgreesWithText(path);
+        const SampleFile sample = dvdSample(name);
+        if (!sample.path.empty()) expectAgreesWithText(sample.path);
     }
 }
 
