@@ -9,12 +9,12 @@
 #include "memory_file.h"
 
 #include "app/paths.h"
-#include "engine/session.h"
 #include "app/stream_selection.h"
 #include "commands/frame_summary.h"
 #include "commands/read_evo.h"
 #include "engine/analysis.h"
 #include "engine/demux.h"
+#include "engine/session.h"
 #include "log/log_line.h"
 #include "log/log_sink.h"
 #include "playlist/chapter_writer.h"
@@ -171,9 +171,12 @@ inline std::string engineDemux(const uint8_t* data, size_t size) {
         demux(EngineMode::Scan, c.session);
         fillStreamBoxes(c.session);
         StreamBoxes& b = c.window.boxes;
+        const std::string folder = scratchFolder();
+        int outputs = 0;
         auto output = [&](std::unique_ptr<OutputFile>& slot, StreamBox& box) {
             if (flags.tickAll()) box.ticked = true;
-            if (box.ticked) slot = std::make_unique<OutputFile>("/dev/null", 4096);
+            if (box.ticked)
+                slot = std::make_unique<OutputFile>(folder + std::to_string(outputs++), 4096);
         };
         for (int k = 0; k < 2; ++k)
             output(c.table.VideoOut[k], b.cbVideo[k]);

@@ -12,8 +12,6 @@ namespace tarnwick {
 
 namespace {
 
-// Bounded by the system's limit of ranges per writev (IOV_MAX, 1024).
-
 std::string systemMessage(int error) {
     return std::strerror(error);
 }
@@ -113,10 +111,13 @@ OutputFile::OutputFile(const std::string& path, size_t bufferSize)
     const auto refuse = [&](int error) {
         throw FileError("Cannot create file \"" + path + "\". " + systemMessage(error));
     };
-    // A folder at the name could not be replaced at close: refuse it now,
-    // before anything is written.
+    // A folder at the name could not be replaced at close, and a device, a
+    // pipe or a socket there is no earlier output but something else's (as
+    // root, the rename would even replace /dev/null): refuse them now, before
+    // anything is written. A regular file or a link is replaced at close.
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) refuse(EISDIR);
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        throw FileError("Cannot create file \"" + path + "\". " + notRegularMessage(st.st_mode));
     std::random_device random;
     for (int attempt = 0; fd_ < 0; ++attempt) {
         const size_t slash = path.find_last_of('/');

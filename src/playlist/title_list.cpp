@@ -46,9 +46,19 @@ std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines) {
         title.subtitleStreams = static_cast<int>(streams.subtitle.size());
         open = false;
     };
+    // Titles are the TitleSet's: a Title tag met elsewhere (in a comment
+    // before the root) is none.
+    bool inTitleSet = false;
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string& line = lines[k];
-        if (containsIgnoringCase(line, "<TITLE ")) {
+        if (containsIgnoringCase(line, "<TITLESET")) {
+            inTitleSet = true;
+        } else if (containsIgnoringCase(line, "</TITLESET")) {
+            if (open) finish(k - 1);
+            inTitleSet = false;
+        } else if (!inTitleSet) {
+            continue;
+        } else if (containsIgnoringCase(line, "<TITLE ")) {
             if (open) finish(k - 1);
             PlaylistTitle title;
             const int32_t number = GetAttrInt(line, "titleNumber");

@@ -63,7 +63,7 @@ TEST(Descriptions, FieldsCarryTheDecodedValues) {
          {{"profile", std::string("High")},
           {"width", int64_t(1920)},
           {"height", int64_t(1080)},
-          {"frame_rate", 47.952}},
+          {"frame_rate", 23.976}},
          7},
         {"LPCM",
          describeLPCM(over(lpcm, 7)),

@@ -5,6 +5,7 @@
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "demux/demux_support.h"
+#include "engine/files.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "rebuild/rebuild.h"
@@ -185,6 +186,32 @@ TEST(OutputSafety, NonRegularSourcesAndPlaylistsAreRefusedAtOnce) {
         for (const std::string& e : t.ui.errors)
             EXPECT_EQ(e, "Cannot open file \"" + c.path + "\". " + c.message);
     }
+}
+
+// Only a regular file or a link at an output's name is replaced: a pipe or a
+// device there is someone else's and stays as it is.
+TEST(OutputSafety, APipeOrADeviceAtAnOutputNameIsRefusedAndKept) {
+    Scene s("pipe_at_output");
+    const std::string fifo = s.folder + "out.mpv";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [path, message] :
+         {std::pair<std::string, std::string>{fifo, "It is not a regular file but a pipe (FIFO)."},
+          {"/dev/null", "It is not a regular file but a device."}}) {
+        SCOPED_TRACE(path);
+        try {
+            OutputFile out(path, 4096);
+            ADD_FAILURE() << "created";
+        } catch (const FileError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + path + "\". " + message);
+        }
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(::lstat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    for (const auto& entry : fs::directory_iterator(s.folder))
+        EXPECT_EQ(entry.path().string().find("tarnwick~"), std::string::npos) << entry.path();
 }
 
 } // namespace
