@@ -38,7 +38,7 @@ make_seeds() {
   for t in "${all[@]}"; do mkdir -p "$seeds/$t"; done
   # Sources: a flag byte (see SourceFlags) in front of the first 48 KiB of a file.
   local n=0
-  for f in samples/FEATURE_1.EVO samples/FEATURE_2.EVO ../shared/samples/*.vob; do
+  for f in samples/DISC/HVDVD_TS/FEATURE_1.EVO samples/DISC/HVDVD_TS/FEATURE_2.EVO ../shared/samples/*.vob; do
     [ -f "$f" ] || continue
     for flags in 0x0c 0x1d 0x4e 0x8c; do
       n=$((n + 1))

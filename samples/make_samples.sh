@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the bundled sample feature FEATURE_1.EVO + FEATURE_2.EVO: H.264
-# video, Dolby Digital 5.1, Dolby Digital Plus 2.0 and a subpicture stream,
-# encoded once with ffmpeg and muxed with tarnwick-make-stream.
+# Makes the bundled sample feature DISC/HVDVD_TS/FEATURE_1.EVO + FEATURE_2.EVO:
+# H.264 video, Dolby Digital 5.1, Dolby Digital Plus 2.0 and a subpicture
+# stream, encoded once with ffmpeg and muxed with tarnwick-make-stream. The disc's
+# playlist DISC/ADV_OBJ/VPLST000.XPL is written by hand for these streams.
 # Usage: samples/make_samples.sh BUILD_FOLDER   (a build with tarnwick-make-stream)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -54,8 +55,8 @@ open(sys.argv[1], 'wb').write(out)
 PY
 
 for part in 1 2; do
-  "$build/bench/tarnwick-make-stream" mux "$here/FEATURE_$part.EVO" --part "$part/2" \
+  "$build/bench/tarnwick-make-stream" mux "$here/DISC/HVDVD_TS/FEATURE_$part.EVO" --part "$part/2" \
       h264:E2:"$work/video.h264" ac3:80:"$work/audio.ac3" eac3:C3:"$work/audio.eac3" \
       sup:20:"$work/subs.sup"
 done
-ls -l "$here"/FEATURE_*.EVO
+ls -l "$here"/DISC/HVDVD_TS/FEATURE_*.EVO

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libgl-dev
-          libjpeg62-turbo-dev nlohmann-json3-dev ffmpeg mkvtoolnix xvfb xauth locales time bc python3)
+          libjpeg62-turbo-dev ffmpeg mkvtoolnix iso-codes nlohmann-json3-dev xvfb xauth
+          locales time bc python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

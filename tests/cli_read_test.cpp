@@ -10,7 +10,7 @@ namespace {
 using namespace tarnwick::testing;
 
 const std::string Cli = TARNWICK_CLI;
-const std::string Sample1 = std::string(TARNWICK_SAMPLES) + "/FEATURE_1.EVO";
+const std::string Sample1 = std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO";
 
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&

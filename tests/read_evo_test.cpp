@@ -12,7 +12,7 @@ namespace {
 
 using namespace tarnwick::testing;
 
-const std::string Sample1 = std::string(TARNWICK_SAMPLES) + "/FEATURE_1.EVO";
+const std::string Sample1 = std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO";
 
 // The command's and the engine's lines, without the analysers' details.
 std::vector<std::string> commandLines(const TestSession& t) {

@@ -263,7 +263,7 @@ TEST(Rebuild, TwoSourceFilesGiveOneOutputWithTheTitlesTimes) {
 }
 
 TEST(Rebuild, BundledSampleKeepsItsStreams) {
-    const std::string sample = std::string(TARNWICK_SAMPLES) + "/FEATURE_1.EVO";
+    const std::string sample = std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO";
     if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no bundled sample";
     const std::string dir = scratchFolder("RebuildSample");
     TestSession ts;

@@ -28,7 +28,7 @@ using namespace tarnwick::testing;
 
 namespace {
 
-const QString Feature1 = QStringLiteral(TARNWICK_SAMPLES "/FEATURE_1.EVO");
+const QString Feature1 = QStringLiteral(TARNWICK_SAMPLES "/DISC/HVDVD_TS/FEATURE_1.EVO");
 const QString DvdVob = QStringLiteral(TARNWICK_SHARED_SAMPLES "/dvd_mpeg2_ac3.vob");
 const QString Playlist = QStringLiteral(TARNWICK_SHARED_SAMPLES "/xpl/VPLST002.XPL");
 

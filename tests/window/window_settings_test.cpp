@@ -149,7 +149,7 @@ private slots:
     void wrongTypeIsReportedAndEndsTheStartUp() {
         TemporarySettings settings;
         settings.write({"Height=380", "VideoExt=m2v", "Continue=maybe", "FastSize=12"});
-        const QString source = QStringLiteral(TARNWICK_SAMPLES "/FEATURE_1.EVO");
+        const QString source = QStringLiteral(TARNWICK_SAMPLES "/DISC/HVDVD_TS/FEATURE_1.EVO");
         MessageBoxAnswerer answered(QMessageBox::Ok);
         auto w = startWindow({source});
         QVERIFY(w);

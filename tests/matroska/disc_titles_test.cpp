@@ -1,0 +1,92 @@
+// Disc folders lead to the playlist and from a title to its EVO; the titles
+// carry their clips, streams, languages and chapter counts.
+
+#include "engine/files.h"
+#include "matroska/disc_titles.h"
+#include "matroska/language_codes.h"
+#include "support/test_session.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace tarnwick;
+using namespace tarnwick::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Disc = std::string(TARNWICK_SAMPLES) + "/DISC";
+
+} // namespace
+
+TEST(DiscTitles, BundledDiscFromEitherFolderGivesItsTitleAndFirstPart) {
+    for (const std::string& folder : {Disc, Disc + "/", Disc + "/HVDVD_TS", Disc + "/HVDVD_TS/"}) {
+        SCOPED_TRACE(folder);
+        const auto disc = discFolders(folder);
+        ASSERT_TRUE(disc);
+        EXPECT_EQ(fs::canonical(disc->playlist), fs::canonical(Disc + "/ADV_OBJ/VPLST000.XPL"));
+        const std::vector<DiscTitle> titles = readDiscTitles(disc->playlist);
+        ASSERT_EQ(titles.size(), 1u);
+        const DiscTitle& t = titles[0];
+        EXPECT_EQ(t.number, 1);
+        EXPECT_EQ(t.name, "Tarnwick Sample");
+        EXPECT_EQ(t.durationMs, 4000);
+        EXPECT_EQ(t.clips, (std::vector<std::string>{"FEATURE_1.MAP", "FEATURE_2.MAP"}));
+        ASSERT_EQ(t.audio.size(), 2u);
+        EXPECT_EQ(t.audio[1].streamNumber, 4);
+        EXPECT_EQ(t.audio[1].description, "Deutsch 2.0");
+        EXPECT_EQ(t.audio[1].langcode, "de:01");
+        ASSERT_EQ(t.subtitles.size(), 1u);
+        EXPECT_EQ(t.subtitles[0].langcode, "en:01");
+        EXPECT_EQ(t.chapters, 3);
+        const LanguageTable languages = loadLanguageTable();
+        EXPECT_EQ(trackLanguage(languages, t.audio[0].langcode, t.audio[0].description), "eng");
+        EXPECT_EQ(trackLanguage(languages, t.audio[1].langcode, t.audio[1].description), "ger");
+        EXPECT_EQ(chooseTitle(titles, std::nullopt), &t);
+        EXPECT_EQ(fs::canonical(titleSource(*disc, t)),
+                  fs::canonical(Disc + "/HVDVD_TS/FEATURE_1.EVO"));
+    }
+}
+
+TEST(DiscTitles, LongestOrNumberedTitleOfARealPlaylist) {
+    const std::vector<DiscTitle> titles =
+        readDiscTitles(std::string(TARNWICK_SHARED_SAMPLES) + "/xpl/VPLST000.XPL");
+    // The FirstPlayTitle is no title; the commented-out resources add nothing.
+    ASSERT_EQ(titles.size(), 4u);
+    const DiscTitle* longest = chooseTitle(titles, std::nullopt);
+    ASSERT_TRUE(longest);
+    EXPECT_EQ(longest->name, "feature");
+    EXPECT_EQ(longest->durationMs, (58 * 60 + 6) * 1000);
+    EXPECT_EQ(longest->audio.size(), 8u);
+    EXPECT_EQ(longest->audio[7].langcode, "en:00");
+    EXPECT_EQ(longest->chapters, 16);
+    EXPECT_EQ(chooseTitle(titles, 3)->clips, std::vector<std::string>{"PEVOB4.MAP"});
+    EXPECT_EQ(chooseTitle(titles, 9), nullptr);
+    EXPECT_EQ(chooseTitle({}, std::nullopt), nullptr);
+}
+
+TEST(DiscTitles, FoldersWithoutADiscAndMissingFiles) {
+    const std::string root = scratchFolder("disc_titles") + "/";
+    EXPECT_FALSE(discFolders(root));
+    EXPECT_FALSE(discFolders(root + "nowhere"));
+    // A lower-case disc without a playlist, its title's EVO missing.
+    fs::create_directories(root + "d/hvdvd_ts");
+    const auto disc = discFolders(root + "d");
+    ASSERT_TRUE(disc);
+    EXPECT_EQ(disc->playlist, "");
+    DiscTitle t;
+    t.clips = {"FEATURE_1.MAP"};
+    EXPECT_EQ(titleSource(*disc, t), "");
+    std::ofstream(root + "d/hvdvd_ts/feature_1.evo") << "x";
+    EXPECT_EQ(titleSource(*disc, t), root + "d/hvdvd_ts/feature_1.evo");
+    EXPECT_THROW(readDiscTitles(root + "d/none.xpl"), FileError);
+}
+
+TEST(DiscTitles, PlaylistTimes) {
+    EXPECT_EQ(playlistTimeMs("01:43:53:24"), ((1 * 60 + 43) * 60 + 53) * 1000 + 400);
+    EXPECT_EQ(playlistTimeMs("00:00:00:59"), 983);
+    for (const char* bad : {"", "1:2:3", "00:00:00:60", "00:61:00:00", "aa:00:00:00", "::::"})
+        EXPECT_EQ(playlistTimeMs(bad), -1) << bad;
+}
