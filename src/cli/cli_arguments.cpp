@@ -11,6 +11,8 @@ const char* const CliUsage =
     "  tarnwick-cli demux   SOURCE   [options]\n"
     "  tarnwick-cli rebuild SOURCE   [options]\n"
     "  tarnwick-cli xpl     PLAYLIST [--source SOURCE] [--chapters] [options]\n"
+    "  tarnwick-cli mkv     SOURCE|DISC [--title N] [--playlist XPL] [--keep-streams] [options]\n"
+    "  tarnwick-cli titles  DISC\n"
     "  tarnwick-cli --help | --version\n"
     "\n"
     "Options:\n"
@@ -24,7 +26,10 @@ const char* const CliUsage =
     "  --adv                  keep the advanced packs in Rebuild\n"
     "  --video-ext EXT, --audio-ext EXT, --sub-ext EXT   output extensions\n"
     "  --json                 read: print the report as one JSON document\n"
-    "  --playlist XPL         read --json: add the playlist's stream names\n"
+    "  --playlist XPL         read --json, mkv: the playlist that names the streams\n"
+    "  --title N              mkv: the playlist title to mux (default: the longest)\n"
+    "  --keep-streams         mkv: keep the demuxed streams in their work folder\n"
+    "  --mkvmerge PROGRAM     mkv: the mkvmerge to run (default: mkvmerge from PATH)\n"
     "  --markup               print log lines with their markup\n"
     "  -q, --quiet            no progress line\n";
 
@@ -79,6 +84,17 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
             a.json = true;
         } else if (arg == "--playlist") {
             a.playlist = value(k, arg);
+        } else if (arg == "--title") {
+            const auto v = value(k, arg);
+            if (v && !v->empty() && v->size() <= 9 &&
+                v->find_first_not_of("0123456789") == std::string::npos)
+                a.title = std::stoi(*v);
+            else if (v)
+                error = "--title takes a title number";
+        } else if (arg == "--keep-streams") {
+            a.keepStreams = true;
+        } else if (arg == "--mkvmerge") {
+            if (auto v = value(k, arg)) a.mkvmerge = *v;
         } else if (arg == "--markup") {
             a.markup = true;
         } else if (arg == "-q" || arg == "--quiet") {
@@ -98,17 +114,22 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
     }
     a.command = positional[0];
     if (a.command != "read" && a.command != "demux" && a.command != "rebuild" &&
-        a.command != "xpl") {
+        a.command != "xpl" && a.command != "mkv" && a.command != "titles") {
         error = "unknown command " + a.command;
     } else if (positional.size() < 2) {
-        error = "missing " + std::string(a.command == "xpl" ? "PLAYLIST" : "SOURCE");
+        error = "missing " + std::string(a.command == "xpl"      ? "PLAYLIST"
+                                         : a.command == "titles" ? "DISC"
+                                                                 : "SOURCE");
     } else if (positional.size() > 2) {
         error = "unexpected argument " + positional[2];
     } else {
         a.input = positional[1];
     }
     if (error.empty() && a.json && a.command != "read") error = "--json belongs to read";
-    if (error.empty() && a.playlist && !a.json) error = "--playlist needs --json";
+    if (error.empty() && a.playlist && !a.json && a.command != "mkv")
+        error = "--playlist needs --json or mkv";
+    if (error.empty() && (a.title || a.keepStreams) && a.command != "mkv")
+        error = std::string(a.title ? "--title" : "--keep-streams") + " belongs to mkv";
     return a;
 }
 

@@ -10,8 +10,8 @@
 namespace tarnwick {
 
 struct CliArguments {
-    std::string command; // read, demux, rebuild, xpl, help, version
-    std::string input;   // SOURCE, or PLAYLIST for xpl
+    std::string command; // read, demux, rebuild, xpl, mkv, titles, help, version
+    std::string input;   // SOURCE, PLAYLIST for xpl, DISC for titles
     std::string xplSource;
     bool chapters = false;
     std::optional<std::string> output;
@@ -26,7 +26,10 @@ struct CliArguments {
     bool markup = false;
     bool quiet = false;
     bool json = false;                   // read: the report as JSON on standard output
-    std::optional<std::string> playlist; // read --json: the playlist naming the streams
+    std::optional<std::string> playlist; // read --json, mkv: the playlist naming the streams
+    std::optional<int> title;            // mkv: the playlist title's titleNumber
+    bool keepStreams = false;            // mkv: keep the demuxed streams
+    std::string mkvmerge = "mkvmerge";   // mkv: the muxer program
 };
 
 // Parses argv; on a usage error returns the message in `error`.

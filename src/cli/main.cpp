@@ -7,6 +7,8 @@
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "commands/report_json.h"
+#include "matroska/disc_titles.h"
+#include "matroska/mkv_command.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "rebuild/rebuild.h"
@@ -66,6 +68,50 @@ int runJson(const CliArguments& args, Session& s, CliFrontEnd& ui) {
     return ui.failed() ? ExitFailure : 0;
 }
 
+// The titles of a disc's playlist.
+int runTitles(const CliArguments& args) {
+    const auto disc = discFolders(args.input);
+    std::string error;
+    if (!disc)
+        error = args.input + " is not a disc folder (one that holds HVDVD_TS).";
+    else if (disc->playlist.empty())
+        error = "The disc " + args.input + " has no playlist ADV_OBJ/VPLST000.XPL.";
+    if (!error.empty()) {
+        std::fprintf(stderr, "tarnwick-cli: %s\n", error.c_str());
+        return ExitFailure;
+    }
+    try {
+        for (const std::string& line : titleListing(readDiscTitles(disc->playlist)))
+            std::printf("%s\n", line.c_str());
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "tarnwick-cli: %s\n", e.what());
+        return ExitFailure;
+    }
+    return 0;
+}
+
+// Resolves the source and its playlist; reads the playlist first, so that
+// its chapters and names are there, then scans the whole source.
+std::optional<MkvSource> prepareMkv(const CliArguments& args, Session& s) {
+    std::string error;
+    auto source = resolveMkvSource({args.input, args.title, args.playlist}, error);
+    if (!source) {
+        std::fprintf(stderr, "tarnwick-cli: %s\n", error.c_str());
+        return std::nullopt;
+    }
+    WindowState& w = s.window;
+    // Every stream's first time stamp is needed, so the whole file is read.
+    w.options.cbFastCheck = false;
+    w.eEVOfile = source->source;
+    EVOadj(w);
+    if (!source->playlist.empty()) {
+        w.eXPLfile = source->playlist;
+        XPLadj(w);
+        if (!bReadXPLClick(s)) return std::nullopt;
+    }
+    return source;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -98,9 +144,17 @@ int main(int argc, char** argv) {
     installInterruptHandler();
 
     if (args.command == "xpl") return runXpl(args, session, sink, ui);
+    if (args.command == "titles") return runTitles(args);
+    std::optional<MkvSource> mkvSource;
+    if (args.command == "mkv") {
+        mkvSource = prepareMkv(args, session);
+        if (!mkvSource) return ExitFailure;
+    }
 
-    window.eEVOfile = args.input;
-    EVOadj(window);
+    if (!mkvSource) {
+        window.eEVOfile = args.input;
+        EVOadj(window);
+    }
     Resetcbs(window);
     if (!bReadEVOClick(session)) return ExitFailure;
     if (InterruptRequested) return ExitInterrupted;
@@ -119,6 +173,13 @@ int main(int argc, char** argv) {
         // Demux logs its errors and finishes; they go to standard error too.
         std::vector<std::string> errors;
         ok = bDemuxClick(session, &errors);
+        sink.endProgress();
+        std::fflush(stdout);
+        for (const std::string& e : errors)
+            std::fprintf(stderr, "tarnwick-cli: %s\n", e.c_str());
+    } else if (args.command == "mkv") {
+        std::vector<std::string> errors;
+        ok = muxMkv(session, *mkvSource, {args.keepStreams, args.mkvmerge}, &errors);
         sink.endProgress();
         std::fflush(stdout);
         for (const std::string& e : errors)
