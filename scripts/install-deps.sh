@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev libgl-dev
           libjpeg62-turbo-dev ffmpeg mkvtoolnix iso-codes nlohmann-json3-dev xvfb xauth
-          locales time bc python3)
+          locales time bc python3 man-db bash-completion)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

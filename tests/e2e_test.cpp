@@ -143,7 +143,7 @@ TEST(EndToEnd, AFeatureOnADiscIsReadDemuxedRebuiltAndGetsItsChapters) {
     const std::string cli = TARNWICK_CLI;
 
     // Read EVO over both parts lists every stream.
-    const ProgramResult read = runProgram(cli, {"read", source, "-q"});
+    const ProgramResult read = runProgram(cli, {"read", source});
     ASSERT_EQ(read.exitCode, 0) << read.err;
     EXPECT_TRUE(hasLine(read.out, "Continue on FEATURE_2.EVO"));
     EXPECT_TRUE(hasLine(read.out, "VC-1 video stream 0 found!"));
@@ -180,7 +180,7 @@ TEST(EndToEnd, AFeatureOnADiscIsReadDemuxedRebuiltAndGetsItsChapters) {
     // The rebuilt EVO reads back with the kept streams, and demuxes into the
     // same bytes as the two parts did.
     const std::string again = scratchFolder("e2e_again");
-    const ProgramResult readBack = runProgram(cli, {"demux", rebuilt, "-q", "-o", again});
+    const ProgramResult readBack = runProgram(cli, {"demux", rebuilt, "-o", again});
     ASSERT_EQ(readBack.exitCode, 0) << readBack.err;
     EXPECT_FALSE(hasLine(readBack.out, "Dolby Digital audio stream 1 found!"));
     const std::string rebase = again + "FEATURE_1_FEATURE_2.rebuilt.";
@@ -190,8 +190,8 @@ TEST(EndToEnd, AFeatureOnADiscIsReadDemuxedRebuiltAndGetsItsChapters) {
     EXPECT_EQ(std::distance(fs::directory_iterator(again), fs::directory_iterator()), 3);
 
     // The playlist names the main title's streams and gives its chapters.
-    const ProgramResult xpl = runProgram(cli, {"xpl", root + "ADV_OBJ/VPLST000.XPL", "--source",
-                                               source, "--chapters", "-o", out, "-q"});
+    const ProgramResult xpl = runProgram(
+        cli, {"xpl", root + "ADV_OBJ/VPLST000.XPL", "--source", source, "--chapters", "-o", out});
     ASSERT_EQ(xpl.exitCode, 0) << xpl.err;
     const std::string log = "Open VPLST000.XPL\nFilesize: " +
                             std::to_string(text(root + "ADV_OBJ/VPLST000.XPL").size()) +

@@ -10,13 +10,14 @@ const char* const CliUsage =
     "  tarnwick-cli read    SOURCE   [--json [--playlist XPL]] [options]\n"
     "  tarnwick-cli demux   SOURCE   [options]\n"
     "  tarnwick-cli rebuild SOURCE   [options]\n"
-    "  tarnwick-cli xpl     PLAYLIST [--source SOURCE] [--chapters] [options]\n"
+    "  tarnwick-cli xpl     PLAYLIST [--source SOURCE | --title N] [--chapters] [options]\n"
     "  tarnwick-cli mkv     SOURCE|DISC [--title N] [--playlist XPL] [--keep-streams] [options]\n"
     "  tarnwick-cli titles  DISC\n"
     "  tarnwick-cli --help | --version\n"
     "\n"
-    "Options:\n"
-    "  -o, --output DIR       output folder (default: the current folder)\n"
+    "Options (a value follows as the next argument or after '='):\n"
+    "  -o, --output DIR       output folder, created when missing (default: the current "
+    "folder)\n"
     "  --streams LIST         streams to keep ticked: box names (v0, a03, s12) or captions\n"
     "  --no-continue          do not continue with the feature's second file\n"
     "  --fast-check MB        check only the first MB mebibytes (default 300)\n"
@@ -25,89 +26,171 @@ const char* const CliUsage =
     "  --no-details           no detailed stream information\n"
     "  --adv                  keep the advanced packs in Rebuild\n"
     "  --video-ext EXT, --audio-ext EXT, --sub-ext EXT   output extensions\n"
+    "  --source SOURCE        xpl: the source whose title is shown\n"
+    "  --title N              xpl: the title shown (without both: the list of titles)\n"
+    "  --chapters             xpl: write the title's chapter file\n"
     "  --json                 read: print the report as one JSON document\n"
     "  --playlist XPL         read --json, mkv: the playlist that names the streams\n"
-    "  --title N              mkv: the playlist title to mux (default: the longest)\n"
+    "                         (mkv --title N: the title to mux; default: the longest)\n"
     "  --keep-streams         mkv: keep the demuxed streams in their work folder\n"
     "  --mkvmerge PROGRAM     mkv: the mkvmerge to run (default: mkvmerge from PATH)\n"
     "  --markup               print log lines with their markup\n"
-    "  -q, --quiet            no progress line\n";
+    "  --color WHEN           colours on standard output: auto, always, never\n"
+    "  -q, --quiet            print nothing but errors\n"
+    "\n"
+    "Exit status: 0 done, 1 a file failed, 2 usage error, 3 no program stream found,\n"
+    "128 + signal number when interrupted (130 for Ctrl+C).\n";
+
+namespace {
+
+enum class Takes { Nothing, Value };
+
+struct OptionRule {
+    const char* name;
+    Takes takes;
+};
+
+constexpr OptionRule OptionRules[] = {
+    {"-o", Takes::Value},
+    {"--output", Takes::Value},
+    {"--streams", Takes::Value},
+    {"--source", Takes::Value},
+    {"--title", Takes::Value},
+    {"--chapters", Takes::Nothing},
+    {"--no-continue", Takes::Nothing},
+    {"--fast-check", Takes::Value},
+    {"--no-fast-check", Takes::Nothing},
+    {"--no-count-frames", Takes::Nothing},
+    {"--no-details", Takes::Nothing},
+    {"--adv", Takes::Nothing},
+    {"--video-ext", Takes::Value},
+    {"--audio-ext", Takes::Value},
+    {"--sub-ext", Takes::Value},
+    {"--json", Takes::Nothing},
+    {"--playlist", Takes::Value},
+    {"--keep-streams", Takes::Nothing},
+    {"--mkvmerge", Takes::Value},
+    {"--markup", Takes::Nothing},
+    {"--color", Takes::Value},
+    {"-q", Takes::Nothing},
+    {"--quiet", Takes::Nothing},
+    {"-h", Takes::Nothing},
+    {"--help", Takes::Nothing},
+    {"--version", Takes::Nothing},
+};
+
+const OptionRule* findRule(const std::string& name) {
+    for (const OptionRule& rule : OptionRules)
+        if (name == rule.name) return &rule;
+    return nullptr;
+}
+
+bool isNumber(const std::string& text, size_t maxDigits) {
+    return !text.empty() && text.size() <= maxDigits &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A leading dot is the user's way of writing an extension; the name adds its
+// own dot.
+std::string extension(const std::string& text) {
+    return !text.empty() && text[0] == '.' ? text.substr(1) : text;
+}
+
+// Stores one option; returns the usage error, "" when fine.
+std::string applyOption(CliArguments& a, const std::string& name, const std::string& value) {
+    if (name == "-o" || name == "--output") {
+        if (value.empty()) return "option " + name + " needs a folder";
+        a.output = value;
+    } else if (name == "--streams") {
+        if (streamItems(value).empty()) return "--streams needs at least one stream";
+        a.streams = value;
+    } else if (name == "--source") {
+        a.xplSource = value;
+    } else if (name == "--title") {
+        if (!isNumber(value, 4) || std::stoi(value) == 0)
+            return "--title takes a title number (1, 2, ...)";
+        a.title = std::stoi(value);
+    } else if (name == "--fast-check") {
+        if (!isNumber(value, 3)) return "--fast-check takes a number of at most 3 digits";
+        a.fastCheck = value;
+    } else if (name == "--video-ext") {
+        a.videoExt = extension(value);
+    } else if (name == "--audio-ext") {
+        a.audioExt = extension(value);
+    } else if (name == "--sub-ext") {
+        a.subExt = extension(value);
+    } else if (name == "--color") {
+        if (value != "auto" && value != "always" && value != "never")
+            return "--color takes auto, always or never";
+        a.color = value;
+    } else if (name == "--playlist") {
+        a.playlist = value;
+    } else if (name == "--mkvmerge") {
+        a.mkvmerge = value;
+    } else if (name == "--json") {
+        a.json = true;
+    } else if (name == "--keep-streams") {
+        a.keepStreams = true;
+    } else if (name == "--chapters") {
+        a.chapters = true;
+    } else if (name == "--no-continue") {
+        a.noContinue = true;
+    } else if (name == "--no-fast-check") {
+        a.noFastCheck = true;
+    } else if (name == "--no-count-frames") {
+        a.noCountFrames = true;
+    } else if (name == "--no-details") {
+        a.noDetails = true;
+    } else if (name == "--adv") {
+        a.adv = true;
+    } else if (name == "--markup") {
+        a.markup = true;
+    } else if (name == "-q" || name == "--quiet") {
+        a.quiet = true;
+    }
+    return {};
+}
+
+} // namespace
 
 CliArguments parseCliArguments(const std::vector<std::string>& args, std::string& error) {
     CliArguments a;
     std::vector<std::string> positional;
-    auto value = [&](size_t& k, const std::string& name) -> std::optional<std::string> {
-        if (k + 1 >= args.size()) {
-            error = "option " + name + " needs an argument";
-            return std::nullopt;
-        }
-        return args[++k];
-    };
+    bool optionsEnded = false;
     for (size_t k = 0; k < args.size() && error.empty(); ++k) {
         const std::string& arg = args[k];
-        if (arg == "--help" || arg == "-h") {
-            a.command = "help";
-            return a;
-        } else if (arg == "--version") {
-            a.command = "version";
-            return a;
-        } else if (arg == "-o" || arg == "--output") {
-            a.output = value(k, arg);
-        } else if (arg == "--streams") {
-            a.streams = value(k, arg);
-        } else if (arg == "--source") {
-            if (auto v = value(k, arg)) a.xplSource = *v;
-        } else if (arg == "--chapters") {
-            a.chapters = true;
-        } else if (arg == "--no-continue") {
-            a.noContinue = true;
-        } else if (arg == "--fast-check") {
-            a.fastCheck = value(k, arg);
-            if (a.fastCheck && (a.fastCheck->empty() || a.fastCheck->size() > 3 ||
-                                a.fastCheck->find_first_not_of("0123456789") != std::string::npos))
-                error = "--fast-check takes a number of at most 3 digits";
-        } else if (arg == "--no-fast-check") {
-            a.noFastCheck = true;
-        } else if (arg == "--no-count-frames") {
-            a.noCountFrames = true;
-        } else if (arg == "--no-details") {
-            a.noDetails = true;
-        } else if (arg == "--adv") {
-            a.adv = true;
-        } else if (arg == "--video-ext") {
-            a.videoExt = value(k, arg);
-        } else if (arg == "--audio-ext") {
-            a.audioExt = value(k, arg);
-        } else if (arg == "--sub-ext") {
-            a.subExt = value(k, arg);
-        } else if (arg == "--json") {
-            a.json = true;
-        } else if (arg == "--playlist") {
-            a.playlist = value(k, arg);
-        } else if (arg == "--title") {
-            const auto v = value(k, arg);
-            if (v && !v->empty() && v->size() <= 9 &&
-                v->find_first_not_of("0123456789") == std::string::npos)
-                a.title = std::stoi(*v);
-            else if (v)
-                error = "--title takes a title number";
-        } else if (arg == "--keep-streams") {
-            a.keepStreams = true;
-        } else if (arg == "--mkvmerge") {
-            if (auto v = value(k, arg)) a.mkvmerge = *v;
-        } else if (arg == "--markup") {
-            a.markup = true;
-        } else if (arg == "-q" || arg == "--quiet") {
-            a.quiet = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-        } else {
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, equals);
+        const OptionRule* rule = findRule(name);
+        if (!rule) {
+            error = "unknown option " + name;
+        } else if (name == "--help" || name == "-h" || name == "--version") {
+            a.command = name == "--version" ? "version" : "help";
+            return a;
+        } else if (rule->takes == Takes::Nothing && equals != std::string::npos) {
+            error = "option " + name + " takes no value";
+        } else if (rule->takes == Takes::Nothing) {
+            error = applyOption(a, name, {});
+        } else if (equals != std::string::npos) {
+            error = applyOption(a, name, arg.substr(equals + 1));
+        } else if (k + 1 >= args.size()) {
+            error = "option " + name + " needs an argument";
+        } else {
+            error = applyOption(a, name, args[++k]);
         }
     }
     if (!error.empty()) return a;
     for (const auto* ext : {&a.videoExt, &a.audioExt, &a.subExt})
         if (*ext && ext->value().size() > 5) error = "an extension holds at most 5 characters";
+    if (a.streams && error.empty()) error = checkStreamItems(*a.streams);
     if (positional.empty()) {
         if (error.empty()) error = "missing command";
         return a;
@@ -128,8 +211,8 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
     if (error.empty() && a.json && a.command != "read") error = "--json belongs to read";
     if (error.empty() && a.playlist && !a.json && a.command != "mkv")
         error = "--playlist needs --json or mkv";
-    if (error.empty() && (a.title || a.keepStreams) && a.command != "mkv")
-        error = std::string(a.title ? "--title" : "--keep-streams") + " belongs to mkv";
+    if (error.empty() && a.keepStreams && a.command != "mkv")
+        error = "--keep-streams belongs to mkv";
     return a;
 }
 
@@ -178,22 +261,46 @@ template <typename Visit> void forEachBox(StreamBoxes& boxes, Visit visit) {
 
 } // namespace
 
-std::string selectStreams(const std::string& list, StreamBoxes& boxes) {
+std::vector<std::string> streamItems(const std::string& list) {
     std::vector<std::string> items;
     size_t start = 0;
     for (;;) {
         const size_t comma = list.find(',', start);
         std::string item = list.substr(start, comma == std::string::npos ? comma : comma - start);
-        if (!item.empty()) items.push_back(item);
+        const size_t first = item.find_first_not_of(" \t");
+        if (first != std::string::npos)
+            items.push_back(item.substr(first, item.find_last_not_of(" \t") - first + 1));
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
+    return items;
+}
+
+std::string checkStreamItems(const std::string& list) {
+    for (const std::string& item : streamItems(list)) {
+        // Every caption holds a dot ("VC-1.stream.0", "Subpicture.12"), so
+        // an item without one must be a box name.
+        if (item.find('.') != std::string::npos) continue;
+        bool known = false;
+        StreamBoxes boxes;
+        forEachBox(boxes, [&](const std::string& name, StreamBox&) {
+            known = known || lower(item) == name;
+        });
+        if (!known)
+            return "--streams: '" + item +
+                   "' is no stream box (v0..v7, a00..a15, s00..s31) nor a caption";
+    }
+    return {};
+}
+
+std::string selectStreams(const std::string& list, StreamBoxes& boxes) {
+    const std::vector<std::string> items = streamItems(list);
     std::vector<bool> used(items.size(), false);
     std::string found;
     StreamBoxes result = boxes;
     forEachBox(result, [&](const std::string& name, StreamBox& box) {
         if (!box.enabled) return;
-        found += "\n  " + name + "\t" + box.caption;
+        found += (found.empty() ? " " : ", ") + name + " " + box.caption;
         bool wanted = false;
         for (size_t k = 0; k < items.size(); ++k)
             if (lower(items[k]) == name || items[k] == box.caption) wanted = used[k] = true;
@@ -201,8 +308,8 @@ std::string selectStreams(const std::string& list, StreamBoxes& boxes) {
     });
     for (size_t k = 0; k < items.size(); ++k)
         if (!used[k])
-            return "--streams: '" + items[k] + "' names no stream found; the streams found are:" +
-                   (found.empty() ? std::string("\n  (none)") : found);
+            return "--streams: '" + items[k] + "' names no stream found; found:" +
+                   (found.empty() ? std::string(" none") : found);
     boxes = result;
     return {};
 }

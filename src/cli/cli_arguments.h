@@ -11,7 +11,7 @@ namespace tarnwick {
 
 struct CliArguments {
     std::string command; // read, demux, rebuild, xpl, mkv, titles, help, version
-    std::string input;   // SOURCE, PLAYLIST for xpl, DISC for titles
+    std::string input;   // SOURCE, or PLAYLIST for xpl
     std::string xplSource;
     bool chapters = false;
     std::optional<std::string> output;
@@ -25,14 +25,16 @@ struct CliArguments {
     std::optional<std::string> videoExt, audioExt, subExt;
     bool markup = false;
     bool quiet = false;
+    std::string color = "auto";          // auto, always, never
+    int title = 0;                       // xpl, mkv: the playlist title picked, 0 for none
     bool json = false;                   // read: the report as JSON on standard output
     std::optional<std::string> playlist; // read --json, mkv: the playlist naming the streams
-    std::optional<int> title;            // mkv: the playlist title's titleNumber
     bool keepStreams = false;            // mkv: keep the demuxed streams
     std::string mkvmerge = "mkvmerge";   // mkv: the muxer program
 };
 
-// Parses argv; on a usage error returns the message in `error`.
+// Parses argv; on a usage error returns the message in `error`. Options take
+// their value as the next argument or after "=" ("--output=DIR").
 CliArguments parseCliArguments(const std::vector<std::string>& args, std::string& error);
 
 // Puts the arguments into the window's options.
@@ -40,6 +42,13 @@ void applyOptions(const CliArguments& args, Options& options);
 
 // Box name of a slot: "v0", "a03", "s12".
 std::string boxName(char page, int slot);
+
+// The items of a --streams list, blanks around each item removed.
+std::vector<std::string> streamItems(const std::string& list);
+
+// An item that cannot name any stream box nor caption ("a16", "x1"), checked
+// before the scan; "" when the list may name streams.
+std::string checkStreamItems(const std::string& list);
 
 // Leaves ticked exactly the boxes named by a comma-separated list of box
 // names or captions; returns an error message for an item that names no

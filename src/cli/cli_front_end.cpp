@@ -1,5 +1,7 @@
 #include "cli/cli_front_end.h"
 
+#include "cli/terminal_text.h"
+
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -11,8 +13,8 @@ volatile std::sig_atomic_t InterruptRequested = 0;
 
 namespace {
 
-extern "C" void onInterrupt(int) {
-    InterruptRequested = 1;
+extern "C" void onInterrupt(int signal) {
+    InterruptRequested = signal;
 }
 
 } // namespace
@@ -21,7 +23,10 @@ void installInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    // A closed terminal or a stopping system asks as Ctrl+C does: the files
+    // are closed with what was written.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 void CliFrontEnd::pump() {
@@ -36,7 +41,7 @@ void CliFrontEnd::showError(const std::string& message) {
     failed_ = true;
     sink_.endProgress();
     std::fflush(stdout);
-    std::fprintf(stderr, "tarnwick-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(message).c_str());
 }
 
 TimeFormat environmentLocale() {

@@ -1,6 +1,7 @@
 #pragma once
-// The CLI's side of a running command: SIGINT becomes Cancel at the next
-// pump, questions are answered yes, error boxes go to standard error.
+// The CLI's side of a running command: SIGINT, SIGTERM and SIGHUP become
+// Cancel at the next pump, questions are answered yes, error boxes go to
+// standard error.
 
 #include "app/session.h"
 #include "cli/terminal_sink.h"
@@ -9,6 +10,7 @@
 
 namespace tarnwick {
 
+// The number of the signal that asked to stop, 0 while none did.
 extern volatile std::sig_atomic_t InterruptRequested;
 void installInterruptHandler();
 

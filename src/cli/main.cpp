@@ -4,6 +4,8 @@
 #include "app/stream_selection.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_front_end.h"
+#include "cli/output_folder.h"
+#include "cli/terminal_text.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "commands/report_json.h"
@@ -11,9 +13,12 @@
 #include "matroska/mkv_command.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
+#include "playlist/title_list.h"
 #include "rebuild/rebuild.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -22,12 +27,58 @@ namespace {
 
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
-constexpr int ExitInterrupted = 130;
+constexpr int ExitNoProgramStream = 3;
+constexpr int ExitSignalBase = 128;
 constexpr const char* Version = "0.626";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "tarnwick-cli: %s\n\n%s", message.c_str(), CliUsage);
+    std::fflush(stdout);
+    std::fprintf(stderr, "tarnwick-cli: %s\nTry 'tarnwick-cli --help'.\n", message.c_str());
     return ExitUsage;
+}
+
+int failure(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "tarnwick-cli: %s\n", message.c_str());
+    return ExitFailure;
+}
+
+bool writesFiles(const CliArguments& args) {
+    return args.command == "demux" || args.command == "rebuild" || args.command == "mkv" ||
+           (args.command == "xpl" && args.chapters);
+}
+
+bool anyStreamFound(const StreamBoxes& b) {
+    for (const auto& box : b.cbVideo)
+        if (box.enabled) return true;
+    for (const auto& box : b.cbAudio)
+        if (box.enabled) return true;
+    for (const auto& box : b.cbSub)
+        if (box.enabled) return true;
+    return false;
+}
+
+// Text from files reaches the terminal with its control bytes made visible;
+// the tabs between the fields of a list are the list's own.
+void printLines(const std::vector<std::string>& lines, bool quiet, bool tabbedFields = false) {
+    std::fflush(stdout);
+    if (quiet) return;
+    for (const std::string& line : lines) {
+        if (!tabbedFields) {
+            std::printf("%s\n", terminalText(line).c_str());
+            continue;
+        }
+        std::string shown;
+        size_t start = 0;
+        for (;;) {
+            const size_t tab = line.find('\t', start);
+            shown += terminalText(line.substr(start, tab - start));
+            if (tab == std::string::npos) break;
+            shown += '\t';
+            start = tab + 1;
+        }
+        std::printf("%s\n", shown.c_str());
+    }
 }
 
 int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd& ui) {
@@ -37,20 +88,59 @@ int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd
     w.eXPLfile = args.input;
     XPLadj(w);
     Resetcbs(w);
-    if (!bReadXPLClick(s)) return ExitFailure;
+    if (!bReadXPLClick(s, args.title)) return ExitFailure;
+    const std::vector<PlaylistTitle> titles = listTitles(w.playlist.mXPL);
+    if (args.title != 0) {
+        if (titles.size() != 1 || titles[0].number != args.title) {
+            std::string numbers;
+            for (const PlaylistTitle& title : titles)
+                numbers += (numbers.empty() ? "" : ", ") + std::to_string(title.number);
+            return usageError("--title " + std::to_string(args.title) +
+                              ": the playlist has no such title (titles: " +
+                              (numbers.empty() ? "none" : numbers) + ")");
+        }
+        // Named like the source that plays the title's first clip.
+        if (args.xplSource.empty() && !titles[0].clips.empty())
+            w.paths.EVObase = titles[0].clips[0];
+    }
+    const bool titleChosen = args.title != 0 || !args.xplSource.empty();
     if (args.chapters) {
-        if (w.playlist.mChapter.empty()) {
+        if (w.playlist.mChapter.empty() && !args.quiet) {
             sink.endProgress();
             std::fflush(stdout);
-            std::fprintf(stderr, "tarnwick-cli: no chapter found, no chapter file written\n");
-        } else if (!bWriteChapsClick(s)) {
+            std::fprintf(stderr, "tarnwick-cli: %s, no chapter file written\n",
+                         titleChosen ? "no chapter found"
+                                     : "no title chosen (--title N or --source SOURCE)");
+        } else if (!w.playlist.mChapter.empty() && !bWriteChapsClick(s)) {
             return ExitFailure;
         }
     }
-    std::fflush(stdout);
-    for (const std::string& line : w.playlist.mXPL)
-        std::printf("%s\n", line.c_str());
+    if (titleChosen) {
+        printLines(w.playlist.mXPL, args.quiet);
+    } else {
+        std::vector<std::string> summaries;
+        for (const PlaylistTitle& title : titles)
+            summaries.push_back(titleSummary(title));
+        printLines(summaries, args.quiet, true);
+    }
     return ui.failed() ? ExitFailure : 0;
+}
+
+// The checks that need no scan, so that a mistake shows at once and not after
+// minutes of reading.
+int checkBeforeScan(const CliArguments& args) {
+    if (args.command == "rebuild" && upperExtension(args.input) != ".EVO")
+        return usageError("rebuild: " + fileNamePart(args.input) +
+                          " is not an HD DVD EVO file; only EVO files can be rebuilt");
+    if (writesFiles(args)) {
+        const std::string error = prepareOutputFolder(args.output.value_or(std::string()));
+        if (!error.empty()) return failure(error);
+    }
+    return 0;
+}
+
+int interruptedStatus() {
+    return ExitSignalBase + InterruptRequested;
 }
 
 // The report as JSON: the only text on standard output. The playlist, when
@@ -76,13 +166,9 @@ int runTitles(const CliArguments& args) {
         error = args.input + " is not a disc folder (one that holds HVDVD_TS).";
     else if (disc->playlist.empty())
         error = "The disc " + args.input + " has no playlist ADV_OBJ/VPLST000.XPL.";
-    if (!error.empty()) {
-        std::fprintf(stderr, "tarnwick-cli: %s\n", error.c_str());
-        return ExitFailure;
-    }
+    if (!error.empty()) return failure(terminalText(error));
     try {
-        for (const std::string& line : titleListing(readDiscTitles(disc->playlist)))
-            std::printf("%s\n", line.c_str());
+        printLines(titleListing(readDiscTitles(disc->playlist)), false);
     } catch (const FileError& e) {
         std::fprintf(stderr, "tarnwick-cli: %s\n", e.what());
         return ExitFailure;
@@ -94,9 +180,10 @@ int runTitles(const CliArguments& args) {
 // its chapters and names are there, then scans the whole source.
 std::optional<MkvSource> prepareMkv(const CliArguments& args, Session& s) {
     std::string error;
-    auto source = resolveMkvSource({args.input, args.title, args.playlist}, error);
+    const std::optional<int> title = args.title > 0 ? std::optional<int>(args.title) : std::nullopt;
+    auto source = resolveMkvSource({args.input, title, args.playlist}, error);
     if (!source) {
-        std::fprintf(stderr, "tarnwick-cli: %s\n", error.c_str());
+        std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(error).c_str());
         return std::nullopt;
     }
     WindowState& w = s.window;
@@ -124,15 +211,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args.command == "version") {
-        std::printf("tarnwick-cli %s\n", Version);
+        std::puts("tarnwick-cli 0.626");
         return 0;
     }
+    if (const int status = checkBeforeScan(args); status != 0) return status;
 
     TerminalSinkOptions sinkOptions;
     sinkOptions.markup = args.markup;
-    sinkOptions.colours = !args.markup && isatty(STDOUT_FILENO);
+    sinkOptions.colours =
+        !args.markup && colourWanted(args.color, isatty(STDOUT_FILENO), std::getenv("NO_COLOR"));
     sinkOptions.progress = !args.quiet && isatty(STDERR_FILENO);
-    sinkOptions.lines = !args.json;
+    sinkOptions.messages = !args.quiet && !args.json;
     TerminalSink sink(sinkOptions);
     CliFrontEnd ui(sink);
     StreamTable table;
@@ -143,7 +232,10 @@ int main(int argc, char** argv) {
     ui.attach(session);
     installInterruptHandler();
 
-    if (args.command == "xpl") return runXpl(args, session, sink, ui);
+    if (args.command == "xpl") {
+        const int status = runXpl(args, session, sink, ui);
+        return InterruptRequested ? interruptedStatus() : status;
+    }
     if (args.command == "titles") return runTitles(args);
     std::optional<MkvSource> mkvSource;
     if (args.command == "mkv") {
@@ -157,8 +249,14 @@ int main(int argc, char** argv) {
     }
     Resetcbs(window);
     if (!bReadEVOClick(session)) return ExitFailure;
-    if (InterruptRequested) return ExitInterrupted;
+    if (InterruptRequested) return interruptedStatus();
     if (args.json) return runJson(args, session, ui);
+    if (!anyStreamFound(window.boxes)) {
+        sink.endProgress();
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarnwick-cli: no program stream found in %s\n", args.input.c_str());
+        return ExitNoProgramStream;
+    }
     if (args.streams) {
         const std::string streamError = selectStreams(*args.streams, window.boxes);
         if (!streamError.empty()) return usageError(streamError);
@@ -166,9 +264,7 @@ int main(int argc, char** argv) {
     }
     bool ok = true;
     if (args.command == "read") {
-        std::fflush(stdout);
-        for (const std::string& line : tickedStreamLines(window.boxes))
-            std::printf("%s\n", line.c_str());
+        printLines(tickedStreamLines(window.boxes), args.quiet, true);
     } else if (args.command == "demux") {
         // Demux logs its errors and finishes; they go to standard error too.
         std::vector<std::string> errors;
@@ -176,18 +272,18 @@ int main(int argc, char** argv) {
         sink.endProgress();
         std::fflush(stdout);
         for (const std::string& e : errors)
-            std::fprintf(stderr, "tarnwick-cli: %s\n", e.c_str());
+            std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
     } else if (args.command == "mkv") {
         std::vector<std::string> errors;
         ok = muxMkv(session, *mkvSource, {args.keepStreams, args.mkvmerge}, &errors);
         sink.endProgress();
         std::fflush(stdout);
         for (const std::string& e : errors)
-            std::fprintf(stderr, "tarnwick-cli: %s\n", e.c_str());
+            std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
     } else if (args.command == "rebuild") {
         ok = bRebuildClick(session);
     }
     std::fflush(stdout);
-    if (InterruptRequested) return ExitInterrupted;
+    if (InterruptRequested) return interruptedStatus();
     return ok && !ui.failed() ? 0 : ExitFailure;
 }

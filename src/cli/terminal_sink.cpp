@@ -1,5 +1,6 @@
 #include "cli/terminal_sink.h"
 
+#include "cli/terminal_text.h"
 #include "log/log_line.h"
 
 namespace tarnwick {
@@ -9,6 +10,12 @@ TerminalSink::TerminalSink(TerminalSinkOptions options, std::FILE* out, std::FIL
 
 TerminalSink::~TerminalSink() {
     endProgress();
+}
+
+bool colourWanted(const std::string& when, bool onTerminal, const char* noColour) {
+    if (when == "always") return true;
+    if (when == "never") return false;
+    return onTerminal && !(noColour && *noColour);
 }
 
 std::string ansiLine(const std::string& message) {
@@ -32,9 +39,11 @@ std::string ansiLine(const std::string& message) {
     return out;
 }
 
-void TerminalSink::log(const std::string& message) {
-    if (!options_.lines) return;
+void TerminalSink::log(const std::string& logged) {
     endProgress();
+    if (!options_.messages) return;
+    // Playlist texts and file names reach the terminal through log lines.
+    const std::string message = terminalText(logged);
     std::string text;
     if (options_.markup)
         text = message;
@@ -47,7 +56,7 @@ void TerminalSink::log(const std::string& message) {
 }
 
 void TerminalSink::slog(const std::string& text, int panel) {
-    panels_[panel == 0 ? 0 : 1] = text;
+    panels_[panel == 0 ? 0 : 1] = terminalText(text);
     if (!options_.progress) return;
     if (panels_[1].empty()) {
         endProgress();

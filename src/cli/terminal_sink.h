@@ -14,7 +14,7 @@ struct TerminalSinkOptions {
     bool markup = false;   // print messages with their tags
     bool colours = false;  // ANSI attributes on standard output
     bool progress = false; // status-bar texts on standard error
-    bool lines = true;     // log lines on standard output
+    bool messages = true;  // log lines on standard output (off when quiet or for JSON)
 };
 
 class TerminalSink : public LogSink {
@@ -35,6 +35,11 @@ private:
     std::string panels_[2];
     bool progressShown_ = false;
 };
+
+// Whether standard output gets ANSI attributes: --color WHEN (auto, always,
+// never), auto meaning on a terminal unless NO_COLOR is set to a non-empty
+// value.
+bool colourWanted(const std::string& when, bool onTerminal, const char* noColour);
 
 // A line with its runs turned into ANSI attributes.
 std::string ansiLine(const std::string& message);

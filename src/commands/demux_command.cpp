@@ -3,9 +3,11 @@
 #include "app/paths.h"
 #include "commands/frame_summary.h"
 #include "engine/demux.h"
+#include "engine/file_identity.h"
 #include "log/text_format.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 namespace tarnwick {
@@ -19,25 +21,74 @@ constexpr size_t VideoBuffer = size_t(1) << 20;
 constexpr size_t AudioBuffer = size_t(256) << 10;
 constexpr size_t SubpictureBuffer = size_t(64) << 10;
 
-void createOne(Session& s, std::unique_ptr<OutputFile>& slot, const std::string& pathBase,
-               const StreamBox& box, const std::string& extension, size_t bufferSize) {
-    if (!box.ticked) return;
-    slot =
-        std::make_unique<OutputFile>(outputFileName(pathBase, box.caption, extension), bufferSize);
-    s.log.log("Creating " + slot->path());
+// One ticked box's output, named before any file is created.
+struct PlannedOutput {
+    std::unique_ptr<OutputFile>* slot;
+    std::string path;
+    size_t bufferSize;
+};
+
+// The short name of a stream box, as the command line's stream list has it.
+std::string shortBoxName(char page, size_t slot) {
+    char text[8];
+    std::snprintf(text, sizeof text, page == 'v' ? "%c%zu" : "%c%02zu", page, slot);
+    return text;
 }
 
-// One file per ticked box, in box order; the set stays fixed for the run.
-void createOutputFiles(Session& s, const std::string& pathBase) {
+// One file per ticked box, in box order. Captions from a playlist can give
+// two boxes the same file name; the later one then gets its box name added,
+// so that no stream writes over another.
+std::vector<PlannedOutput> planOutputFiles(Session& s, const std::string& pathBase) {
     StreamTable& t = s.table;
     const StreamBoxes& b = s.window.boxes;
     const Options& o = s.window.options;
+    std::vector<PlannedOutput> plan;
+    auto add = [&](std::unique_ptr<OutputFile>& slot, const StreamBox& box, char page, size_t index,
+                   const std::string& extension, size_t bufferSize) {
+        if (!box.ticked) return;
+        auto taken = [&](const std::string& path) {
+            return std::any_of(plan.begin(), plan.end(),
+                               [&](const PlannedOutput& p) { return p.path == path; });
+        };
+        const std::string wanted = outputFileName(pathBase, box.caption, extension);
+        std::string path = wanted;
+        const std::string boxName = shortBoxName(page, index);
+        for (int k = 1; taken(path); ++k)
+            path = outputFileName(pathBase,
+                                  box.caption + "." + boxName + (k > 1 ? std::to_string(k) : ""),
+                                  extension);
+        if (path != wanted)
+            s.log.log("Two streams would share the file " + wanted + "; stream " + boxName +
+                      " is written to " + path + " instead.");
+        plan.push_back({&slot, path, bufferSize});
+    };
     for (size_t k = 0; k < t.VideoOut.size(); ++k)
-        createOne(s, t.VideoOut[k], pathBase, b.cbVideo[k], o.eVideoExt, VideoBuffer);
+        add(t.VideoOut[k], b.cbVideo[k], 'v', k, o.eVideoExt, VideoBuffer);
     for (size_t k = 0; k < t.AudioOut.size(); ++k)
-        createOne(s, t.AudioOut[k], pathBase, b.cbAudio[k], o.eAudioExt, AudioBuffer);
+        add(t.AudioOut[k], b.cbAudio[k], 'a', k, o.eAudioExt, AudioBuffer);
     for (size_t k = 0; k < t.SubOut.size(); ++k)
-        createOne(s, t.SubOut[k], pathBase, b.cbSub[k], o.eSubExt, SubpictureBuffer);
+        add(t.SubOut[k], b.cbSub[k], 's', k, o.eSubExt, SubpictureBuffer);
+    return plan;
+}
+
+// Refuses the run, before any file exists, when an output would be one of
+// the files read or another output.
+void checkOutputFiles(const Session& s, const std::vector<PlannedOutput>& plan,
+                      const std::string& second) {
+    std::vector<std::string> outputs;
+    for (const PlannedOutput& p : plan)
+        outputs.push_back(p.path);
+    const std::string conflict = outputConflict(
+        outputs,
+        {{"source", s.window.eEVOfile}, {"source", second}, {"playlist", s.window.eXPLfile}});
+    if (!conflict.empty()) throw FileError(conflict);
+}
+
+void createOutputFiles(Session& s, const std::vector<PlannedOutput>& plan) {
+    for (const PlannedOutput& p : plan) {
+        *p.slot = std::make_unique<OutputFile>(p.path, p.bufferSize);
+        s.log.log("Creating " + p.path);
+    }
 }
 
 } // namespace
@@ -80,7 +131,9 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
     try {
         t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
         s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
-        createOutputFiles(s, pathBase);
+        const std::vector<PlannedOutput> plan = planOutputFiles(s, pathBase);
+        checkOutputFiles(s, plan, second);
+        createOutputFiles(s, plan);
         s.log.log("Demuxing...");
         s.log.slog("Demuxing " + fileNamePart(w.eEVOfile), 0);
         demux(EngineMode::Demux, s);
@@ -99,7 +152,7 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
     t.InputFile.reset();
     // The last buffered bytes reach the disk only now, so a full disk may
     // show itself here rather than during the run.
-    const std::string closeError = closeOutputFiles(t);
+    const std::string closeError = closeOutputFiles(t, !ok);
     if (!closeError.empty()) logError(closeError);
 
     s.log.log("Done.");

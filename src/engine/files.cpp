@@ -1,8 +1,10 @@
 #include "engine/files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,17 +16,48 @@ std::string systemMessage(int error) {
     return std::strerror(error);
 }
 
+std::string notRegularMessage(mode_t mode) {
+    if (S_ISDIR(mode)) return systemMessage(EISDIR);
+    const char* kind = S_ISFIFO(mode)                   ? "a pipe (FIFO)"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "not a plain file";
+    return std::string("It is not a regular file but ") + kind + ".";
+}
+
+// A name of its own for the new file: hidden, with a random part, and ending
+// in a nine-letter extension that no output name uses. The final name's start
+// is kept short so that the name stays within the file system's limit.
+std::string ownName(const std::string& path, uint32_t random) {
+    const size_t slash = path.find_last_of('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    char tail[24];
+    std::snprintf(tail, sizeof tail, ".%08x.tarnwick~", random);
+    std::string name(1, '.');
+    name.append(path, start, 80);
+    name.append(tail);
+    return name;
+}
+
 } // namespace
 
 SourceFile::SourceFile(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a pipe would wait for a writer forever.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0) throw FileError("Cannot open file \"" + path + "\". " + systemMessage(errno));
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno ? errno : EINVAL;
+    std::string refusal;
+    if (::fstat(fd_, &st) != 0)
+        refusal = systemMessage(errno);
+    else if (!S_ISREG(st.st_mode))
+        refusal = notRegularMessage(st.st_mode);
+    else if (const int flags = ::fcntl(fd_, F_GETFL);
+             flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        refusal = systemMessage(errno);
+    if (!refusal.empty()) {
         ::close(fd_);
         fd_ = -1;
-        throw FileError("Cannot open file \"" + path + "\". " + systemMessage(error));
+        throw FileError("Cannot open file \"" + path + "\". " + refusal);
     }
     size_ = static_cast<int64_t>(st.st_size);
 #ifdef POSIX_FADV_SEQUENTIAL
@@ -61,13 +94,40 @@ size_t SourceFile::read(void* buffer, size_t count) {
 
 OutputFile::OutputFile(const std::string& path, size_t bufferSize)
     : path_(path), buffer_(bufferSize) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw FileError("Cannot create file \"" + path + "\". " + systemMessage(errno));
+    const auto refuse = [&](int error) {
+        throw FileError("Cannot create file \"" + path + "\". " + systemMessage(error));
+    };
+    // A folder at the name could not be replaced at close: refuse it now,
+    // before anything is written.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) refuse(EISDIR);
+    std::random_device random;
+    for (int attempt = 0; fd_ < 0; ++attempt) {
+        const size_t slash = path.find_last_of('/');
+        ownPath_ = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                   ownName(path, random());
+        fd_ = ::open(ownPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ < 0 && (errno != EEXIST || attempt >= 100)) refuse(errno);
+    }
+    struct stat own {};
+    ::fstat(fd_, &own);
+    device_ = static_cast<uint64_t>(own.st_dev);
+    inode_ = static_cast<uint64_t>(own.st_ino);
+}
+
+bool OutputFile::isOwnFile() const {
+    struct stat named {};
+    return ::lstat(ownPath_.c_str(), &named) == 0 &&
+           static_cast<uint64_t>(named.st_dev) == device_ &&
+           static_cast<uint64_t>(named.st_ino) == inode_;
 }
 
 OutputFile::~OutputFile() {
     try {
-        close();
+        if (written_ == 0)
+            discard();
+        else
+            close();
     } catch (const FileError&) {}
 }
 
@@ -120,17 +180,34 @@ void OutputFile::flush() {
 
 void OutputFile::close() {
     if (fd_ < 0) return;
+    std::string error;
     try {
         flush();
-    } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
+    } catch (const FileError& e) {
+        error = e.what();
     }
     const int result = ::close(fd_);
+    if (result != 0 && errno != EINTR && error.empty())
+        error = "Write error on \"" + path_ + "\". " + systemMessage(errno);
     fd_ = -1;
-    if (result != 0 && errno != EINTR)
-        throw FileError("Write error on \"" + path_ + "\". " + systemMessage(errno));
+    // Whatever was written takes the name, also after a failed write; but
+    // only while the new file is still the one this output created.
+    if (!isOwnFile()) {
+        if (error.empty())
+            error = "Write error on \"" + path_ + "\". The file being written, \"" + ownPath_ +
+                    "\", was removed or replaced.";
+    } else if (::rename(ownPath_.c_str(), path_.c_str()) != 0 && error.empty()) {
+        error = "Cannot create file \"" + path_ + "\". " + systemMessage(errno) +
+                ". What was written is kept in \"" + ownPath_ + "\".";
+    }
+    if (!error.empty()) throw FileError(error);
+}
+
+void OutputFile::discard() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+    if (isOwnFile()) ::unlink(ownPath_.c_str());
 }
 
 bool fileExists(const std::string& path) {

@@ -2,6 +2,11 @@
 // Source files read in large sequential blocks and output files written
 // through a buffer of their own. Failures raise FileError with the system's
 // message.
+//
+// An output never writes through the name it is given: its bytes go into a
+// new file of its own next to it, which replaces the name when the output is
+// closed. So a link, a source or a hard-linked file that stands at that name
+// is never changed.
 
 #include <cstdint>
 #include <memory>
@@ -16,7 +21,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An existing file opened for reading; size and position are 64-bit.
+// An existing regular file opened for reading; size and position are 64-bit.
+// Pipes, devices and folders are refused at once, without waiting for a
+// writer at the other end of a pipe.
 class SourceFile {
 public:
     explicit SourceFile(const std::string& path);
@@ -37,27 +44,38 @@ private:
     int64_t position_ = 0;
 };
 
-// A file created (replacing an existing one) and written sequentially.
+// A file written sequentially into a new file of its own in the folder of
+// `path`, which is renamed over `path` when the output is closed (replacing
+// whatever stood there, a link included, without following it).
 class OutputFile {
 public:
     explicit OutputFile(const std::string& path, size_t bufferSize = 1 << 20);
-    ~OutputFile(); // closes; errors at this point are swallowed
+    // Closes as close() does, errors swallowed; an output into which nothing
+    // was written is discarded instead, leaving `path` as it was.
+    ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Appends all bytes or raises FileError.
     void write(const void* data, size_t count);
     void flush();
-    // Flushes and closes; raises FileError when the last bytes cannot be written.
+    // Flushes, closes and puts the file at its name; raises FileError when
+    // the last bytes cannot be written (what was written still takes the name).
     void close();
+    // Removes the file of its own without touching `path`.
+    void discard();
     const std::string& path() const { return path_; }
     int64_t written() const { return written_; }
 
 private:
     void writeThrough(const uint8_t* data, size_t count);
+    bool isOwnFile() const; // the new file is still at its own name
 
     std::string path_;
+    std::string ownPath_; // the new file that takes `path_` at close
     int fd_ = -1;
+    uint64_t device_ = 0; // of the new file
+    uint64_t inode_ = 0;
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
     int64_t written_ = 0;

@@ -4,12 +4,15 @@ namespace tarnwick {
 
 StreamTable::StreamTable() : ChunkBuffer(ChunkSize + ChunkSlack, 0) {}
 
-std::string closeOutputFiles(StreamTable& t) {
+std::string closeOutputFiles(StreamTable& t, bool runFailed) {
     std::string firstError;
     auto closeOne = [&](std::unique_ptr<OutputFile>& file) {
         if (!file) return;
         try {
-            file->close();
+            if (runFailed && file->written() == 0)
+                file->discard();
+            else
+                file->close();
         } catch (const FileError& e) {
             if (firstError.empty()) firstError = e.what();
         }

@@ -73,7 +73,9 @@ struct StreamTable {
 };
 
 // Closes and drops every output file; returns the first close error's message
-// (empty when all closed cleanly). Every file is closed whatever happens.
-std::string closeOutputFiles(StreamTable& table);
+// (empty when all closed cleanly). Every file is closed whatever happens;
+// after a failed run, a file into which nothing was written is discarded
+// instead, so that the failure leaves no empty file behind.
+std::string closeOutputFiles(StreamTable& table, bool runFailed = false);
 
 } // namespace tarnwick

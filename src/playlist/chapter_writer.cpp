@@ -1,6 +1,7 @@
 #include "playlist/chapter_writer.h"
 
 #include "app/paths.h"
+#include "engine/file_identity.h"
 
 namespace tarnwick {
 
@@ -9,6 +10,12 @@ bool bWriteChapsClick(Session& s) {
     w.buttons.bWriteChaps = false;
     const std::string name = joinOutputPath(w.options.eWorkdir, w.paths.EVObase + ".chapters.txt");
     try {
+        // The chapter file must never be the playlist it was read from, nor
+        // a source of the title.
+        const std::string conflict = outputConflict(
+            {name},
+            {{"playlist", w.eXPLfile}, {"source", w.eEVOfile}, {"source", getsecond(w.eEVOfile)}});
+        if (!conflict.empty()) throw FileError(conflict);
         OutputFile file(name, 1 << 16);
         for (const std::string& line : w.playlist.mChapter) {
             file.write(line.data(), line.size());

@@ -5,6 +5,7 @@
 #include "playlist/line_rules.h"
 #include "playlist/tag_scanner.h"
 #include "playlist/title_cut.h"
+#include "playlist/title_list.h"
 #include "playlist/title_view.h"
 
 #include <algorithm>
@@ -12,6 +13,15 @@
 namespace tarnwick {
 
 namespace {
+
+// The memory that the tag lines kept for the memo may take: a few times the
+// playlist's size, and never more than a hostile file could justify. Real
+// playlists stay far below it.
+size_t keptLinesBudget(int64_t playlistSize) {
+    constexpr int64_t Floor = int64_t{4} << 20;
+    constexpr int64_t Ceiling = int64_t{96} << 20;
+    return static_cast<size_t>(std::min(Ceiling, 4 * std::max<int64_t>(playlistSize, 0) + Floor));
+}
 
 // Reads the playlist chunk by chunk into the tag lines of the memo; the
 // scanner carries a tag that a chunk boundary cuts.
@@ -21,11 +31,22 @@ void readTagLines(SourceFile& file, Session& s, PlaylistHeader& header) {
         t.ChunkBuffer.resize(ChunkSize + ChunkSlack);
     std::vector<std::string>& lines = s.window.playlist.mXPL;
     TagScanner scanner;
+    const int64_t size = file.size();
+    const size_t budget = keptLinesBudget(size);
+    size_t kept = 0;
+    size_t leftOut = 0;
+    // Every line still feeds the attribute tables; only the lines kept for
+    // the memo are bounded.
     const TagLineHandler onLine = [&](std::string&& line) {
         applyLineRules(line, header, t);
+        const size_t cost = line.capacity() + sizeof(std::string);
+        if (leftOut > 0 || kept + cost > budget) {
+            ++leftOut;
+            return;
+        }
+        kept += cost;
         lines.push_back(std::move(line));
     };
-    const int64_t size = file.size();
     // Bounded by the size seen at opening, so a device or a growing file
     // cannot keep the run going.
     while (file.position() < size) {
@@ -37,6 +58,9 @@ void readTagLines(SourceFile& file, Session& s, PlaylistHeader& header) {
         s.log.slog(std::to_string(file.position()) + "/" + std::to_string(size) + " bytes", 1);
         scanTags(scanner, t.ChunkBuffer.data(), got, onLine);
     }
+    if (leftOut > 0)
+        s.log.log("The playlist has too many tag lines to show: the last " +
+                  std::to_string(leftOut) + " of them were left out.");
 }
 
 void markNoStreams(StreamTable& t) {
@@ -47,7 +71,7 @@ void markNoStreams(StreamTable& t) {
 
 } // namespace
 
-bool bReadXPLClick(Session& s) {
+bool bReadXPLClick(Session& s, int titleNumber) {
     WindowState& w = s.window;
     Buttons& buttons = w.buttons;
     Resetcbs(w);
@@ -85,7 +109,10 @@ bool bReadXPLClick(Session& s) {
     }
 
     markNoStreams(s.table);
-    if (cutToTitle(w.playlist.mXPL, CutExt(fileNamePart(w.eEVOfile)))) showTitle(s, header);
+    const bool cut = titleNumber != 0
+                         ? cutToTitleNumber(w.playlist.mXPL, titleNumber)
+                         : cutToTitle(w.playlist.mXPL, CutExt(fileNamePart(w.eEVOfile)));
+    if (cut) showTitle(s, header);
 
     s.log.log("Done.");
     s.log.log("");

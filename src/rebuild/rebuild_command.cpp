@@ -1,6 +1,7 @@
 #include "rebuild/rebuild.h"
 
 #include "app/paths.h"
+#include "engine/file_identity.h"
 #include "log/text_format.h"
 #include "rebuild/pack_layout.h"
 #include "rebuild/rebuild_pack.h"
@@ -59,7 +60,11 @@ bool bRebuildClick(Session& s) {
         s.log.slog("Opening", 0);
         t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
         s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
-        t.VideoOut[0] = std::make_unique<OutputFile>(pathBase + ".rebuilt.EVO", OutputBufferSize);
+        const std::string outputPath = pathBase + ".rebuilt.EVO";
+        const std::string conflict = outputConflict(
+            {outputPath}, {{"source", w.eEVOfile}, {"source", second}, {"playlist", w.eXPLfile}});
+        if (!conflict.empty()) throw FileError(conflict);
+        t.VideoOut[0] = std::make_unique<OutputFile>(outputPath, OutputBufferSize);
         s.log.log("Creating " + t.VideoOut[0]->path());
         startRebuilding(s, w.eEVOfile);
         Rebuild(s, numbers);

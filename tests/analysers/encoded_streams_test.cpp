@@ -284,8 +284,7 @@ TEST(EncodedStreams, CommandLineReadUnderADecimalCommaLocale) {
     const std::string folder = scratchFolder("analysers-cli");
     const std::string path = folder + "MOVIE.EVO";
     writeFile(path, evoFile());
-    const ProgramResult plain =
-        runProgram(TARNWICK_CLI, {"read", path, "--markup", "-q"}, {"LC_ALL=C"});
+    const ProgramResult plain = runProgram(TARNWICK_CLI, {"read", path, "--markup"}, {"LC_ALL=C"});
     ASSERT_EQ(plain.exitCode, 0) << plain.err;
     EXPECT_NE(plain.out.find("\n   Frame rate = 47.952 fps\n"), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("\n   Size = [bl]1920[/bl]x[bl]1080[/bl]\n"), std::string::npos);
@@ -296,7 +295,7 @@ TEST(EncodedStreams, CommandLineReadUnderADecimalCommaLocale) {
         << "the de_DE.UTF-8 locale is missing: run scripts/install-deps.sh";
     std::setlocale(LC_ALL, "C");
     const ProgramResult german =
-        runProgram(TARNWICK_CLI, {"read", path, "--markup", "-q"}, {"LC_ALL=de_DE.UTF-8"});
+        runProgram(TARNWICK_CLI, {"read", path, "--markup"}, {"LC_ALL=de_DE.UTF-8"});
     ASSERT_EQ(german.exitCode, 0) << german.err;
     EXPECT_NE(german.out.find("\n   Frame rate = 47,952 fps\n"), std::string::npos) << german.out;
     // Fixed texts keep their point.

@@ -65,16 +65,27 @@ TEST(XplCli, PrintsTheLogTheChapterFileLineAndTheTitlesTagLines) {
     EXPECT_EQ(chapters.size(), 10 * (24 + 26u));
 }
 
-TEST(XplCli, WithoutChaptersNoFileIsWrittenAndTheStatusIsStillZero) {
+TEST(XplCli, WithoutATitleTheTitlesAreListedAndNoFileIsWritten) {
     const std::string folder = scratchFolder("xpl_cli_no_chapters");
     const CliRun r = runCli("xpl '" + Playlist + "' --chapters -o '" + folder + "'", folder);
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("no chapter"), std::string::npos);
-    const std::string head = "Open VPLST002.XPL\nFilesize: 3212 bytes\nDone.\n\n"
-                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- ";
-    EXPECT_EQ(r.out.substr(0, head.size()), head);
-    EXPECT_EQ(r.out.substr(r.out.size() - 12), "</Playlist>\n");
+    EXPECT_EQ(r.err, "tarnwick-cli: no title chosen (--title N or --source SOURCE), no chapter "
+                     "file written\n");
+    EXPECT_EQ(r.out, "Open VPLST002.XPL\nFilesize: 3212 bytes\nDone.\n\n"
+                     "1\tMain Movie\t01:43:53:24\tFEATURE_1, FEATURE_2\t1 video, 1 audio, "
+                     "1 subtitle\t10 chapters\n");
     EXPECT_FALSE(fileExists(folder + ".chapters.txt"));
+
+    // --title picks it as a source playing its first clip would.
+    const CliRun picked =
+        runCli("xpl '" + Playlist + "' --title=1 --chapters -q -o '" + folder + "'", folder);
+    EXPECT_EQ(picked.status, 0);
+    EXPECT_EQ(picked.out + picked.err, "");
+    EXPECT_EQ(fileText(folder + "FEATURE_1.chapters.txt").size(), 10 * (24 + 26u));
+    const CliRun absent = runCli("xpl '" + Playlist + "' --title 4", folder);
+    EXPECT_EQ(absent.status, 2);
+    EXPECT_EQ(absent.err, "tarnwick-cli: --title 4: the playlist has no such title (titles: 1)\n"
+                          "Try 'tarnwick-cli --help'.\n");
 
     const CliRun missing = runCli("xpl '" + folder + "absent.XPL'", folder);
     EXPECT_EQ(missing.status, 1);

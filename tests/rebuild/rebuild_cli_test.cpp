@@ -35,11 +35,18 @@ TEST(RebuildCli, WritesTheRebuiltEvoAndFailsWithStatusOne) {
     readEvo(back, dir + "out/FEATURE_1_FEATURE_2.rebuilt.EVO");
     EXPECT_EQ(tickedCaptions(back), (std::vector<std::string>{"MPEG-2.stream.0", "DD.stream.00"}));
 
+    // A missing folder is made; one that cannot be made fails before the scan.
     EXPECT_EQ(
-        run("rebuild " + dir + "FEATURE_1.EVO --no-continue -q -o " + dir + "missing", errors), 1);
+        run("rebuild " + dir + "FEATURE_1.EVO --no-continue -q -o " + dir + "missing/too", errors),
+        0);
+    EXPECT_TRUE(fileExists(dir + "missing/too/FEATURE_1.rebuilt.EVO"));
+    EXPECT_EQ(
+        run("rebuild " + dir + "FEATURE_1.EVO --no-continue -q -o " + dir + "FEATURE_2.EVO/out",
+            errors),
+        1);
     const Bytes message = readFile(errors);
     EXPECT_NE(std::string(message.begin(), message.end())
-                  .find("Cannot create file \"" + dir + "missing/FEATURE_1.rebuilt.EVO\""),
+                  .find("cannot create the output folder \"" + dir + "FEATURE_2.EVO/out\""),
               std::string::npos);
 }
 

@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
@@ -50,6 +51,33 @@ private slots:
                         : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
         QVERIFY(w.controls().bReadEVO->isDefault());
         QVERIFY(w.controls().bDemux->font().bold());
+    }
+
+    void sizesFollowTheWindowFont() {
+        MainWindow w({});
+        w.show();
+        const Controls& c = w.controls();
+        c.PageControl->setCurrentIndex(5);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QLineEdit* e : {c.eVideoExt, c.eAudioExt, c.eSubExt}) {
+            // The text area: the field less its frame and QLineEdit's margins.
+            const int room =
+                e->width() - 2 * e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) - 4;
+            for (const char* text : {"mpeg2", "WWWWW", "MMMMM"})
+                QVERIFY2(e->fontMetrics().horizontalAdvance(QLatin1String(text)) < room, text);
+        }
+        // "check only the first", the size field and "MB" keep apart.
+        auto* row = c.ieFastSize->parentWidget();
+        QList<QWidget*> parts;
+        for (QLabel* l : row->findChildren<QLabel*>())
+            if (l->text() == QLatin1String("check only the first") ||
+                l->text() == QLatin1String("MB"))
+                parts.append(l);
+        QCOMPARE(parts.size(), 2);
+        parts.insert(1, c.ieFastSize);
+        for (int k = 0; k + 1 < parts.size(); ++k)
+            QVERIFY(parts[k]->geometry().right() + 4 <= parts[k + 1]->geometry().left());
+        QCOMPARE(c.mXPL->font().pointSize(), w.font().pointSize());
     }
 
     void controlsCarryTheirCaptionsHintsAndStates() {

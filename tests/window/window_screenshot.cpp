@@ -1,6 +1,8 @@
 // Opens the window on a source file as `tarnwick FILE` would, with default
-// settings, and saves a picture of it once Read EVO has finished.
-//   window_screenshot <source file> <picture.png> [page number]
+// settings, and saves a picture of it once Read EVO has finished. With "-" for
+// the picture it stays open on the page instead, for a picture of the screen
+// with the window manager's frame (scripts/screenshots.sh).
+//   window_screenshot <source file> <picture.png | -> [page number]
 
 #include "main_window.h"
 
@@ -14,7 +16,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("HD DVD Tarnwick"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
     const QStringList args = QApplication::arguments();
     if (args.size() != 3 && args.size() != 4) {
         std::fprintf(stderr, "usage: window_screenshot <source file> <picture.png> [page]\n");
@@ -27,6 +29,10 @@ int main(int argc, char** argv) {
     bool saved = false;
     QObject::connect(&window, &tarnwick::MainWindow::startUpFinished, [&] {
         if (args.size() == 4) window.controls().PageControl->setCurrentIndex(args[3].toInt());
+        if (args[2] == QLatin1String("-")) {
+            saved = true;
+            return;
+        }
         saved = window.grab().save(args[2], "PNG");
         QCoreApplication::quit();
     });

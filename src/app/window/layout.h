@@ -21,4 +21,8 @@ QWidget* buildPlaylistPage(Controls& c);
 QWidget* buildOptionsPage(Controls& c);
 QWidget* buildAboutPage();
 
+// The sizes that depend on the window's font, which the pages only inherit
+// once they are placed in the window.
+void fitToWindowFont(Controls& c);
+
 } // namespace tarnwick

@@ -138,6 +138,7 @@ Controls buildControls(QMainWindow& window) {
     c.StatusBar->addWidget(c.panels[1], 1);
     initStatusPanels(c.StatusBar, c.panels);
     window.setStatusBar(c.StatusBar);
+    fitToWindowFont(c);
     return c;
 }
 

@@ -19,10 +19,12 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tarnwick {
 
@@ -44,7 +46,6 @@ QCheckBox* checkBox(const char* name, const char* caption, bool ticked,
 QLineEdit* extensionField(const char* name, const char* text, const char* hint = nullptr) {
     auto* e = named(new QLineEdit(QString::fromUtf8(text)), QLatin1String(name), hint);
     e->setMaxLength(5);
-    e->setFixedWidth(40);
     return e;
 }
 
@@ -137,7 +138,6 @@ QWidget* buildPlaylistPage(Controls& c) {
     c.mXPL->setLineWrapMode(QPlainTextEdit::NoWrap);
     c.mXPL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     c.mXPL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    c.mXPL->setFont(courier(page->font()));
     c.mXPL->setMinimumWidth(50);
     c.XPLSplitter->addWidget(c.tvXPL);
     c.XPLSplitter->addWidget(c.mXPL);
@@ -195,6 +195,9 @@ QWidget* buildOptionsPage(Controls& c) {
                              "Read EVO checks only the first part of the file");
     auto* sizeRow = new QHBoxLayout;
     sizeRow->setContentsMargins(18, 0, 0, 0);
+    // The column around it has no spacing; without its own the label, the
+    // field and "MB" would touch.
+    sizeRow->setSpacing(grid->spacing());
     c.ieFastSize =
         named(new IntEdit, QStringLiteral("ieFastSize"), "Size of the fast check (in MBs)");
     c.ieFastSize->setMaxLength(3);
@@ -248,6 +251,25 @@ QWidget* buildOptionsPage(Controls& c) {
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     return page;
+}
+
+void fitToWindowFont(Controls& c) {
+    // Five of the font's widest letters, so that no extension loses a letter.
+    const QFontMetrics metrics = c.eVideoExt->fontMetrics();
+    int widest = 0;
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        for (const QChar l : {QChar(letter), QChar(letter).toLower()})
+            widest = std::max(widest, metrics.horizontalAdvance(l));
+    QStyleOptionFrame frame;
+    frame.initFrom(c.eVideoExt);
+    const int border =
+        2 * c.eVideoExt->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, c.eVideoExt);
+    // QLineEdit keeps two pixels free on each side of the text, and the
+    // cursor takes one after it.
+    const int width = 5 * widest + border + 2 * 2 + 1;
+    for (QLineEdit* e : {c.eVideoExt, c.eAudioExt, c.eSubExt})
+        e->setFixedWidth(width);
+    c.mXPL->setFont(courier(c.mXPL->parentWidget()->font()));
 }
 
 QWidget* buildAboutPage() {

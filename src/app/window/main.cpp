@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Brackenfold"));
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral("0.626"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("HD DVD Tarnwick"));
+    // No application display name: Qt would append it to every window title.
+    // The task bar takes "HD DVD Tarnwick" from the desktop entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
 
     QStringList arguments = QApplication::arguments();

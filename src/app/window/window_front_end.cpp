@@ -32,7 +32,7 @@ bool WindowFrontEnd::confirm(const std::string& question) {
 }
 
 void WindowFrontEnd::showError(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("HD DVD Tarnwick"),
                     QString::fromStdString(message), QMessageBox::Ok, &window_);
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.exec();

@@ -1,0 +1,61 @@
+#include "playlist/title_list.h"
+
+#include <gtest/gtest.h>
+
+namespace tarnwick {
+namespace {
+
+// Tag lines as the scanner gives them: two titles sharing a clip, the second
+// without a titleNumber, and a clip listing the same audio stream twice.
+const std::vector<std::string> Lines = {
+    "<TitleSet timeBase=\"60fps\">",
+    "  <Title titleNumber=\"7\" titleDuration=\"00:10:00:00\" displayName=\"Trailer\">",
+    "    <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/TRAILER.MAP\">",
+    "      <Video track=\"1\" mediaAttr=\"1\"/>",
+    "      <Audio track=\"1\" streamNumber=\"1\" mediaAttr=\"1\"/>",
+    "    </PrimaryAudioVideoClip>",
+    "  </Title>",
+    "  <Title titleDuration=\"01:00:00:00\" displayName=\"Feature\">",
+    "    <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
+    "      <Video track=\"1\" mediaAttr=\"1\"/>",
+    "      <Audio track=\"1\" streamNumber=\"1\" mediaAttr=\"1\"/>",
+    "      <Audio track=\"2\" streamNumber=\"2\" mediaAttr=\"1\"/>",
+    "      <Subtitle track=\"1\" streamNumber=\"1\" mediaAttr=\"1\"/>",
+    "    </PrimaryAudioVideoClip>",
+    "    <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/TRAILER.MAP\">",
+    "      <Audio track=\"1\" streamNumber=\"1\" mediaAttr=\"1\"/>",
+    "      <AudioTrack track=\"1\" langcode=\"en:01\"/>",
+    "    </PrimaryAudioVideoClip>",
+    "    <Chapter displayName=\"One\" titleTimeBegin=\"00:00:00:00\" />",
+    "  </Title>",
+    "</TitleSet>"};
+
+TEST(TitleList, ListsEachTitleWithItsClipsStreamsAndChapters) {
+    const std::vector<PlaylistTitle> titles = listTitles(Lines);
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titleSummary(titles[0]),
+              "7\tTrailer\t00:10:00:00\tTRAILER\t1 video, 1 audio, 0 subtitles\t0 chapters");
+    EXPECT_EQ(titleSummary(titles[1]), "2\tFeature\t01:00:00:00\tFEATURE_1, TRAILER\t1 video, 2 "
+                                       "audio, 1 subtitle\t1 chapter");
+    EXPECT_EQ(titles[1].firstLine, 7u);
+    EXPECT_EQ(titles[1].lastLine, 19u);
+}
+
+TEST(TitleList, CutsToTheTitleWithThatNumberEvenWhenItsClipIsShared) {
+    std::vector<std::string> lines = Lines;
+    ASSERT_TRUE(cutToTitleNumber(lines, 2));
+    EXPECT_EQ(lines, std::vector<std::string>(Lines.begin() + 7, Lines.begin() + 20));
+    lines = Lines;
+    EXPECT_FALSE(cutToTitleNumber(lines, 3));
+    EXPECT_EQ(lines, Lines);
+
+    // A title left open by a cut-off playlist ends with the last line.
+    const std::vector<std::string> open(Lines.begin(), Lines.begin() + 10);
+    const std::vector<PlaylistTitle> titles = listTitles(open);
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[1].lastLine, 9u);
+    EXPECT_TRUE(listTitles({}).empty());
+}
+
+} // namespace
+} // namespace tarnwick
