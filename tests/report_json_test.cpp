@@ -19,7 +19,7 @@ using namespace tarnwick::testing;
 using nlohmann::json;
 
 const std::string Cli = TARNWICK_CLI;
-const std::string Samples = TARNWICK_SAMPLES;
+const std::string Samples = std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS";
 const std::string SharedSamples = TARNWICK_SHARED_SAMPLES;
 
 // The "First PTS" values of the text log, file by file.

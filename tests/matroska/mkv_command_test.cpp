@@ -31,8 +31,7 @@ std::string scratch(const std::string& name) {
     return folder;
 }
 
-ProgramResult cli(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
-    args.push_back("-q");
+ProgramResult cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
     return runProgram(Cli, args, env);
 }
 
