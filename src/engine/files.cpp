@@ -12,6 +12,8 @@ namespace tarnwick {
 
 namespace {
 
+// Bounded by the system's limit of ranges per writev (IOV_MAX, 1024).
+
 std::string systemMessage(int error) {
     return std::strerror(error);
 }
@@ -84,12 +86,26 @@ size_t SourceFile::read(void* buffer, size_t count) {
     // A file that shrank while it is read: the bytes still there are handed
     // out; the read after them fails, so that the command reports the loss
     // instead of ending as if the file were complete.
-    if (done == 0 && count > 0 && position_ < size_)
-        throw FileError("Read error on \"" + path_ + "\". The file shrank while it was read: it " +
-                        "ends at byte " + std::to_string(position_) + " of " +
-                        std::to_string(size_) + ".");
+    if (done == 0 && count > 0 && position_ < size_) throw shrankAt(position_);
     position_ += static_cast<int64_t>(done);
     return done;
+}
+
+void SourceFile::seek(int64_t position) {
+    if (::lseek(fd_, off_t(position), SEEK_SET) < 0)
+        throw FileError("Read error on \"" + path_ + "\". " + systemMessage(errno));
+    position_ = position;
+}
+
+int64_t SourceFile::currentSize() const {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : size_;
+}
+
+FileError SourceFile::shrankAt(int64_t position) const {
+    return FileError("Read error on \"" + path_ + "\". The file shrank while it was read: it " +
+                     "ends at byte " + std::to_string(position) + " of " + std::to_string(size_) +
+                     ".");
 }
 
 OutputFile::OutputFile(const std::string& path, size_t bufferSize)
@@ -142,14 +158,18 @@ void OutputFile::writeThrough(const uint8_t* data, size_t count) {
         data += put;
         count -= static_cast<size_t>(put);
     }
+    startWriteBack(total);
+}
+
+void OutputFile::startWriteBack([[maybe_unused]] size_t count) {
 #ifdef SYNC_FILE_RANGE_WRITE
     // Start the disk writes of the block now, without waiting for them: they
     // then go on while the source is parsed, instead of piling up gigabytes
     // of dirty pages that are written only at the end. Pipes and devices
     // have no position or refuse, and are left alone.
     const off_t end = ::lseek(fd_, 0, SEEK_CUR);
-    if (end >= off_t(total))
-        ::sync_file_range(fd_, end - off_t(total), off_t(total), SYNC_FILE_RANGE_WRITE);
+    if (end >= off_t(count))
+        ::sync_file_range(fd_, end - off_t(count), off_t(count), SYNC_FILE_RANGE_WRITE);
 #endif
 }
 
@@ -171,8 +191,35 @@ void OutputFile::write(const void* data, size_t count) {
     }
 }
 
+void OutputFile::copyFrom(const SourceFile& source, int64_t offset, const void* bytes,
+                          size_t count) {
+    if (fd_ < 0) throw FileError("Write error on \"" + path_ + "\". File not open");
+    flush();
+    written_ += static_cast<int64_t>(count);
+    size_t copied = 0;
+    loff_t from = offset; // the source's own position is the reader's, left alone
+    while (kernelCopy_ && copied < count) {
+        const ssize_t put =
+            ::copy_file_range(source.descriptor(), &from, fd_, nullptr, count - copied, 0);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            // Another file system, an old kernel: no kernel copy from now on.
+            // Any other failure (a source that shrank, a full disk) is left
+            // to the write of the rest, which reports what it meets.
+            if (put < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
+                            errno == EINVAL || errno == EBADF))
+                kernelCopy_ = false;
+            break;
+        }
+        copied += static_cast<size_t>(put);
+    }
+    if (copied > 0) startWriteBack(copied);
+    if (copied < count) writeThrough(static_cast<const uint8_t*>(bytes) + copied, count - copied);
+}
+
 void OutputFile::flush() {
-    if (fd_ < 0 || used_ == 0) return;
+    if (fd_ < 0) return;
+    if (used_ == 0) return;
     const size_t pending = used_;
     used_ = 0; // a failed write is reported once, not again at close
     writeThrough(buffer_.data(), pending);

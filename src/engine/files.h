@@ -36,6 +36,15 @@ public:
     const std::string& path() const { return path_; }
     // Reads up to count bytes; returns the number read (0 at the end).
     size_t read(void* buffer, size_t count);
+    // Moves the position, for the next read.
+    void seek(int64_t position);
+    // For copies inside the kernel at explicit positions.
+    int descriptor() const { return fd_; }
+    // The file's size now (it may have shrunk since it was opened); the size
+    // at opening when it cannot be told.
+    int64_t currentSize() const;
+    // The error of a read at `position` that finds the file ended there.
+    FileError shrankAt(int64_t position) const;
 
 private:
     std::string path_;
@@ -58,6 +67,10 @@ public:
 
     // Appends all bytes or raises FileError.
     void write(const void* data, size_t count);
+    // Appends bytes [offset, offset + count) of `source`, which `bytes` holds
+    // too: the kernel copies them from file to file where it can, the rest is
+    // written from `bytes`.
+    void copyFrom(const SourceFile& source, int64_t offset, const void* bytes, size_t count);
     void flush();
     // Flushes, closes and puts the file at its name; raises FileError when
     // the last bytes cannot be written (what was written still takes the name).
@@ -70,6 +83,7 @@ public:
 private:
     void writeThrough(const uint8_t* data, size_t count);
     bool isOwnFile() const; // the new file is still at its own name
+    void startWriteBack(size_t count);
 
     std::string path_;
     std::string ownPath_; // the new file that takes `path_` at close
@@ -79,6 +93,7 @@ private:
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
     int64_t written_ = 0;
+    bool kernelCopy_ = true; // until the file systems refuse it
 };
 
 bool fileExists(const std::string& path);

@@ -2,6 +2,7 @@
 // pumping, fast check, cancel, and the system-header report.
 
 #include "app/paths.h"
+#include "engine/chunk_reader.h"
 #include "engine/engine_call.h"
 #include "log/text_format.h"
 
@@ -75,13 +76,15 @@ void demux(EngineMode mode, Session& s) {
         }
     } endOfCall{c};
 
-    while (in.position() < in.size() && !t.CancelRequested && !t.FastCheckReached) {
-        const size_t got = in.read(t.ChunkBuffer.data(), ChunkSize);
-        if (got < size_t(ChunkSize)) // analysers reading past the data see zeros
-            std::fill(t.ChunkBuffer.begin() + got, t.ChunkBuffer.end(), uint8_t(0));
+    // The reader stops at every way out of the loop: Cancel, the fast check,
+    // an error.
+    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size());
+    ChunkReader::Chunk chunk;
+    while (!t.CancelRequested && !t.FastCheckReached && reader.next(t.ChunkBuffer, chunk)) {
+        const size_t got = chunk.length;
         c.p.n = static_cast<int>(got);
         t.ChunkLength = c.p.n;
-        const int64_t position = in.position();
+        const int64_t position = chunk.end();
         if (position % ProgressStep == 0) {
             s.log.slog(std::to_string(mebibytes(position)) + "/" +
                            std::to_string(mebibytes(in.size())) + " Mbytes, Remaining time: " +
@@ -95,7 +98,6 @@ void demux(EngineMode mode, Session& s) {
             t.FastCheckReached = true;
         if (position % RepaintStep == 0) s.ui.repaint();
         if (c.scanning() && position == ChunkSize) systemHeaderReport(c);
-        if (got == 0) break; // the file shrank under us
         parseChunk(c);
     }
     if (t.CancelRequested) t.FrameCount = {0, 0};

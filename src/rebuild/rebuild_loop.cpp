@@ -1,33 +1,26 @@
-// The copy loop: the source is read in chunks of 128 packs and each pack goes
-// through the pack rules on its own, exactly as if it had been read alone.
+// The copy loop: the source is read ahead in chunks of 128 packs and each
+// pack goes through the pack rules on its own, exactly as if it had been read
+// alone.
 
 #include "app/paths.h"
+#include "engine/chunk_reader.h"
 #include "engine/demux.h"
 #include "log/text_format.h"
 #include "rebuild/pack_layout.h"
 #include "rebuild/rebuild_pack.h"
 
 #include <algorithm>
-#include <cstring>
-#include <new>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
 namespace {
 
 constexpr int64_t ProgressStep = 4194304; // 4 MiB
-constexpr std::align_val_t PageAlignment{4096};
-
-// The copy loop's own chunk, on a page boundary: the kernel copies into and
-// out of it markedly faster than at the odd offset of a heap block.
-struct AlignedChunk {
-    AlignedChunk() : bytes(static_cast<uint8_t*>(::operator new[](ChunkSize, PageAlignment))) {}
-    ~AlignedChunk() { ::operator delete[](bytes, PageAlignment); }
-    AlignedChunk(const AlignedChunk&) = delete;
-    AlignedChunk& operator=(const AlignedChunk&) = delete;
-    uint8_t* bytes;
-};
+// Runs of unchanged packs at least this long are copied by the kernel from
+// file to file; shorter ones cost less through the output's buffer.
+constexpr size_t MinKernelCopy = 65536;
 
 void showProgress(Session& s, const std::string& name, double startTime, int64_t position,
                   int64_t size) {
@@ -59,28 +52,39 @@ void Rebuild(Session& s, StreamNumbers& numbers) {
     } cancelOff{s};
 
     const std::string name = fileNamePart(in.path());
-    AlignedChunk area;
-    uint8_t* chunk = area.bytes;
-    while (in.position() < in.size() && !t.CancelRequested) {
-        const int64_t chunkStart = in.position();
-        const size_t got = in.read(chunk, ChunkSize);
-        if (got == 0) break; // the file shrank under us
-        // A short last block is tested with zeros behind it, never with the
-        // bytes of an earlier chunk.
-        const size_t padded = (got + PackSize - 1) / PackSize * PackSize;
-        std::fill(chunk + got, chunk + padded, uint8_t(0));
-        // The kept packs move forward over the dropped ones, so that the chunk
-        // goes out in one write.
-        size_t kept = 0;
+    std::vector<uint8_t> buffer(ChunkSize + ChunkSlack);
+    ChunkReader reader(in, ChunkSize, buffer.size());
+    ChunkReader::Chunk read;
+    while (!t.CancelRequested && reader.next(buffer, read)) {
+        uint8_t* chunk = buffer.data();
+        const size_t got = read.length;
+        // The packs that are kept as they are go out as runs: copied by the
+        // kernel from the source when long, through the buffer when short;
+        // a pack the rules changed goes out from memory.
+        size_t runStart = 0, runEnd = 0;
+        auto writeRun = [&] {
+            const size_t length = runEnd - runStart;
+            if (length >= MinKernelCopy)
+                out.copyFrom(in, read.start + int64_t(runStart), chunk + runStart, length);
+            else if (length > 0)
+                out.write(chunk + runStart, length);
+            runStart = runEnd;
+        };
         for (size_t at = 0; at < got && !t.CancelRequested; at += PackSize) {
             const size_t n = std::min(PackSize, got - at);
-            const int64_t position = chunkStart + int64_t(at + n);
+            const int64_t position = read.start + int64_t(at + n);
             if (position % ProgressStep == 0) showProgress(s, name, startTime, position, in.size());
-            if (!rebuildPack(chunk + at, numbers, t, s.window)) continue;
-            if (kept != at) std::memmove(chunk + kept, chunk + at, n);
-            kept += n;
+            bool changed = false;
+            const bool kept = rebuildPack(chunk + at, numbers, t, s.window, &changed);
+            if (!kept || changed) {
+                writeRun();
+                if (kept) out.write(chunk + at, n);
+                runStart = runEnd = at + n;
+            } else {
+                runEnd = at + n;
+            }
         }
-        if (kept > 0) out.write(chunk, kept);
+        writeRun();
     }
 }
 

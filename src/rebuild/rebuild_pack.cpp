@@ -14,10 +14,11 @@ bool isRenumberedStreamId(uint8_t b) {
 
 // Writes the new identifiers; false when the pack's stream has none left.
 bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers, const StreamTable& t,
-              const StreamBoxes& boxes) {
+              const StreamBoxes& boxes, bool& changed) {
     auto put = [&](size_t offset, uint8_t id, IdSpace space) {
         const int number = outputIdentifier(numbers, id, space, t, boxes);
         if (number < 0) return false;
+        changed = changed || pack[offset] != uint8_t(number);
         pack[offset] = uint8_t(number);
         return true;
     };
@@ -30,13 +31,18 @@ bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers, const S
 
 } // namespace
 
-bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t,
-                 const WindowState& w) {
+bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t, const WindowState& w,
+                 bool* changed) {
+    bool patched = false;
     const PackClass c = classifyPack(pack);
-    if (c.streamId == 0xBB) patchNavigationPack(pack, numbers, t, w.boxes);
-    if (!startsWithPackStartCode(pack)) return false;
-    if (!keepPack(c, t, w)) return false;
-    return renumber(pack, c, numbers, t, w.boxes);
+    if (c.streamId == 0xBB) {
+        patchNavigationPack(pack, numbers, t, w.boxes);
+        patched = true;
+    }
+    const bool kept = startsWithPackStartCode(pack) && keepPack(c, t, w) &&
+                      renumber(pack, c, numbers, t, w.boxes, patched);
+    if (changed) *changed = patched;
+    return kept;
 }
 
 } // namespace tarnwick

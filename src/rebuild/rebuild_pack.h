@@ -11,8 +11,10 @@ namespace tarnwick {
 
 // Patches a navigation pack, tests whether the pack is kept and renumbers the
 // identifiers of a kept pack, all in place. `pack` holds 2048 readable bytes
-// (a short last block is followed by zeros). Returns whether it is written.
-bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t, const WindowState& w);
+// (a short last block is followed by zeros). Returns whether it is written;
+// `changed`, when given, tells whether its bytes may differ from the source's.
+bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t, const WindowState& w,
+                 bool* changed = nullptr);
 
 // Copies `InputFile` from its position to its end into the rebuilt EVO
 // (`VideoOut` [0]), pack by pack; stops after the pack during which Cancel

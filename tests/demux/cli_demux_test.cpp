@@ -97,8 +97,7 @@ TEST(CliDemux, AFileErrorExitsWithOneAndShowsTheMessageOnStandardError) {
     fs::create_directory(folder + "small");
     ScratchMount small(folder + "small", "size=64k");
     if (!small.mounted()) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-    EXPECT_EQ(runCommand(cli("demux '" + folder + "E.EVO' -o '" + folder + "small'", folder)),
-              1);
+    EXPECT_EQ(runCommand(cli("demux '" + folder + "E.EVO' -o '" + folder + "small'", folder)), 1);
     EXPECT_TRUE(contains(text(folder + "err.txt"), "No space left on device"));
     EXPECT_TRUE(contains(text(folder + "out.txt"), "\nDone.\n"));
 }

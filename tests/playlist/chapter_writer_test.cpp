@@ -1,5 +1,6 @@
 #include "playlist/chapter_writer.h"
 #include "playlist/playlist_text.h"
+#include "support/shared_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -107,8 +108,10 @@ TEST(WriteChapters, MkvmergeAttachesThePlaylistsChapterNamesAndTimes) {
     const std::string video = t.folder + "FEATURE_1.m2v";
     const std::string mkv = t.folder + "FEATURE_1.mkv";
     const std::string back = t.folder + "extracted.txt";
-    ASSERT_EQ(run("ffmpeg -nostdin -y -i '" + std::string(TARNWICK_SHARED_SAMPLES) +
-                  "/dvd_mpeg2_ac3.vob' -map 0:v -c copy -f mpeg2video '" + video + "'"),
+    const SampleFile vob = dvdSample("dvd_mpeg2_ac3.vob");
+    ASSERT_FALSE(vob.path.empty()) << vob.skipReason;
+    ASSERT_EQ(run("ffmpeg -nostdin -y -i '" + vob.path + "' -map 0:v -c copy -f mpeg2video '" +
+                  video + "'"),
               0);
     ASSERT_EQ(run("mkvmerge -o '" + mkv + "' --chapter-charset UTF-8 --chapters '" + t.folder +
                   "FEATURE_1.chapters.txt' '" + video + "'"),

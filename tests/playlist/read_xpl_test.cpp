@@ -1,5 +1,7 @@
 #include "playlist/playlist_text.h"
 #include "playlist/read_xpl.h"
+#include "support/shared_samples.h"
+#include "support/written_playlists.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +13,11 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::string SharedXpl = std::string(TARNWICK_SHARED_SAMPLES) + "/xpl/";
-
 TEST(ReadXpl, RetailPlaylistShowsTheFeatureTitleItsStreamsAndChapters) {
+    if (const std::string missing = missingSharedSample("xpl/VPLST002.XPL"); !missing.empty())
+        GTEST_SKIP() << missing;
     XplSession t("xpl_retail");
-    ASSERT_TRUE(t.readFile(SharedXpl + "VPLST002.XPL"));
+    ASSERT_TRUE(t.readFile(sharedSamplePath("xpl/VPLST002.XPL")));
     EXPECT_EQ(t.visibleLines(),
               (Lines{"Open VPLST002.XPL", "Filesize: 3212 bytes", "VC-1.s0 found!",
                      "DD+.s00.English 5.1 found!", "8bitRLC.s00.English found!", "Done.", ""}));
@@ -81,9 +83,11 @@ TEST(ReadXpl, RetailPlaylistShowsTheFeatureTitleItsStreamsAndChapters) {
 }
 
 TEST(ReadXpl, TestDiscPlaylistPicksTheTitleOfEachSource) {
+    if (const std::string missing = missingSharedSample("xpl/VPLST000.XPL"); !missing.empty())
+        GTEST_SKIP() << missing;
     // No attribute items and no mediaAttr: the labels have no codec.
     XplSession feature("xpl_test_disc", "PEVOB3.EVO");
-    ASSERT_TRUE(feature.readFile(SharedXpl + "VPLST000.XPL"));
+    ASSERT_TRUE(feature.readFile(sharedSamplePath("xpl/VPLST000.XPL")));
     const PlaylistView& view = feature.window.playlist;
     EXPECT_EQ(feature.window.boxes.cbVideo[0].caption, ".s0");
     for (int k = 0; k < 8; ++k) {
@@ -99,7 +103,7 @@ TEST(ReadXpl, TestDiscPlaylistPicksTheTitleOfEachSource) {
 
     // Chapters without a displayName get an empty name.
     XplSession menu("xpl_test_disc_menu", "PEVOB2.EVO");
-    ASSERT_TRUE(menu.readFile(SharedXpl + "VPLST000.XPL"));
+    ASSERT_TRUE(menu.readFile(sharedSamplePath("xpl/VPLST000.XPL")));
     EXPECT_EQ(menu.window.playlist.mChapter, (Lines{"CHAPTER01=00:00:00.000", "CHAPTER01NAME="}));
     EXPECT_EQ(menu.window.playlist.tvXPL[4].children, (Lines{": 00:00:00:00"}));
     // The comment holding two ApplicationResource tags ends in a line of
@@ -110,8 +114,109 @@ TEST(ReadXpl, TestDiscPlaylistPicksTheTitleOfEachSource) {
 
     // The first-play clip belongs to no Title element: nothing is picked.
     XplSession firstPlay("xpl_test_disc_first_play", "PEVOB1.EVO");
-    ASSERT_TRUE(firstPlay.readFile(SharedXpl + "VPLST000.XPL"));
+    ASSERT_TRUE(firstPlay.readFile(sharedSamplePath("xpl/VPLST000.XPL")));
     EXPECT_EQ(firstPlay.window.playlist.mXPL.size(), 106u);
+    EXPECT_TRUE(firstPlay.window.playlist.mChapter.empty());
+    EXPECT_FALSE(firstPlay.window.boxes.cbVideo[0].enabled);
+    EXPECT_FALSE(firstPlay.window.buttons.bWriteChaps);
+}
+
+TEST(ReadXpl, WrittenRetailPlaylistShowsTheFeatureTitleItsStreamsAndChapters) {
+    XplSession t("xpl_written_retail");
+    const std::string text = retailFeaturePlaylist();
+    ASSERT_TRUE(t.read(text));
+    const std::string french = "AC-3.s00.Fran\xC3\xA7"
+                               "ais";
+    const std::string german = "DD+.s01.Deutsch 5.1";
+    const std::string japanese = "8bitRLC.s02.\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";
+    EXPECT_EQ(t.visibleLines(),
+              (Lines{"Open VPLST000.XPL", "Filesize: " + std::to_string(text.size()) + " bytes",
+                     "VC-1.s0 found!", german + " found!", french + " found!", japanese + " found!",
+                     "Done.", ""}));
+    const std::string street = "Stra\xC3\x9F"
+                               "e";
+    const std::string summer = "Nuit d\xE2\x80\x99\xC3\xA9t\xC3\xA9";
+    const PlaylistView& view = t.window.playlist;
+    EXPECT_EQ(treeLines(view),
+              (Lines{"Info", "Info/Name: Der Film", "Info/Duration: 02:01:10:50",
+                     "Info/TimeBase: 60fps", "Info/TickBase: 24fps", "Video", "Video/VC-1.s0",
+                     "Audio", "Audio/" + german, "Audio/" + french, "Subtitle",
+                     "Subtitle/" + japanese, "Chapter", "Chapter/Anfang  1: 00:00:00:00",
+                     "Chapter/" + street + ": 00:04:10:57", "Chapter/" + summer + ": 00:20:30:07",
+                     "Chapter/Zwei Zeilen: 01:00:00:59", "Chapter/Ende: 01:59:59:50"}));
+    EXPECT_EQ(view.mChapter,
+              (Lines{"CHAPTER01=00:00:00.000", "CHAPTER01NAME=Anfang  1", "CHAPTER02=00:04:10.950",
+                     "CHAPTER02NAME=" + street, "CHAPTER03=00:20:30.116", "CHAPTER03NAME=" + summer,
+                     "CHAPTER04=01:00:00.983", "CHAPTER04NAME=Zwei Zeilen",
+                     "CHAPTER05=01:59:59.833", "CHAPTER05NAME=Ende"}));
+
+    // The memo holds just the title element. A tag over two lines is one
+    // line: the line break becomes a blank, the next line's indent stays.
+    const Lines& memo = view.mXPL;
+    EXPECT_EQ(memo.front().substr(0, 35), "    <Title titleNumber=\"1\" titleDur");
+    EXPECT_EQ(memo.back(), "    </Title>");
+    EXPECT_NE(std::find(memo.begin(), memo.end(),
+                        "        <Chapter displayName=\"Zwei Zeilen\"" + std::string(26, ' ') +
+                            "titleTimeBegin=\"01:00:00:59\" />"),
+              memo.end());
+    EXPECT_EQ(std::count(memo.begin(), memo.end(),
+                         "        <Audio track=\"2\" streamNumber=\"1\"" + std::string(24, ' ') +
+                             "mediaAttr=\"1\" description=\"Fran\xC3\xA7"
+                             "ais\"/>"),
+              2);
+
+    const StreamBoxes& b = t.window.boxes;
+    EXPECT_TRUE(b.cbVideo[0].enabled && b.cbVideo[0].ticked);
+    EXPECT_EQ(b.cbVideo[0].caption, "VC-1.s0");
+    EXPECT_EQ(b.cbAudio[0].caption, french);
+    EXPECT_EQ(b.cbAudio[1].hint, german);
+    EXPECT_TRUE(b.cbAudio[0].ticked && b.cbAudio[1].ticked && b.cbSub[2].ticked);
+    EXPECT_EQ(b.cbSub[2].hint, japanese);
+    EXPECT_FALSE(b.cbVideo[1].enabled || b.cbAudio[2].enabled || b.cbSub[0].enabled);
+    EXPECT_EQ(t.table.AudioIds[0], 1);
+    EXPECT_EQ(t.table.AudioIds[1], 1);
+    EXPECT_EQ(t.table.AudioIds[2], -1);
+    EXPECT_EQ(t.table.SubIds[2], 1);
+    EXPECT_EQ(t.table.SubIds[0], -1);
+    EXPECT_TRUE(t.window.buttons.bWriteChaps && t.window.buttons.bDemux);
+    EXPECT_EQ(t.window.page, Page::XPL);
+}
+
+TEST(ReadXpl, WrittenTestDiscPlaylistPicksTheTitleOfEachSource) {
+    const std::string text = testDiscPlaylist();
+    // No attribute items and no mediaAttr: the labels have no codec.
+    XplSession feature("xpl_written_test_disc", "PEVOB3.EVO");
+    ASSERT_TRUE(feature.read(text));
+    const PlaylistView& view = feature.window.playlist;
+    EXPECT_EQ(feature.window.boxes.cbVideo[0].caption, ".s0");
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_TRUE(feature.window.boxes.cbAudio[k].ticked);
+        EXPECT_EQ(feature.window.boxes.cbAudio[k].caption, ".s0" + std::to_string(k) + ".");
+    }
+    EXPECT_FALSE(feature.window.boxes.cbAudio[4].enabled);
+    EXPECT_EQ(view.mChapter, (Lines{"CHAPTER01=00:00:00.000", "CHAPTER01NAME=Chapter 1",
+                                    "CHAPTER02=00:12:34.850", "CHAPTER02NAME=Chapter 2",
+                                    "CHAPTER03=00:40:00.000", "CHAPTER03NAME=Chapter 3"}));
+    EXPECT_EQ(view.tvXPL[0].children,
+              (Lines{"Name: feature", "Duration: 00:42:00:00", "TimeBase: 60fps", "TickBase: "}));
+
+    // A chapter without a displayName gets an empty name.
+    XplSession menu("xpl_written_test_disc_menu", "PEVOB2.EVO");
+    ASSERT_TRUE(menu.read(text));
+    EXPECT_EQ(menu.window.playlist.mChapter, (Lines{"CHAPTER01=00:00:00.000", "CHAPTER01NAME="}));
+    EXPECT_EQ(menu.window.playlist.tvXPL[4].children, (Lines{": 00:00:00:00"}));
+    // The comment holding two tags ends in a line of blanks and leaves the
+    // depth as it was.
+    const Lines& memo = menu.window.playlist.mXPL;
+    EXPECT_EQ(memo.back(), "    </Title>");
+    EXPECT_NE(std::find(memo.begin(), memo.end(), std::string(10, ' ')), memo.end());
+
+    // The first-play clip belongs to no Title element: nothing is picked and
+    // the memo holds the whole playlist.
+    XplSession firstPlay("xpl_written_test_disc_first_play", "PEVOB1.EVO");
+    ASSERT_TRUE(firstPlay.read(text));
+    EXPECT_EQ(firstPlay.window.playlist.mXPL.front(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    EXPECT_EQ(firstPlay.window.playlist.mXPL.back(), "</Playlist>");
     EXPECT_TRUE(firstPlay.window.playlist.mChapter.empty());
     EXPECT_FALSE(firstPlay.window.boxes.cbVideo[0].enabled);
     EXPECT_FALSE(firstPlay.window.buttons.bWriteChaps);

@@ -3,6 +3,7 @@
 
 #include "rebuild/rebuild.h"
 #include "rebuild/rebuild_support.h"
+#include "support/shared_samples.h"
 
 #include <gtest/gtest.h>
 
@@ -174,8 +175,9 @@ TEST(Rebuild, VobIsCopiedUnchanged) {
     ASSERT_TRUE(bRebuildClick(ts.session));
     EXPECT_EQ(readFile(dir + "VTS_01_1.rebuilt.EVO"), w.bytes());
 
-    const std::string sample = std::string(TARNWICK_SHARED_SAMPLES) + "/dvd_mpeg2_ac3.vob";
-    if (!std::filesystem::exists(sample)) return;
+    const SampleFile made = dvdSample("dvd_mpeg2_ac3.vob");
+    if (made.path.empty()) GTEST_SKIP() << made.skipReason;
+    const std::string sample = made.path;
     TestSession real;
     real.window.options.cbContinue = false;
     readEvo(real, sample);

@@ -4,6 +4,8 @@
 #include "window_test_support.h"
 
 #include "app/paths.h"
+#include "support/shared_samples.h"
+#include "support/written_playlists.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,8 +31,6 @@ using namespace tarnwick::testing;
 namespace {
 
 const QString Feature1 = QStringLiteral(TARNWICK_SAMPLES "/DISC/HVDVD_TS/FEATURE_1.EVO");
-const QString DvdVob = QStringLiteral(TARNWICK_SHARED_SAMPLES "/dvd_mpeg2_ac3.vob");
-const QString Playlist = QStringLiteral(TARNWICK_SHARED_SAMPLES "/xpl/VPLST002.XPL");
 
 void drop(MainWindow& w, const QStringList& paths) {
     QMimeData data;
@@ -80,12 +80,38 @@ private slots:
     void initTestCase() {
         QApplication::setQuitOnLastWindowClosed(false);
         QVERIFY(QFileInfo::exists(Feature1));
+        QVERIFY(work_.isValid());
+        playlist_ = work_.path() + QStringLiteral("/VPLST000.XPL");
+        QFile file(playlist_);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const std::string text = retailFeaturePlaylist();
+        file.write(text.data(), qint64(text.size()));
     }
     void init() {
         settings_ = std::make_unique<TemporarySettings>();
-        QVERIFY(work_.isValid());
+        watchdog_ = std::make_unique<DialogWatchdog>();
     }
-    void cleanup() { settings_.reset(); }
+    void cleanup() {
+        watchdog_.reset();
+        settings_.reset();
+    }
+
+    void dialogLeftOpenIsClosedAndNamed() {
+        QStringList reports;
+        DialogWatchdog watchdog(100, [&](const QString& dialog) { reports.append(dialog); });
+        QMessageBox unanswered(QMessageBox::Warning, QStringLiteral("Tarnwick"),
+                               QStringLiteral("Nobody answers this"), QMessageBox::Ok);
+        unanswered.exec();
+        QCOMPARE(reports, QStringList({"QMessageBox \"Tarnwick\": Nobody answers this"}));
+
+        // An answered dialog is left to its answerer.
+        MessageBoxAnswerer answerer(QMessageBox::Ok);
+        QMessageBox answered(QMessageBox::Question, QStringLiteral("Tarnwick"),
+                             QStringLiteral("Answered"), QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(answered.exec(), int(QMessageBox::Ok));
+        QTest::qWait(200);
+        QCOMPARE(reports.size(), 1);
+    }
 
     void commandLineReadThenDemuxThroughTheButtons() {
         auto w = startWindow({Feature1});
@@ -152,12 +178,15 @@ private slots:
     }
 
     void dropTakesTheFirstFile() {
+        const SampleFile vob = dvdSample("dvd_mpeg2_ac3.vob");
+        if (vob.path.empty()) QSKIP(vob.skipReason.c_str());
+        const QString dvdVob = QFile::decodeName(QByteArray::fromStdString(vob.path));
         auto w = startWindow();
         QVERIFY(w);
         const Controls& c = w->controls();
-        drop(*w, {DvdVob, Feature1});
+        drop(*w, {dvdVob, Feature1});
         settle(*w);
-        QCOMPARE(c.eEVOfile->text(), DvdVob);
+        QCOMPARE(c.eEVOfile->text(), dvdVob);
         QCOMPARE(c.cbVideo[0]->text(), QStringLiteral("MPEG-2.stream.0"));
         QCOMPARE(c.cbAudio[0]->text(), QStringLiteral("DD.stream.00"));
         // A ".vob" source offers Demux only.
@@ -169,13 +198,13 @@ private slots:
         drop(*w, {ignored, Feature1});
         drop(*w, {work_.path() + QStringLiteral("/notes.txt")});
         settle(*w);
-        QCOMPARE(c.eEVOfile->text(), DvdVob);
+        QCOMPARE(c.eEVOfile->text(), dvdVob);
 
         // A playlist fills the playlist field; without "Auto read" nothing is read.
         clickBox(c.cbAutoRead);
-        drop(*w, {Playlist});
+        drop(*w, {playlist_});
         settle(*w);
-        QCOMPARE(c.eXPLfile->text(), Playlist);
+        QCOMPARE(c.eXPLfile->text(), playlist_);
         QVERIFY(c.bReadXPL->isEnabled());
         QVERIFY(c.mXPL->toPlainText().isEmpty());
     }
@@ -187,7 +216,7 @@ private slots:
         const QString out = work_.path() + QStringLiteral("/chapters");
         QVERIFY(QDir().mkpath(out));
         typeOutputFolder(*w, out);
-        drop(*w, {Playlist});
+        drop(*w, {playlist_});
         settle(*w);
         QCOMPARE(c.PageControl->currentIndex(), 4);
         QVERIFY(!c.mXPL->toPlainText().isEmpty());
@@ -346,10 +375,10 @@ private slots:
 
         clickBox(c.cbAutoRead);
         {
-            FileDialogAnswerer answerer(Playlist);
+            FileDialogAnswerer answerer(playlist_);
             QTest::mouseClick(c.bbXPL, Qt::LeftButton);
         }
-        QCOMPARE(c.eXPLfile->text(), QDir::cleanPath(Playlist));
+        QCOMPARE(c.eXPLfile->text(), QDir::cleanPath(playlist_));
         QVERIFY(c.mXPL->toPlainText().isEmpty());
     }
 
@@ -363,7 +392,7 @@ private slots:
         typeOutputFolder(*w, out);
         chooseSource(*w, source);
         QTest::mouseClick(c.bReadEVO, Qt::LeftButton);
-        w->state().eXPLfile = QFile::encodeName(Playlist).toStdString();
+        w->state().eXPLfile = QFile::encodeName(playlist_).toStdString();
         XPLadj(w->state());
         w->refresh();
 
@@ -426,7 +455,10 @@ private slots:
 
 private:
     std::unique_ptr<TemporarySettings> settings_;
+    std::unique_ptr<DialogWatchdog> watchdog_;
     QTemporaryDir work_;
+    // A retail-shaped playlist whose feature is FEATURE_1 + FEATURE_2.
+    QString playlist_;
 };
 
 QTEST_MAIN(WindowCommandsTest)

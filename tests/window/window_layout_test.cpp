@@ -36,8 +36,14 @@ class WindowLayoutTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { settings_ = std::make_unique<TemporarySettings>(); }
-    void cleanup() { settings_.reset(); }
+    void init() {
+        settings_ = std::make_unique<TemporarySettings>();
+        watchdog_ = std::make_unique<DialogWatchdog>();
+    }
+    void cleanup() {
+        watchdog_.reset();
+        settings_.reset();
+    }
 
     void captionSizeAndFont() {
         MainWindow w({});
@@ -455,6 +461,7 @@ private:
     static LogSink& sinkOf(MainWindow& w) { return w.logSink(); }
 
     std::unique_ptr<TemporarySettings> settings_;
+    std::unique_ptr<DialogWatchdog> watchdog_;
 };
 
 QTEST_MAIN(WindowLayoutTest)

@@ -39,6 +39,9 @@ class WindowSettingsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { watchdog_ = std::make_unique<DialogWatchdog>(); }
+    void cleanup() { watchdog_.reset(); }
+
     void firstStartWritesEveryValue() {
         TemporarySettings settings;
         auto w = startWindow();
@@ -164,6 +167,9 @@ private slots:
         QVERIFY(w->state().eEVOfile.empty());
         QVERIFY(w->controls().reMessage->toPlainText().isEmpty());
     }
+
+private:
+    std::unique_ptr<DialogWatchdog> watchdog_;
 };
 
 QTEST_MAIN(WindowSettingsTest)

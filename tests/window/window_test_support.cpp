@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -105,6 +106,48 @@ bool FileDialogAnswerer::eventFilter(QObject* watched, QEvent* event) {
                 Qt::QueuedConnection);
         }
     }
+    return false;
+}
+
+namespace {
+
+QString describeDialog(const QDialog& dialog) {
+    QString text = QString::fromLatin1(dialog.metaObject()->className()) + QStringLiteral(" \"") +
+                   dialog.windowTitle() + QLatin1Char('"');
+    if (auto* box = qobject_cast<const QMessageBox*>(&dialog))
+        text += QStringLiteral(": ") + box->text();
+    return text;
+}
+
+void failRunningTest(const QString& dialog) {
+    const QByteArray message = ("A modal dialog was left open and closed: " + dialog).toUtf8();
+    QTest::qFail(message.constData(), __FILE__, __LINE__);
+}
+
+} // namespace
+
+DialogWatchdog::DialogWatchdog(int milliseconds, Report report)
+    : milliseconds_(milliseconds), report_(report ? std::move(report) : failRunningTest) {
+    qApp->installEventFilter(this);
+}
+
+DialogWatchdog::~DialogWatchdog() {
+    qApp->removeEventFilter(this);
+}
+
+bool DialogWatchdog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Show) return false;
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (!dialog || !dialog->isModal()) return false;
+    // The timer runs in the dialog's own event loop, which is where a test
+    // would otherwise wait.
+    QPointer<QDialog> open = dialog;
+    QTimer::singleShot(milliseconds_, this, [this, open] {
+        if (!open || !open->isVisible()) return;
+        const QString name = describeDialog(*open);
+        open->done(QDialog::Rejected);
+        report_(name);
+    });
     return false;
 }
 

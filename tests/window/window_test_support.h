@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the window tests: settings in a folder of their own, a started
-// window, message boxes answered from inside a running command, and large
-// sources built in code.
+// window, message boxes answered from inside a running command, a watchdog
+// over unanswered dialogs, and large sources built in code.
 
 #include "main_window.h"
 
@@ -66,6 +66,24 @@ protected:
 
 private:
     QString choice_;
+};
+
+// Closes every modal dialog still open `milliseconds` after it was shown, so
+// that no test waits on one, and reports it by its class, title and text; by
+// default the running test fails naming it. Dialogs a test expects are
+// answered by the answerers above long before.
+class DialogWatchdog : public QObject {
+public:
+    using Report = std::function<void(const QString& dialog)>;
+    explicit DialogWatchdog(int milliseconds = 3000, Report report = {});
+    ~DialogWatchdog() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int milliseconds_;
+    Report report_;
 };
 
 // Runs `action` at the next processing of events, e.g. inside the pump of a

@@ -1,0 +1,125 @@
+#include "support/written_playlists.h"
+
+namespace tarnwick::testing {
+
+std::string retailFeaturePlaylist() {
+    const std::string clipStreams =
+        "                <Video track=\"1\" mediaAttr=\"2\"/>\n"
+        "                <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"2\" "
+        "description=\"Deutsch 5.1\"/>\n"
+        "                <Audio track=\"2\" streamNumber=\"1\"\n"
+        "                       mediaAttr=\"1\" description=\"Fran\xC3\xA7"
+        "ais\"/>\n"
+        "                <Subtitle track=\"1\" streamNumber=\"3\" mediaAttr=\"1\" "
+        "description=\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\"/>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!-- \n"
+           "   Brackenfold test feature\n"
+           "   <Title displayName=\"not a tag\"/>\n"
+           "-->\n"
+           "<Playlist majorVersion=\"1\" minorVersion=\"0\"\n"
+           "    xmlns=\"http://www.dvdforum.org/2005/HDDVDVideo/Playlist\"\n"
+           "    xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+           "    <Configuration>\n"
+           "        <StreamingBuffer size=\"0\"/>\n"
+           "        <Aperture size=\"1920x1080\"/>\n"
+           "    </Configuration>\n"
+           "    <MediaAttributeList>\n"
+           "        <VideoAttributeItem index=\"1\" codec=\"AVC\"/>\n"
+           "        <VideoAttributeItem index=\"2\" codec=\"VC-1\"/>\n"
+           "        <AudioAttributeItem index=\"1\" codec=\"AC-3\"/>\n"
+           "        <AudioAttributeItem index=\"2\" codec=\"DD+\"/>\n"
+           "        <SubpictureAttributeItem index=\"1\" codec=\"8bitRLC\"/>\n"
+           "    </MediaAttributeList>\n"
+           "    <TitleSet timeBase=\"60fps\" tickBase=\"24fps\" defaultLanguage=\"de\">\n"
+           "        <Title titleNumber=\"1\" titleDuration=\"02:01:10:50\" id=\"Hauptfilm\" "
+           "displayName=\"Der Film\" onEnd=\"NEXT\">\n"
+           "            <PrimaryAudioVideoClip titleTimeBegin=\"00:00:00:00\" "
+           "titleTimeEnd=\"01:00:00:55\" src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\" "
+           "dataSource=\"Disc\">\n" +
+           clipStreams +
+           "            </PrimaryAudioVideoClip>\n"
+           "            <PrimaryAudioVideoClip titleTimeBegin=\"01:00:00:55\" "
+           "titleTimeEnd=\"02:01:10:50\" src=\"file:///dvddisc/HVDVD_TS/FEATURE_2.MAP\" "
+           "dataSource=\"Disc\" seamless=\"true\">\n" +
+           clipStreams +
+           "              \n"
+           "            </PrimaryAudioVideoClip>\n"
+           "            <ChapterList>\n"
+           "                <Chapter displayName=\"Anfang  1\" titleTimeBegin=\"00:00:00:00\" />\n"
+           "                <Chapter displayName=\"Stra\xC3\x9F"
+           "e\" titleTimeBegin=\"00:04:10:57\" />\n"
+           "                <Chapter displayName=\"Nuit d\xE2\x80\x99\xC3\xA9t\xC3\xA9\" "
+           "titleTimeBegin=\"00:20:30:07\" />\n"
+           "                <Chapter displayName=\"Zwei Zeilen\"\n"
+           "                         titleTimeBegin=\"01:00:00:59\" />\n"
+           "                <Chapter displayName=\"Ende\" titleTimeBegin=\"01:59:59:50\" />\n"
+           "            </ChapterList>\n"
+           "            <TrackNavigationList>\n"
+           "                <AudioTrack track=\"1\" langcode=\"de:01\" selectable=\"true\"/>\n"
+           "                <AudioTrack track=\"2\" langcode=\"fr:01\" selectable=\"true\"/>\n"
+           "                <SubtitleTrack track=\"1\" langcode=\"ja:01\" selectable=\"true\"/>\n"
+           "            </TrackNavigationList>\n"
+           "        </Title>\n"
+           "    </TitleSet>\n"
+           "</Playlist>";
+}
+
+std::string testDiscPlaylist() {
+    std::string featureAudio;
+    for (const char* n : {"1", "2", "3", "4"})
+        featureAudio +=
+            std::string("\t\t\t\t<Audio track=\"") + n + "\" streamNumber=\"" + n + "\"/>\n";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<Playlist xmlns=\"http://www.dvdforum.org/2005/HDDVDVideo/Playlist\" "
+           "majorVersion=\"1\" minorVersion=\"0\" description=\"test\">\n"
+           "\t<Configuration>\n"
+           "\t\t<Aperture size=\"1920x1080\"/>\n"
+           "\t</Configuration>\n"
+           "\n"
+           "\t<TitleSet timeBase=\"60fps\">\n"
+           "\t\t<FirstPlayTitle titleDuration=\"00:00:05:00\" >\n"
+           "\t\t\t<PrimaryAudioVideoClip titleTimeBegin=\"00:00:00:00\" "
+           "src=\"file:///dvddisc/HVDVD_TS/PEVOB1.MAP\" dataSource=\"Disc\">\n"
+           "\t\t\t\t<Video track=\"1\"/>\n"
+           "\t\t\t</PrimaryAudioVideoClip>\n"
+           "\t\t</FirstPlayTitle>\n"
+           "\t\t<Title id=\"menu\" titleNumber=\"1\" displayName=\"menu\" "
+           "titleDuration=\"00:00:30:00\" onEnd=\"menu\">\n"
+           "\t\t\t<PrimaryAudioVideoClip titleTimeBegin=\"00:00:00:00\" "
+           "src=\"file:///dvddisc/HVDVD_TS/PEVOB2.MAP\" dataSource=\"Disc\">\n"
+           "\t\t\t\t<Video track=\"1\"/>\n"
+           "\t\t\t\t<Audio track=\"1\" streamNumber=\"1\"/>\n"
+           "\t\t\t</PrimaryAudioVideoClip>\n"
+           "\t\t\t<ApplicationSegment zOrder=\"0\" titleTimeBegin=\"00:00:01:00\" "
+           "src=\"file:///dvddisc/ADV_OBJ/menu.xmf\" sync=\"soft\">\n"
+           "\t\t\t\t<ApplicationResource src=\"file:///dvddisc/ADV_OBJ/menu.js\" "
+           "size=\"100\"/>\n"
+           "\t\t\t\t<!--<ApplicationResource src=\"file:///dvddisc/ADV_OBJ/a.png\" "
+           "size=\"10\" />\n"
+           "\t\t\t\t<ApplicationResource src=\"file:///dvddisc/ADV_OBJ/b.png\" "
+           "size=\"20\" />-->\n"
+           "\t\t\t</ApplicationSegment>\n"
+           "\t\t\t\n"
+           "\t\t\t<ChapterList>\n"
+           "\t\t\t\t<Chapter titleTimeBegin=\"00:00:00:00\"/>\n"
+           "\t\t\t</ChapterList>\n"
+           "\t\t</Title>\n"
+           "\t\t<Title id=\"feature\" titleNumber=\"2\" displayName=\"feature\" "
+           "titleDuration=\"00:42:00:00\" onEnd=\"menu\">\n"
+           "\t\t\t<PrimaryAudioVideoClip titleTimeBegin=\"00:00:00:00\" "
+           "src=\"file:///dvddisc/HVDVD_TS/PEVOB3.MAP\" dataSource=\"Disc\">\n"
+           "\t\t\t\t<Video track=\"1\"/>\n" +
+           featureAudio +
+           "\t\t\t</PrimaryAudioVideoClip>\n"
+           "\t\t\t<ChapterList>\n"
+           "\t\t\t\t<Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Chapter 1\"/>\n"
+           "\t\t\t\t<Chapter titleTimeBegin=\"00:12:34:51\" displayName=\"Chapter 2\"/>\n"
+           "\t\t\t\t<Chapter titleTimeBegin=\"00:40:00:00\" displayName=\"Chapter 3\"/>\n"
+           "\t\t\t</ChapterList>\n"
+           "\t\t</Title>\t\n"
+           "\t</TitleSet>\n"
+           "</Playlist>\n";
+}
+
+} // namespace tarnwick::testing
