@@ -48,6 +48,8 @@ std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines) {
     };
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string& line = lines[k];
+        // A commented-out tag is text, not a title.
+        if (line.find("<!--") != std::string::npos) continue;
         if (containsIgnoringCase(line, "<TITLE ")) {
             if (open) finish(k - 1);
             PlaylistTitle title;
