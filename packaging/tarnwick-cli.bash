@@ -4,11 +4,12 @@ _tarnwick_cli() {
     local cur prev words cword
     _init_completion -s || return
 
-    local commands="read demux rebuild xpl"
+    local commands="read demux rebuild xpl mkv titles"
     local options="-o --output --streams --no-continue --fast-check --no-fast-check
         --no-count-frames --no-details --adv --video-ext --audio-ext --sub-ext
         --markup --color -q --quiet --help --version"
     local xpl_options="--source --title --chapters"
+    local mkv_options="--title --playlist --keep-streams --mkvmerge"
 
     case $prev in
         -o | --output)
@@ -17,6 +18,14 @@ _tarnwick_cli() {
             ;;
         --source)
             _filedir '@(evo|EVO|vob|VOB|aob|AOB)'
+            return
+            ;;
+        --playlist)
+            _filedir '@(xpl|XPL)'
+            return
+            ;;
+        --mkvmerge)
+            _filedir
             return
             ;;
         --color)
@@ -32,7 +41,7 @@ _tarnwick_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            read | demux | rebuild | xpl)
+            read | demux | rebuild | xpl | mkv | titles)
                 command=${words[i]}
                 break
                 ;;
@@ -41,6 +50,7 @@ _tarnwick_cli() {
 
     if [[ $cur == -* ]]; then
         [[ $command == xpl ]] && options+=" $xpl_options"
+        [[ $command == mkv ]] && options+=" $mkv_options"
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
@@ -49,6 +59,8 @@ _tarnwick_cli() {
         "") COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
         xpl) _filedir '@(xpl|XPL)' ;;
         rebuild) _filedir '@(evo|EVO)' ;;
+        titles) _filedir -d ;;
+        mkv) _filedir '@(evo|EVO|vob|VOB)' ;;
         *) _filedir '@(evo|EVO|vob|VOB|aob|AOB)' ;;
     esac
 } &&

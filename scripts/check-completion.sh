@@ -27,7 +27,8 @@ expect() {
     status=1
   fi
 }
-expect "tarnwick-cli " "demux read rebuild xpl "
+expect "tarnwick-cli " "demux mkv read rebuild titles xpl "
+expect "tarnwick-cli mkv x --k" "--keep-streams "
 expect "tarnwick-cli re" "read rebuild "
 expect "tarnwick-cli demux " "FEATURE_1.EVO out "
 expect "tarnwick-cli xpl " "VPLST000.XPL out "

@@ -11,6 +11,8 @@ const char* const CliUsage =
     "  tarnwick-cli demux   SOURCE   [options]\n"
     "  tarnwick-cli rebuild SOURCE   [options]\n"
     "  tarnwick-cli xpl     PLAYLIST [--source SOURCE | --title N] [--chapters] [options]\n"
+    "  tarnwick-cli mkv     SOURCE|DISC [--title N] [--playlist XPL] [--keep-streams] [options]\n"
+    "  tarnwick-cli titles  DISC\n"
     "  tarnwick-cli --help | --version\n"
     "\n"
     "Options (a value follows as the next argument or after '='):\n"
@@ -28,7 +30,10 @@ const char* const CliUsage =
     "  --title N              xpl: the title shown (without both: the list of titles)\n"
     "  --chapters             xpl: write the title's chapter file\n"
     "  --json                 read: print the report as one JSON document\n"
-    "  --playlist XPL         read --json: add the playlist's stream names\n"
+    "  --playlist XPL         read --json, mkv: the playlist that names the streams\n"
+    "                         (mkv --title N: the title to mux; default: the longest)\n"
+    "  --keep-streams         mkv: keep the demuxed streams in their work folder\n"
+    "  --mkvmerge PROGRAM     mkv: the mkvmerge to run (default: mkvmerge from PATH)\n"
     "  --markup               print log lines with their markup\n"
     "  --color WHEN           colours on standard output: auto, always, never\n"
     "  -q, --quiet            print nothing but errors\n"
@@ -63,6 +68,8 @@ constexpr OptionRule OptionRules[] = {
     {"--sub-ext", Takes::Value},
     {"--json", Takes::Nothing},
     {"--playlist", Takes::Value},
+    {"--keep-streams", Takes::Nothing},
+    {"--mkvmerge", Takes::Value},
     {"--markup", Takes::Nothing},
     {"--color", Takes::Value},
     {"-q", Takes::Nothing},
@@ -116,6 +123,14 @@ std::string applyOption(CliArguments& a, const std::string& name, const std::str
         if (value != "auto" && value != "always" && value != "never")
             return "--color takes auto, always or never";
         a.color = value;
+    } else if (name == "--playlist") {
+        a.playlist = value;
+    } else if (name == "--mkvmerge") {
+        a.mkvmerge = value;
+    } else if (name == "--json") {
+        a.json = true;
+    } else if (name == "--keep-streams") {
+        a.keepStreams = true;
     } else if (name == "--chapters") {
         a.chapters = true;
     } else if (name == "--no-continue") {
@@ -187,17 +202,22 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
     }
     a.command = positional[0];
     if (a.command != "read" && a.command != "demux" && a.command != "rebuild" &&
-        a.command != "xpl") {
+        a.command != "xpl" && a.command != "mkv" && a.command != "titles") {
         error = "unknown command " + a.command;
     } else if (positional.size() < 2) {
-        error = "missing " + std::string(a.command == "xpl" ? "PLAYLIST" : "SOURCE");
+        error = "missing " + std::string(a.command == "xpl"      ? "PLAYLIST"
+                                         : a.command == "titles" ? "DISC"
+                                                                 : "SOURCE");
     } else if (positional.size() > 2) {
         error = "unexpected argument " + positional[2];
     } else {
         a.input = positional[1];
     }
     if (error.empty() && a.json && a.command != "read") error = "--json belongs to read";
-    if (error.empty() && a.playlist && !a.json) error = "--playlist needs --json";
+    if (error.empty() && a.playlist && !a.json && a.command != "mkv")
+        error = "--playlist needs --json or mkv";
+    if (error.empty() && a.keepStreams && a.command != "mkv")
+        error = "--keep-streams belongs to mkv";
     return a;
 }
 

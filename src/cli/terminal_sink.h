@@ -14,7 +14,7 @@ struct TerminalSinkOptions {
     bool markup = false;   // print messages with their tags
     bool colours = false;  // ANSI attributes on standard output
     bool progress = false; // status-bar texts on standard error
-    bool messages = true;  // log lines on standard output (off when quiet)
+    bool messages = true;  // log lines on standard output (off when quiet or for JSON)
 };
 
 class TerminalSink : public LogSink {

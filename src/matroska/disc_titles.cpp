@@ -89,21 +89,21 @@ private:
     }
 
     // Each stream number once: every clip of the title lists its streams.
-    static void addStream(std::vector<PlaylistStream>& streams, std::string_view line) {
+    static void addStream(std::vector<TitleStream>& streams, std::string_view line) {
         const int number = GetAttrInt(line, "streamNumber");
-        for (const PlaylistStream& s : streams)
+        for (const TitleStream& s : streams)
             if (s.streamNumber == number) return;
-        PlaylistStream s;
+        TitleStream s;
         s.track = GetAttrInt(line, "track");
         s.streamNumber = number;
         s.description = attribute(line, "description");
         streams.push_back(std::move(s));
     }
 
-    static void setLangcode(std::vector<PlaylistStream>& streams, std::string_view line) {
+    static void setLangcode(std::vector<TitleStream>& streams, std::string_view line) {
         const int track = GetAttrInt(line, "track");
         const std::string langcode = attribute(line, "langcode");
-        for (PlaylistStream& s : streams)
+        for (TitleStream& s : streams)
             if (s.track == track) s.langcode = langcode;
     }
 

@@ -22,7 +22,7 @@ std::optional<DiscFolders> discFolders(const std::string& folder);
 
 // An Audio or Subtitle element of a title, with the langcode that the
 // title's TrackNavigationList gives its track ("fr:01"; empty when none).
-struct PlaylistStream {
+struct TitleStream {
     int track = 0;
     int streamNumber = 0; // 1-based: stream number n is slot n - 1
     std::string description;
@@ -35,8 +35,8 @@ struct DiscTitle {
     std::string duration; // titleDuration, "HH:MM:SS:FF"
     int64_t durationMs = 0;
     std::vector<std::string> clips; // the clips' .MAP file names, in order
-    std::vector<PlaylistStream> audio;
-    std::vector<PlaylistStream> subtitles;
+    std::vector<TitleStream> audio;
+    std::vector<TitleStream> subtitles;
     int chapters = 0;
 };
 

@@ -112,6 +112,10 @@ std::vector<std::string> mkvmergeArguments(const MkvJob& job) {
     if (!job.title.empty()) args.insert(args.end(), {"--title", job.title});
     if (!job.chapterFile.empty())
         args.insert(args.end(), {"--chapter-charset", "UTF-8", "--chapters", job.chapterFile});
+    for (size_t k = 0; k < job.parts.size(); ++k) {
+        if (k > 0) args.push_back("+");
+        args.push_back(job.parts[k]);
+    }
     for (const MkvTrack& t : job.tracks) {
         args.insert(args.end(), {"--language", "0:" + t.language});
         if (!t.name.empty()) args.insert(args.end(), {"--track-name", "0:" + t.name});

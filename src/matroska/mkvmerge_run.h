@@ -26,6 +26,9 @@ struct MkvJob {
     std::string title;       // the segment title; empty: none
     std::string chapterFile; // UTF-8 chapter text; empty: no chapters
     std::vector<MkvTrack> tracks;
+    // Instead of tracks: Matroska files, each appended to the one before
+    // with all its tracks (mkvmerge's "+"), their names and flags kept.
+    std::vector<std::string> parts;
 };
 
 // The arguments of the option file, in mkvmerge's order (global options,

@@ -1,0 +1,334 @@
+// tarnwick-cli mkv and titles: the MKV of the bundled disc and of DVD VOBs
+// with audio starting before and after the video carries the tracks with
+// their codecs, names, languages and delays, the title and the chapters;
+// each audio track extracts to the demuxed stream; bad input ends with a
+// message, exit status 1 and no file under the MKV's name.
+
+#include "support/run_program.h"
+#include "support/test_session.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace tarnwick::testing;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Cli = TARNWICK_CLI;
+const std::string Disc = std::string(TARNWICK_SAMPLES) + "/DISC";
+
+// A fresh folder, without the final delimiter.
+std::string scratch(const std::string& name) {
+    std::string folder = scratchFolder(name);
+    folder.pop_back();
+    return folder;
+}
+
+ProgramResult cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    return runProgram(Cli, args, env);
+}
+
+json mkvInfo(const std::string& file) {
+    return json::parse(runProgram("/usr/bin/mkvmerge", {"-J", file}).out);
+}
+
+// The first time stamp of each track of the file, in milliseconds.
+double firstMs(const std::string& file, int track) {
+    const ProgramResult r =
+        runProgram("/usr/bin/ffprobe",
+                   {"-v", "error", "-select_streams", std::to_string(track), "-show_entries",
+                    "packet=pts_time", "-read_intervals", "%+#1", "-of", "csv=p=0", file});
+    return std::stod(r.out) * 1000;
+}
+
+// The report's streams that go into the MKV, in track order.
+std::vector<json> muxedStreams(const std::string& source) {
+    const json report = json::parse(cli({"read", "--json", "--no-fast-check", source}).out);
+    std::vector<json> streams;
+    for (const json& s : report["streams"])
+        if (s["kind"] != "subpicture") streams.push_back(s);
+    return streams;
+}
+
+std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void expectDelays(const std::string& mkv, const std::vector<json>& streams) {
+    const double video = firstMs(mkv, 0);
+    for (size_t k = 1; k < streams.size(); ++k)
+        EXPECT_NEAR(firstMs(mkv, int(k)) - video, streams[k]["delay_ms"].get<double>(), 2)
+            << streams[k]["caption"];
+}
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The samples of a WAV file: its data chunk.
+std::string waveSamples(const std::string& path) {
+    const std::string bytes = bytesOf(path);
+    const size_t data = bytes.find("data");
+    return data == std::string::npos ? std::string() : bytes.substr(data + 8);
+}
+
+// An MPEG-2 DVD VOB: video from 0.3 s, AC-3 from 0 s and 16-bit LPCM from
+// 0.8 s: one audio track starts before the video, one after.
+std::string makeVob(const std::string& folder) {
+    const std::string vob = folder + "/movie.vob";
+    const std::string sine = "sine=frequency=440:sample_rate=48000";
+    const ProgramResult r = runProgram("/usr/bin/ffmpeg", {"-v",
+                                                           "error",
+                                                           "-y",
+                                                           "-f",
+                                                           "lavfi",
+                                                           "-i",
+                                                           "testsrc=size=352x288:rate=25",
+                                                           "-f",
+                                                           "lavfi",
+                                                           "-i",
+                                                           sine,
+                                                           "-itsoffset",
+                                                           "0.8",
+                                                           "-f",
+                                                           "lavfi",
+                                                           "-i",
+                                                           sine,
+                                                           "-map",
+                                                           "0:v",
+                                                           "-map",
+                                                           "1:a",
+                                                           "-map",
+                                                           "2:a",
+                                                           "-filter:v",
+                                                           "setpts=PTS+0.3/TB",
+                                                           "-c:v",
+                                                           "mpeg2video",
+                                                           "-c:a:0",
+                                                           "ac3",
+                                                           "-c:a:1",
+                                                           "pcm_dvd",
+                                                           "-ac",
+                                                           "2",
+                                                           "-t",
+                                                           "2",
+                                                           "-f",
+                                                           "vob",
+                                                           vob});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return vob;
+}
+
+} // namespace
+
+TEST(MkvCommand, BundledDiscBecomesOneMkvWithItsPlaylist) {
+    const std::string out = scratch("mkv_disc");
+    const ProgramResult r = cli({"mkv", Disc, "-o", out});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Subpicture Subpicture.00 is not put into the MKV; kept beside it as " +
+                         out + "/Tarnwick Sample.Subpicture.00.sup"),
+              std::string::npos)
+        << r.out;
+    // The work folder is gone; the subpicture stays beside the MKV.
+    EXPECT_EQ(entries(out), (std::vector<std::string>{"Tarnwick Sample.Subpicture.00.sup",
+                                                      "Tarnwick Sample.mkv"}));
+
+    const std::string mkv = out + "/Tarnwick Sample.mkv";
+    const json info = mkvInfo(mkv);
+    EXPECT_EQ(info["container"]["properties"]["title"], "Tarnwick Sample");
+    ASSERT_EQ(info["chapters"].size(), 1u);
+    EXPECT_EQ(info["chapters"][0]["num_entries"], 3);
+    const json& tracks = info["tracks"];
+    ASSERT_EQ(tracks.size(), 3u);
+    const char* codecs[] = {"V_MPEG4/ISO/AVC", "A_AC3", "A_EAC3"};
+    const char* names[] = {"H.264.stream.0", "English 5.1", "Deutsch 2.0"};
+    const char* languages[] = {"und", "eng", "ger"};
+    const bool defaults[] = {true, true, false};
+    for (size_t k = 0; k < 3; ++k) {
+        const json& p = tracks[k]["properties"];
+        EXPECT_EQ(p["codec_id"], codecs[k]);
+        EXPECT_EQ(p["track_name"], names[k]);
+        EXPECT_EQ(p["language"], languages[k]);
+        EXPECT_EQ(p["default_track"], defaults[k]);
+    }
+    expectDelays(mkv, muxedStreams(Disc + "/HVDVD_TS/FEATURE_1.EVO"));
+}
+
+TEST(MkvCommand, VobWithoutPlaylistKeepsEveryAudioStartAndEveryByte) {
+    const std::string folder = scratch("mkv_vob");
+    const std::string vob = makeVob(folder);
+    const std::vector<json> streams = muxedStreams(vob);
+    ASSERT_EQ(streams.size(), 3u);
+    EXPECT_NEAR(streams[1]["delay_ms"].get<double>(), -300, 40);
+    EXPECT_NEAR(streams[2]["delay_ms"].get<double>(), 500, 40);
+
+    const std::string out = folder + "/out";
+    fs::create_directory(out);
+    const ProgramResult r = cli({"mkv", vob, "-o", out, "--keep-streams"});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::string mkv = out + "/movie.mkv";
+    const json info = mkvInfo(mkv);
+    EXPECT_FALSE(info["container"]["properties"].contains("title"));
+    EXPECT_TRUE(info["chapters"].empty());
+    const json& tracks = info["tracks"];
+    ASSERT_EQ(tracks.size(), 3u);
+    const char* codecs[] = {"V_MPEG2", "A_AC3", "A_PCM/INT/LIT"};
+    for (size_t k = 0; k < 3; ++k) {
+        const json& p = tracks[k]["properties"];
+        EXPECT_EQ(p["codec_id"], codecs[k]);
+        EXPECT_EQ(p["track_name"], streams[k]["caption"]);
+        EXPECT_EQ(p["language"], "und");
+        EXPECT_EQ(p["default_track"], k < 2);
+    }
+    expectDelays(mkv, streams);
+
+    // The kept streams against what mkvextract gives back.
+    std::string work;
+    for (const std::string& name : entries(out))
+        if (name.rfind("movie.streams-", 0) == 0) work = out + "/" + name;
+    ASSERT_FALSE(work.empty());
+    const std::string ac3 = work + "/movie." + streams[1]["caption"].get<std::string>() + ".mpa";
+    const std::string wav = work + "/movie." + streams[2]["caption"].get<std::string>() + ".wav";
+    const ProgramResult x = runProgram(
+        "/usr/bin/mkvextract", {mkv, "tracks", "1:" + folder + "/x.ac3", "2:" + folder + "/x.wav"});
+    ASSERT_EQ(x.exitCode, 0) << x.out;
+    EXPECT_EQ(bytesOf(folder + "/x.ac3"), bytesOf(ac3));
+    const std::string samples = waveSamples(wav);
+    EXPECT_GT(samples.size(), 100000u);
+    EXPECT_EQ(waveSamples(folder + "/x.wav"), samples);
+}
+
+TEST(MkvCommand, TitlesListsThePlaylist) {
+    const ProgramResult r = cli({"titles", Disc});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Title 1: Tarnwick Sample\n"
+                     "  Duration: 00:00:04:00 (4.000 s)\n"
+                     "  Clips: FEATURE_1.MAP, FEATURE_2.MAP\n"
+                     "  Audio: 1 English 5.1 (en:01), 4 Deutsch 2.0 (de:01)\n"
+                     "  Subtitles: 1 English (en:01)\n"
+                     "  Chapters: 3\n");
+    EXPECT_EQ(cli({"titles", scratch("mkv_titles")}).exitCode, 1);
+}
+
+TEST(MkvCommand, BadInputEndsWithAMessageAndNoMkv) {
+    const std::string folder = scratch("mkv_bad");
+    const std::string vob = makeVob(folder);
+    const std::string fakes = folder + "/fakes";
+    fs::create_directory(fakes);
+    // A muxer that writes part of the file and then finds the disk full.
+    const std::string full = fakes + "/full";
+    std::ofstream(full) << "#!/bin/sh\nout=$(sed -n 's/^ *\"\\(.*\\.mkv\\)\",$/\\1/p' \"${2#@}\" "
+                           "| head -n 1)\nhead -c 1000 /dev/zero > \"$out\"\n"
+                           "echo '#GUI#error No space left on device'\nexit 2\n";
+    fs::permissions(full, fs::perms::owner_all);
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"mkv", Disc, "--title", "7"}, {}, "has no title 7"},
+        {{"mkv", vob, "--playlist", Disc + "/ADV_OBJ/VPLST000.XPL"},
+         {},
+         "No title of the playlist"},
+        {{"mkv", folder}, {}, "neither a source file nor a disc folder"},
+        {{"mkv", Disc, "--mkvmerge", fakes + "/none"}, {}, "Install mkvtoolnix"},
+        {{"mkv", Disc}, {"PATH=" + fakes}, "Install mkvtoolnix"},
+        {{"mkv", Disc, "--mkvmerge", full}, {}, "No space left on device"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = folder + "/out";
+        fs::remove_all(out);
+        fs::create_directory(out);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", out});
+        const ProgramResult r = cli(args, c.env);
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_TRUE(entries(out).empty()) << c.message << ": " << entries(out).size();
+    }
+}
+
+namespace {
+
+std::vector<double> packetTimesMs(const std::string& file, const std::string& stream) {
+    const ProgramResult r =
+        runProgram("/usr/bin/ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
+                                        "packet=pts_time", "-of", "csv=p=0", file});
+    std::vector<double> times;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) times.push_back(line == "N/A" ? HUGE_VAL : std::stod(line) * 1000);
+    return times;
+}
+
+// The offset of the audio's first packet to the video's first frame, from
+// packet `audioFrom` and video packet `videoFrom` on.
+double offsetFrom(const std::string& file, size_t videoFrom, size_t audioFrom) {
+    const std::vector<double> video = packetTimesMs(file, "v:0");
+    const std::vector<double> audio = packetTimesMs(file, "a:0");
+    EXPECT_GT(video.size(), videoFrom);
+    EXPECT_GT(audio.size(), audioFrom);
+    if (video.size() <= videoFrom || audio.size() <= audioFrom) return 1e9;
+    return audio[audioFrom] - *std::min_element(video.begin() + long(videoFrom), video.end());
+}
+
+} // namespace
+
+// Part 1's audio ends half a second before its video; part 2's audio still
+// starts where the disc starts it, against part 2's first frame.
+TEST(MkvCommand, TwoPartFeatureStaysInSyncAcrossTheJoin) {
+    const std::string folder = scratch("mkv_join");
+    const char* tones[] = {"sine=frequency=440:sample_rate=48000:duration=1.5",
+                           "sine=frequency=880:sample_rate=48000:duration=2"};
+    for (int part = 0; part < 2; ++part) {
+        const ProgramResult r = runProgram(
+            "/usr/bin/ffmpeg", {"-v",
+                                "error",
+                                "-y",
+                                "-bitexact",
+                                "-f",
+                                "lavfi",
+                                "-i",
+                                "testsrc=size=352x288:rate=25:duration=2",
+                                "-f",
+                                "lavfi",
+                                "-i",
+                                tones[part],
+                                "-map",
+                                "0:v",
+                                "-map",
+                                "1:a",
+                                "-c:v",
+                                "mpeg2video",
+                                "-c:a",
+                                "ac3",
+                                "-f",
+                                "vob",
+                                folder + "/VTS_01_" + std::to_string(part + 1) + ".VOB"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    const std::string part1 = folder + "/VTS_01_1.VOB", part2 = folder + "/VTS_01_2.VOB";
+    const size_t videoFrames = packetTimesMs(part1, "v:0").size();
+    const size_t audioFrames = packetTimesMs(part1, "a:0").size();
+    ASSERT_EQ(videoFrames, 50u);
+    ASSERT_EQ(audioFrames, 47u); // 1.504 s against 2 s of video
+
+    const ProgramResult r = cli({"mkv", part1, "-o", folder});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::string mkv = folder + "/VTS_01_1_VTS_01_2.mkv";
+    EXPECT_NEAR(offsetFrom(mkv, 0, 0), offsetFrom(part1, 0, 0), 2);
+    EXPECT_NEAR(offsetFrom(mkv, videoFrames, audioFrames), offsetFrom(part2, 0, 0), 2);
+}
