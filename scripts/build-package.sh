@@ -6,16 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 # dpkg-shlibdeps writes the Depends line; lintian checks the result.
-needed=()
-for p in dpkg-dev lintian file; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || needed+=("$p")
-done
-if [ ${#needed[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
-fi
+scripts/install-packages.sh dpkg-dev lintian file
 
 build=build/package
 # Debian's hardening flags, so that the binaries pass lintian's checks.

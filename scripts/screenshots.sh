@@ -7,16 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/asan}
 
-needed=()
-for p in openbox x11-utils xvfb ffmpeg; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || needed+=("$p")
-done
-if [ ${#needed[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
-fi
+scripts/install-packages.sh openbox x11-utils xvfb ffmpeg
 cmake --build "$build" --target window_screenshot
 
 display=:$((90 + RANDOM % 100))
