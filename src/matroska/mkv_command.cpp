@@ -4,6 +4,7 @@
 #include "commands/demux_command.h"
 #include "commands/report_json.h"
 #include "commands/stream_kinds.h"
+#include "engine/files.h"
 #include "matroska/language_codes.h"
 #include "matroska/mkvmerge_run.h"
 #include "matroska/wave_file.h"
@@ -159,7 +160,8 @@ private:
     // it ends, not where the other part's stream happens to begin.
     void planParts() {
         const WindowState& w = s_.window;
-        const std::string second = w.options.cbContinue ? getsecond(w.eEVOfile) : std::string();
+        const std::string second =
+            w.options.cbContinue ? getsecond(w.eEVOfile, fileExists) : std::string();
         if (second.empty() || report_.sources.size() != 2 || !everyStreamInEachPart()) {
             if (!second.empty())
                 s_.log.log("Not every stream is in both parts: the parts are joined as one "

@@ -4,7 +4,7 @@
 // mkvmerge run that gives each track its name, language and delay, the
 // title and the chapters of the playlist; subpictures stay beside the MKV.
 
-#include "app/session.h"
+#include "engine/session.h"
 #include "matroska/mkv_source.h"
 
 #include <string>
