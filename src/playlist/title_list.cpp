@@ -3,6 +3,7 @@
 #include "app/paths.h"
 #include "playlist/attributes.h"
 
+#include <algorithm>
 #include <set>
 
 namespace tarnwick {
@@ -47,8 +48,11 @@ std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines) {
         open = false;
     };
     // Titles are the TitleSet's: a Title tag met elsewhere (in a comment
-    // before the root) is none.
-    bool inTitleSet = false;
+    // before the root) is none. The lines of one title cut from the
+    // playlist hold no TitleSet tag: all of them count.
+    bool inTitleSet = std::none_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return containsIgnoringCase(line, "<TITLESET");
+    });
     for (size_t k = 0; k < lines.size(); ++k) {
         const std::string& line = lines[k];
         if (containsIgnoringCase(line, "<TITLESET")) {
