@@ -4,49 +4,66 @@
 
 namespace tarnwick {
 
+namespace {
+
+// Identifier ranges of each stream kind, with the caption's kind name and
+// the report's codec name.
+struct KindRange {
+    int32_t first, last;
+    const char* kindName;
+    const char* codecName;
+};
+
+constexpr KindRange VideoKinds[] = {{0x55, 0x56, "VC-1.stream", "VC-1"},
+                                    {0xE0, 0xE1, "MPEG-2.stream", "MPEG-2"},
+                                    {0xE2, 0xE3, "H.264.stream", "H.264"}};
+constexpr KindRange AudioKinds[] = {{0x80, 0x87, "DD.stream", "AC-3"},
+                                    {0x88, 0x8F, "DTSHD.stream", "DTS"},
+                                    {0xA0, 0xA7, "LPCM.stream", "LPCM"},
+                                    {0xB0, 0xB7, "MLP.stream", "TrueHD"},
+                                    {0xC0, 0xCF, "DD+.stream", "E-AC-3"}};
+constexpr KindRange SubpictureKinds[] = {{0x20, 0x3F, "Subpicture", "Subpicture"},
+                                         {0x60, 0x7F, "Ext.Subpicture", "Extended subpicture"}};
+
+template <size_t N> const KindRange* kindOf(const KindRange (&kinds)[N], int32_t id) {
+    for (const KindRange& kind : kinds)
+        if (id >= kind.first && id <= kind.last) return &kind;
+    return nullptr;
+}
+
+template <size_t N> std::string kindName(const KindRange (&kinds)[N], int32_t id) {
+    const KindRange* kind = kindOf(kinds, id);
+    return kind ? kind->kindName : "";
+}
+
+template <size_t N> std::string codecName(const KindRange (&kinds)[N], int32_t id) {
+    const KindRange* kind = kindOf(kinds, id);
+    return kind ? kind->codecName : "";
+}
+
+} // namespace
+
 std::string videoKindName(int32_t id) {
-    if (id >= 0x55 && id <= 0x56) return "VC-1.stream";
-    if (id >= 0xE0 && id <= 0xE1) return "MPEG-2.stream";
-    if (id >= 0xE2 && id <= 0xE3) return "H.264.stream";
-    return {};
+    return kindName(VideoKinds, id);
 }
-
 std::string audioKindName(int32_t id) {
-    if (id >= 0x80 && id <= 0x87) return "DD.stream";
-    if (id >= 0x88 && id <= 0x8F) return "DTSHD.stream";
-    if (id >= 0xA0 && id <= 0xA7) return "LPCM.stream";
-    if (id >= 0xB0 && id <= 0xB7) return "MLP.stream";
-    if (id >= 0xC0 && id <= 0xCF) return "DD+.stream";
-    return {};
+    return kindName(AudioKinds, id);
 }
-
 std::string subpictureKindName(int32_t id) {
-    if (id >= 0x20 && id <= 0x3F) return "Subpicture";
-    if (id >= 0x60 && id <= 0x7F) return "Ext.Subpicture";
-    return {};
+    return kindName(SubpictureKinds, id);
 }
-
 std::string videoCodecName(int32_t id) {
-    if (id >= 0x55 && id <= 0x56) return "VC-1";
-    if (id >= 0xE0 && id <= 0xE1) return "MPEG-2";
-    if (id >= 0xE2 && id <= 0xE3) return "H.264";
-    return {};
+    return codecName(VideoKinds, id);
 }
 
 std::string audioCodecName(int32_t id, bool audioObject) {
-    if (id >= 0x80 && id <= 0x87) return "AC-3";
-    if (id >= 0x88 && id <= 0x8F) return "DTS";
+    // A DVD-Audio object carries MLP in the second LPCM sub-stream.
     if (id == 0xA1 && audioObject) return "MLP";
-    if (id >= 0xA0 && id <= 0xA7) return "LPCM";
-    if (id >= 0xB0 && id <= 0xB7) return "TrueHD";
-    if (id >= 0xC0 && id <= 0xCF) return "E-AC-3";
-    return {};
+    return codecName(AudioKinds, id);
 }
 
 std::string subpictureCodecName(int32_t id) {
-    if (id >= 0x20 && id <= 0x3F) return "Subpicture";
-    if (id >= 0x60 && id <= 0x7F) return "Extended subpicture";
-    return {};
+    return codecName(SubpictureKinds, id);
 }
 
 namespace {
