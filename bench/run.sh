@@ -102,7 +102,8 @@ measure() { # file key
   run "$k demux" "$cli" demux "$file" --fast-check 1 --no-continue -q -o "$out"
   run "$k demux, no frame count" "$cli" demux "$file" --fast-check 1 --no-continue -q -o "$out" \
     --no-count-frames
-  run "$k rebuild" "$cli" rebuild "$file" --fast-check 1 --no-continue -q -o "$out"
+  # Only an .EVO can be rebuilt.
+  [ "$k" = EVO ] && run "$k rebuild" "$cli" rebuild "$file" --fast-check 1 --no-continue -q -o "$out"
   if [ "$k" = VOB ]; then
     run "$k ffmpeg pass" ffmpeg -hide_banner -loglevel error -i "$file" -map 0 -c copy -f null -
     ffmpeg_copy_args "$file"
