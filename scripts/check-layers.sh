@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header from a folder above its own.
-# Layers, lowest first: log; the window model (app/, plain data); analysers;
-# engine; commands, playlist, rebuild, matroska; the front ends (app/window, cli).
+# Layers, lowest first: log; the stream and window model (model/, app/, plain
+# data); analysers; engine; commands, playlist, rebuild, matroska; the front ends (app/window, cli).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +9,7 @@ layer() {
   case "$1" in
     log/*) echo 0 ;;
     app/window/*) echo 5 ;;
-    app/*) echo 1 ;;
+    app/* | model/*) echo 1 ;;
     analysers/*) echo 2 ;;
     engine/*) echo 3 ;;
     commands/* | playlist/* | rebuild/* | matroska/*) echo 4 ;;

@@ -1,5 +1,6 @@
 #include "analysers/codec_headers.h"
 #include "commands/read_evo.h"
+#include "commands/stream_kinds.h"
 #include "engine/demux.h"
 #include "engine/engine_call.h"
 #include "log/log_line.h"
@@ -429,6 +430,47 @@ TEST(EngineScan, MalformedStreamsNeverReadOutsideTheChunk) {
     TestSession t;
     scan(t, w.bytes());
     EXPECT_EQ(t.table.VideoIds[0], 0xE0);
+}
+
+TEST(EngineScan, AHeaderCutShortByAStartCodeIsAbandoned) {
+    // A private-stream-1 packet whose sub-stream header is cut by the start
+    // code of a video packet. Finishing that header on later bytes would read
+    // a byte of the video's PTS (0x81) as a sub-stream id: a phantom stream.
+    Bytes packets = {0, 0, 1, 0xBD, 0, 20, 0x81, 0x00, 0x00, 0x00};
+    const Bytes video = videoPes(0xE0, 0x40, std::nullopt, {1, 2, 3});
+    packets.insert(packets.end(), video.begin() + 2, video.end()); // 00 00 already there
+    PackWriter w;
+    w.pack(packets);
+    w.pack(audioPes(0x82, 9000, {0x0B, 0x77}));
+    TestSession t;
+    const auto lines = scan(t, w.bytes());
+    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
+    EXPECT_EQ(t.table.AudioIds[1], -1);
+    EXPECT_EQ(t.table.AudioIds[2], 0x82);
+    EXPECT_FALSE(contains(lines, "Dolby Digital audio stream 1 found!"));
+}
+
+TEST(EngineScan, EverySubStreamTheParserFindsHasACaption) {
+    // The parser and the box captions read the one table of sub-stream ids:
+    // a sub-stream is found exactly when its box gets a kind name.
+    for (int id = 0; id < 256; ++id) {
+        TestSession t;
+        PackWriter w;
+        w.pack(audioPes(uint8_t(id), 9000, {0x0B, 0x77, 0, 0}));
+        scan(t, w.bytes());
+        std::string caption;
+        for (int k = 0; k < AudioSlots; ++k)
+            if (t.table.AudioIds[size_t(k)] >= 0)
+                caption += audioKindName(t.table.AudioIds[size_t(k)]);
+        for (int k = 0; k < SubSlots; ++k)
+            if (t.table.SubIds[size_t(k)] >= 0)
+                caption += subpictureKindName(t.table.SubIds[size_t(k)]);
+        const bool named = !audioKindName(id).empty() || !subpictureKindName(id).empty();
+        EXPECT_EQ(!caption.empty(), named) << std::hex << id;
+        if (named) {
+            EXPECT_EQ(caption, audioKindName(id) + subpictureKindName(id)) << std::hex << id;
+        }
+    }
 }
 
 } // namespace

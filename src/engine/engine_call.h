@@ -21,10 +21,7 @@ struct EngineCall {
 void parseChunk(EngineCall& c);
 
 // Navigation packets (private stream 2): the byte step hands the byte over
-// while one of the pending flags is set.
-inline bool navigationPending(const NavigationState& nav) {
-    return nav.subStreamBytePending || nav.copyControlPending || nav.dsiPending;
-}
+// in the navigation stages.
 void navigationStep(EngineCall& c, uint8_t b);
 
 // The payload step's writer in demux mode.

@@ -4,6 +4,7 @@
 #include "analysers/bit_reader.h"
 #include "engine/engine_call.h"
 #include "log/text_format.h"
+#include "model/navigation_layout.h"
 
 #include <algorithm>
 #include <string>
@@ -24,27 +25,6 @@ const char* const AnalogProtectionLabels[8] = {"",
                                                "APS2 is ON",
                                                "APS2 is ON"};
 
-// DSI field offsets from the byte after the sub-stream byte.
-struct DsiLayout {
-    int audioEntries;
-    int subpictureEntries;
-};
-constexpr DsiLayout DvdDsi{402, 418};
-constexpr DsiLayout EvoDsi{530, 546};
-constexpr int DsiVobNumber = 24;
-constexpr int DsiFirstPtm = 44;
-constexpr int DsiLastPtm = 48;
-constexpr int CopyControlEncryption = 12;
-constexpr int CopyControlValidity = 24;
-constexpr int CopyControlValues = 26;
-constexpr int CopyControlFieldsEnd = CopyControlValues + 1;
-constexpr int AudioEntries = 8;
-constexpr int SubpictureEntries = 32;
-
-int dsiFieldsEnd(const DsiLayout& layout) {
-    return layout.subpictureEntries + 4 * SubpictureEntries;
-}
-
 // A navigation packet is decoded only when it lies wholly in the valid bytes
 // of the chunk; one that runs past them is skipped undecoded, since the rest
 // of it is not in the buffer. (Packets too short to hold the fields that the
@@ -62,13 +42,13 @@ void continueAfterPacket(EngineCall& c, int u) {
 void copyControlDecode(EngineCall& c, BitReader& packet, int u) {
     c.p.nav.firstCopyControl = false;
     LogSink& log = c.s.log;
-    if (packet.byteAt(u + CopyControlEncryption) & 0xC0)
+    if (packet.byteAt(u + copy_control::Encryption) & 0xC0)
         log.log("[b]This file is ENCRYPTED![/b] Decrypt it before any process.");
-    const uint8_t v = packet.byteAt(u + CopyControlValidity);
-    const uint8_t w = packet.byteAt(u + CopyControlValues);
+    const uint8_t v = packet.byteAt(u + copy_control::Validity);
+    const uint8_t w = packet.byteAt(u + copy_control::Values);
     if (c.scanning() && !c.s.table.Report.sources.empty()) {
         CopyControlReport report;
-        report.encrypted = packet.byteAt(u + CopyControlEncryption) & 0xC0;
+        report.encrypted = packet.byteAt(u + copy_control::Encryption) & 0xC0;
         if (v & 0x80) report.generation = CopyGenerationLabels[w >> 5];
         if (v & 0x40) report.analogProtection = AnalogProtectionLabels[(w >> 2) & 7];
         report.ict = (v & 0x20) && (w & 0x02);
@@ -88,19 +68,19 @@ uint32_t halfWordAt(BitReader& packet, int index) {
     return wordAt(packet, index) >> 16;
 }
 
-void dsiDecode(EngineCall& c, BitReader& dsi, int u, const DsiLayout& layout) {
+void dsiDecode(EngineCall& c, BitReader& packet, int u, const dsi::EntryLayout& layout) {
     NavigationState& nav = c.p.nav;
     StreamTable& t = c.s.table;
     nav.firstDsi = false;
     if (nav.audioCount == 0)
-        for (int k = 0; k < AudioEntries; ++k)
-            if (halfWordAt(dsi, u + layout.audioEntries + 2 * k) != 0) ++nav.audioCount;
+        for (int k = 0; k < dsi::AudioEntryCount; ++k)
+            if (halfWordAt(packet, u + layout.audioEntries + 2 * k) != 0) ++nav.audioCount;
     nav.subCount = 0;
-    for (int k = 0; k < SubpictureEntries; ++k)
-        if (wordAt(dsi, u + layout.subpictureEntries + 4 * k) != 0) ++nav.subCount;
+    for (int k = 0; k < dsi::SubpictureEntryCount; ++k)
+        if (wordAt(packet, u + layout.subpictureEntries + 4 * k) != 0) ++nav.subCount;
 
     if (c.scanning()) {
-        const uint32_t vobNumber = halfWordAt(dsi, u + DsiVobNumber);
+        const uint32_t vobNumber = halfWordAt(packet, u + dsi::VobNumber);
         const bool subs = nav.subCount > 0;
         const int total = nav.videoCount + nav.audioCount + nav.subCount;
         c.s.log.log("VOB number " + std::to_string(vobNumber) + " contains [b]" +
@@ -109,17 +89,17 @@ void dsiDecode(EngineCall& c, BitReader& dsi, int u, const DsiLayout& layout) {
                     (subs ? "and [b]" + std::to_string(nav.subCount) + "[/b] subpicture " : "") +
                     "stream" + (total > 1 ? "s." : "."));
     }
-    const uint32_t first = wordAt(dsi, u + DsiFirstPtm);
+    const uint32_t first = wordAt(packet, u + dsi::FirstVideoPtm);
     if (t.FirstVideoPtm == 0) t.FirstVideoPtm = first;
     if (c.scanning()) c.s.log.log("PTM of first video frame = [re]" + hex8(first) + "[/re]");
-    const uint32_t last = wordAt(dsi, u + DsiLastPtm);
+    const uint32_t last = wordAt(packet, u + dsi::LastVideoPtm);
     t.LastVideoPtm = last;
     if (c.scanning()) c.s.log.log("PTM of last video frame = " + hex8(last));
     const uint32_t d = last - first;
     t.TotalSeconds += d / 90000.0;
     t.FileDuration = d / 90000.0 / 86400.0;
     if (c.scanning() && !t.Report.sources.empty())
-        t.Report.sources.back().dsi = DsiReport{halfWordAt(dsi, u + DsiVobNumber),
+        t.Report.sources.back().dsi = DsiReport{halfWordAt(packet, u + dsi::VobNumber),
                                                 nav.videoCount,
                                                 nav.audioCount,
                                                 nav.subCount,
@@ -138,29 +118,28 @@ void dsiDecode(EngineCall& c, BitReader& dsi, int u, const DsiLayout& layout) {
 void navigationStep(EngineCall& c, uint8_t b) {
     ParserState& p = c.p;
     NavigationState& nav = p.nav;
-    const DsiLayout& layout = p.isVob ? DvdDsi : EvoDsi;
-    if (nav.subStreamBytePending) {
-        nav.subStreamBytePending = false;
+    const dsi::EntryLayout& layout = p.isVob ? dsi::DvdEntries : dsi::EvoEntries;
+    if (p.stage == ParseStage::NavigationSubStream) {
         --p.remaining;
         // A packet too short for its fields is skipped like any other, so
         // that the byte after it is parsed as the start of the next packet.
-        if (b == 0x01 && nav.firstDsi && p.remaining >= dsiFieldsEnd(layout))
-            nav.dsiPending = true;
-        else if (b == 0x04 && nav.firstCopyControl && p.remaining >= CopyControlFieldsEnd)
-            nav.copyControlPending = true;
-        else
-            p.skipLength = std::max(p.remaining, 0); // an empty packet has nothing to skip
+        if (b == 0x01 && nav.firstDsi && p.remaining >= layout.fieldsEnd())
+            p.stage = ParseStage::Dsi;
+        else if (b == 0x04 && nav.firstCopyControl && p.remaining >= copy_control::FieldsEnd)
+            p.stage = ParseStage::CopyControl;
+        else // an empty packet has nothing to skip
+            p.stage = p.remaining > 0 ? ParseStage::Skip : ParseStage::Search;
         return;
     }
     const int u = p.i;
     BitReader packet(c.chunk(), p.n);
-    if (nav.copyControlPending) {
-        nav.copyControlPending = false;
-        if (decodable(c, u)) copyControlDecode(c, packet, u);
-    } else {
-        nav.dsiPending = false;
-        if (decodable(c, u)) dsiDecode(c, packet, u, layout);
+    if (decodable(c, u)) {
+        if (p.stage == ParseStage::CopyControl)
+            copyControlDecode(c, packet, u);
+        else
+            dsiDecode(c, packet, u, layout);
     }
+    p.stage = ParseStage::Search;
     continueAfterPacket(c, u);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The state of one engine call: the byte-driven pack and PES parser.
 
+#include "model/stream_ids.h"
+
 #include <cstdint>
 
 namespace tarnwick {
@@ -18,13 +20,24 @@ enum class PayloadKind : uint8_t {
     Navigation,    // private stream 2
 };
 
-enum class VideoCodec : uint8_t { MPEG2, H264, VC1 };
-enum class AudioKind : uint8_t { DolbyDigital, DolbyDigitalPlus, DTS, LPCM, TrueHD };
+// Where the parser stands in the current packet; `ParserState::left`
+// counts the bytes still to read in the countdown stages.
+enum class ParseStage : uint8_t {
+    Search,              // between packets: a byte only shifts the window
+    PacketLength,        // the two bytes of the packet length
+    HeaderFlags,         // PES flags 1 and 2, then the header data length
+    HeaderData,          // the PES header data, gathered byte by byte
+    SubStreamHeader,     // private stream 1: sub-stream id and three more bytes
+    LpcmHeader,          // the three bytes after an LPCM sub-stream header
+    TrueHdHeader,        // the byte after a TrueHD sub-stream header
+    Payload,             // payload pieces of kind `kind`
+    Skip,                // the rest of the packet is jumped over at the next byte
+    NavigationSubStream, // the sub-stream byte of a private-stream-2 packet
+    CopyControl,         // the first byte after it of a copy-control packet to decode
+    Dsi,                 // the first byte after it of a DSI to decode
+};
 
 struct NavigationState {
-    bool subStreamBytePending = false;
-    bool copyControlPending = false;
-    bool dsiPending = false;
     bool firstCopyControl = true;
     bool firstDsi = true;
     uint8_t videoCount = 0; // from the system header of the first pack
@@ -37,26 +50,18 @@ struct ParserState {
     int i = 0;           // index of the current byte in the chunk
     int n = 0;           // bytes in the chunk
 
+    ParseStage stage = ParseStage::Search;
+    int left = 0;          // bytes still to read in the stage's countdown
+    int32_t remaining = 0; // bytes of the current packet not yet consumed
     PayloadKind kind = PayloadKind::None;
-    VideoCodec videoCodec = VideoCodec::MPEG2;
-    int lengthStage = 0;
-    int32_t remaining = 0;
-    bool inPayload = false;
-    int32_t skipLength = 0;
+    StreamCodec videoCodec = StreamCodec::MPEG2; // of the latest video start code
 
     // The PES header: its flags, then its header data gathered byte by byte
     // (a header may straddle two chunks) and walked once complete.
     uint8_t streamId = 0;
-    int headerBytes = 0;
-    uint8_t headerDataLeft = 0;
     uint8_t flags2 = 0;
     uint8_t headerDataLength = 0;
     uint8_t headerData[255] = {};
-
-    // Private-stream-1 sub-stream header countdowns.
-    int subStreamHeaderLeft = 0;
-    int lpcmExtraLeft = 0;
-    int trueHdExtraLeft = 0;
 
     uint32_t currentPts = 0;
     uint32_t videoPts = 0;
@@ -67,7 +72,7 @@ struct ParserState {
     int32_t audioSlot = -1;
     int32_t subSlot = -1;
     int32_t videoId = 0;
-    AudioKind audioKind = AudioKind::DolbyDigital;
+    StreamCodec audioCodec = StreamCodec::DolbyDigital;
     int32_t audioSubId = 0;
     int32_t subSubId = 0;
 

@@ -1,6 +1,6 @@
 // The byte-driven pack and PES parser: the byte step, the start codes, the
-// PES header countdowns, the private-stream-1 sub-stream header and the
-// payload step.
+// PES header, the private-stream-1 sub-stream header and the payload step,
+// one stage at a time.
 
 #include "engine/analysis.h"
 #include "engine/engine_call.h"
@@ -9,6 +9,7 @@
 #include "log/text_format.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -19,89 +20,84 @@ namespace {
 using Kind = PayloadKind;
 
 // A new video stream met at its start code or its stream id extension.
-void recordVideoStream(EngineCall& c, int32_t id, const char* codecName) {
+void recordVideoStream(EngineCall& c, int32_t id, const StreamIdRange& r) {
     ParserState& p = c.p;
     StreamTable& t = c.s.table;
     if (t.VideoIds[p.videoSlot] != -1) return;
     t.VideoIds[p.videoSlot] = id;
     if (c.scanning())
-        c.s.log.log(std::string("[b]") + codecName + "[/b] video stream " +
-                    std::to_string(p.videoSlot) + " found!");
+        c.s.log.log(std::string(r.foundName) + " video stream " + std::to_string(p.videoSlot) +
+                    " found!");
+    // An H.264 stream reports the PTS of the latest header that carried PTS
+    // and DTS; the others the current PTS when they are first met.
+    if (r.codec != StreamCodec::H264) p.videoPts = p.currentPts;
+}
+
+void videoPacket(EngineCall& c, int32_t id, const StreamIdRange& r) {
+    ParserState& p = c.p;
+    p.videoSlot = ownSlot(r, id);
+    p.videoId = id;
+    recordVideoStream(c, id, r);
+    p.videoCodec = r.codec;
+    p.kind = Kind::Video;
 }
 
 void startCode(EngineCall& c, uint8_t streamId) {
     ParserState& p = c.p;
     p.streamId = streamId;
-    switch (streamId) {
-    case 0xE0:
-    case 0xE1:
-        p.videoSlot = streamId & 1;
-        p.videoId = streamId;
-        if (c.s.table.VideoIds[p.videoSlot] == -1) {
-            recordVideoStream(c, streamId, "MPEG-2");
-            p.videoPts = p.currentPts;
-        }
-        p.videoCodec = VideoCodec::MPEG2;
-        p.kind = Kind::Video;
-        break;
-    case 0xE2:
-    case 0xE3:
-        p.videoSlot = streamId & 1;
-        p.videoId = streamId;
-        recordVideoStream(c, streamId, "H.264 (AVC)");
-        p.videoCodec = VideoCodec::H264;
-        p.kind = Kind::Video;
-        break;
-    case 0xFD:
-        // Identified later from the stream id extension.
-        p.videoCodec = VideoCodec::VC1;
-        p.kind = Kind::Video;
-        break;
-    case 0xBC: // program stream map
-    case 0xBE: // padding
-        p.kind = Kind::Skip;
-        break;
-    case 0xBD: p.kind = Kind::PrivateHeader; break;
-    case 0xBF: p.kind = Kind::Navigation; break;
-    default:
-        if (streamId >= 0xC0 && streamId <= 0xCF) {
+    if (const StreamIdRange* r = findStreamIdRange(IdSpace::StreamId, streamId)) {
+        if (r->kind == StreamKind::Video)
+            videoPacket(c, streamId, *r);
+        else
             p.kind = Kind::MpegAudio;
+    } else {
+        switch (streamId) {
+        case stream_id::ExtendedStreamId:
+            // Identified later from the stream id extension.
+            p.videoCodec = StreamCodec::VC1;
+            p.kind = Kind::Video;
             break;
+        case stream_id::ProgramStreamMap:
+        case stream_id::Padding: p.kind = Kind::Skip; break;
+        case stream_id::PrivateStream1: p.kind = Kind::PrivateHeader; break;
+        case stream_id::PrivateStream2: p.kind = Kind::Navigation; break;
+        default: return; // pack header, system header, other ids: scanned like other bytes
         }
-        return; // pack header, system header, other ids: scanned like other bytes
     }
-    p.lengthStage = 2;
+    // A start code always begins a new packet: a header cut short by it is
+    // abandoned, not resumed on later bytes.
+    p.stage = ParseStage::PacketLength;
+    p.left = 2;
 }
 
+constexpr std::array<bool, 256> ParsedStreamIds = [] {
+    std::array<bool, 256> ids{};
+    for (int id = 0; id < 256; ++id)
+        ids[size_t(id)] = isParsedStreamId(uint8_t(id));
+    return ids;
+}();
+
 bool isRecognisedStartCode(uint32_t window) {
-    if ((window & 0xFFFFFF00u) != 0x00000100u) return false;
-    const uint8_t id = window & 0xFF;
-    return (id >= 0xE0 && id <= 0xE3) || id == 0xFD || (id >= 0xC0 && id <= 0xCF) || id == 0xBC ||
-           id == 0xBD || id == 0xBE || id == 0xBF;
+    return (window & 0xFFFFFF00u) == 0x00000100u && ParsedStreamIds[window & 0xFF];
 }
 
 // The PES header is complete: the sub-stream header or the payload follows.
 void headerEnds(ParserState& p) {
-    if (p.kind == Kind::PrivateHeader)
-        p.subStreamHeaderLeft = 4;
-    else
-        p.inPayload = true;
+    if (p.kind == Kind::PrivateHeader) {
+        p.stage = ParseStage::SubStreamHeader;
+        p.left = 4;
+    } else {
+        p.stage = ParseStage::Payload;
+    }
 }
 
 void streamIdExtension(EngineCall& c, uint8_t b) {
     ParserState& p = c.p;
     const int32_t e = b & 0x7F;
-    if (e == 0x55 || e == 0x56) { // VC-1
-        p.videoId = e;
-        p.videoSlot = e - 0x55;
-        if (c.s.table.VideoIds[p.videoSlot] == -1) {
-            recordVideoStream(c, e, "VC-1");
-            p.videoPts = p.currentPts;
-        }
-        p.kind = Kind::Video;
-    } else {
+    if (const StreamIdRange* r = findStreamIdRange(IdSpace::Extension, e))
+        videoPacket(c, e, *r);
+    else
         p.kind = Kind::Ignore;
-    }
 }
 
 // The PES header data is complete: its time stamps and, for an
@@ -120,41 +116,11 @@ void headerDataEnds(EngineCall& c) {
     headerEnds(p);
 }
 
-struct AudioSubStream {
-    AudioKind kind;
-    int slotMask;
-    int collisionStart; // where a stream whose own slot is taken looks first
-};
-
-bool classifyAudio(uint8_t s, AudioSubStream& out) {
-    if (s >= 0x80 && s <= 0x87)
-        out = {AudioKind::DolbyDigital, 7, 15};
-    else if (s >= 0x88 && s <= 0x8F)
-        out = {AudioKind::DTS, 7, 14};
-    else if (s >= 0xC0 && s <= 0xCF)
-        out = {AudioKind::DolbyDigitalPlus, 0x0F, 11};
-    else if (s >= 0xA0 && s <= 0xA7)
-        out = {AudioKind::LPCM, 0x0F, 13};
-    else if (s >= 0xB0 && s <= 0xB7)
-        out = {AudioKind::TrueHD, 7, 12};
-    else
-        return false;
-    return true;
-}
-
-std::string audioFoundMessage(AudioKind kind, uint8_t s, bool isAob, int slot) {
-    const std::string n = std::to_string(slot);
-    switch (kind) {
-    case AudioKind::DolbyDigital: return "[b]Dolby Digital[/b] audio stream " + n + " found!";
-    case AudioKind::DTS: return "[b]DTS HD (DTS)[/b] audio stream " + n + " found!";
-    case AudioKind::DolbyDigitalPlus:
-        return "[b]Dolby Digital[/b] Plus audio stream " + n + " found!";
-    case AudioKind::LPCM:
-        if (s == 0xA1 && isAob) return "[b]MLP[/b] audio stream " + n + " found!";
-        return "[b]LPCM[/b] audio stream " + n + " found!";
-    case AudioKind::TrueHD: return "[b]Dolby TrueHD[/b] audio stream " + n + " found!";
-    }
-    return {};
+std::string audioFoundMessage(const StreamIdRange& r, uint8_t s, bool isAob, int slot) {
+    // A DVD-Audio object carries MLP in the second LPCM sub-stream.
+    const char* name =
+        r.codec == StreamCodec::LPCM && s == 0xA1 && isAob ? "[b]MLP[/b]" : r.foundName;
+    return std::string(name) + " audio stream " + std::to_string(slot) + " found!";
 }
 
 // The private-stream-1 sub-stream header, one byte at a time.
@@ -162,125 +128,142 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
     ParserState& p = c.p;
     StreamTable& t = c.s.table;
     --p.remaining;
-    --p.subStreamHeaderLeft;
-    if (p.subStreamHeaderLeft == 3) {
+    --p.left;
+    if (p.left == 3) {
         const uint8_t s = b;
-        if ((s & 0xE0) == 0x20 || (s & 0xE0) == 0x60) {
-            p.subSlot = subStreamSlot(t.FeatureSubIds, s & 0x1F, SubSlots - 1, s);
+        const StreamIdRange* r = findStreamIdRange(IdSpace::SubStream, s);
+        if (r && r->kind == StreamKind::Subpicture) {
+            p.subSlot = subStreamSlot(t.FeatureSubIds, ownSlot(*r, s), r->collisionStart, s);
             p.subSubId = s;
             if (t.SubIds[p.subSlot] == -1 && t.FeatureSubIds[p.subSlot] == s) {
                 t.SubIds[p.subSlot] = s;
                 if (c.scanning())
-                    c.s.log.log(std::string((s & 0xE0) == 0x20 ? "[b]Subpicture[/b]"
-                                                               : "[b]Extended subpicture[/b]") +
-                                " stream " + std::to_string(p.subSlot) + " found!");
+                    c.s.log.log(std::string(r->foundName) + " stream " + std::to_string(p.subSlot) +
+                                " found!");
                 p.subFirstPts = p.currentPts;
             }
             if (c.scanning()) p.currentPts = 0;
-            p.subStreamHeaderLeft = 0;
             p.kind = Kind::Subpicture;
-            p.inPayload = true;
+            p.stage = ParseStage::Payload;
         }
         return;
     }
-    if (p.subStreamHeaderLeft > 0) return;
+    if (p.left > 0) return;
 
     const uint8_t s = p.window >> 24; // the sub-stream id, three bytes back
     p.audioSlot = s & 0x0F;
-    AudioSubStream audio{};
-    if (!classifyAudio(s, audio)) {
+    const StreamIdRange* r = findStreamIdRange(IdSpace::SubStream, s);
+    if (!r || r->kind != StreamKind::Audio) {
         p.kind = Kind::Ignore;
-        p.inPayload = true;
+        p.stage = ParseStage::Payload;
         p.currentPts = 0;
         return;
     }
-    p.audioKind = audio.kind;
-    p.audioSlot = subStreamSlot(t.FeatureAudioIds, s & audio.slotMask, audio.collisionStart, s);
+    p.audioCodec = r->codec;
+    p.audioSlot = subStreamSlot(t.FeatureAudioIds, ownSlot(*r, s), r->collisionStart, s);
     p.audioSubId = s;
     if (t.AudioIds[p.audioSlot] < 0 && t.FeatureAudioIds[p.audioSlot] == s) {
         t.AudioIds[p.audioSlot] = s;
-        if (c.scanning()) c.s.log.log(audioFoundMessage(audio.kind, s, p.isAob, p.audioSlot));
+        if (c.scanning()) c.s.log.log(audioFoundMessage(*r, s, p.isAob, p.audioSlot));
         p.audioFirstPts = p.currentPts;
     }
     p.currentPts = 0;
-    switch (audio.kind) {
-    case AudioKind::TrueHD: p.trueHdExtraLeft = 1; break;
-    case AudioKind::LPCM: p.lpcmExtraLeft = 3; break;
-    default: p.kind = Kind::Audio; p.inPayload = true;
+    switch (r->codec) {
+    case StreamCodec::TrueHD:
+        p.stage = ParseStage::TrueHdHeader;
+        p.left = 1;
+        break;
+    case StreamCodec::LPCM:
+        p.stage = ParseStage::LpcmHeader;
+        p.left = 3;
+        break;
+    default: p.kind = Kind::Audio; p.stage = ParseStage::Payload;
     }
 }
 
+// The packet length is read: the packet's header, navigation data or skip
+// follows.
+void packetLengthRead(ParserState& p) {
+    p.remaining = p.window & 0xFFFF;
+    if (p.kind == Kind::Navigation) {
+        p.stage = ParseStage::NavigationSubStream;
+    } else if (p.kind == Kind::Skip) {
+        p.stage = p.remaining > 0 ? ParseStage::Skip : ParseStage::Search;
+    } else {
+        p.stage = ParseStage::HeaderFlags;
+        p.left = 3;
+    }
+}
+
+// A byte of the packet's header, outside the header data.
 void headerStep(EngineCall& c, uint8_t b) {
     ParserState& p = c.p;
-    if (p.lengthStage == 2) {
-        p.lengthStage = 1;
-    } else if (p.lengthStage == 1) {
-        p.lengthStage = 0;
-        p.remaining = p.window & 0xFFFF;
-        if (p.kind == Kind::Navigation)
-            p.nav.subStreamBytePending = true;
-        else if (p.kind == Kind::Skip)
-            p.skipLength = p.remaining;
-        else
-            p.headerBytes = 3;
-    } else if (p.headerBytes > 0) {
+    switch (p.stage) {
+    case ParseStage::PacketLength:
+        if (--p.left == 0) packetLengthRead(p);
+        break;
+    case ParseStage::HeaderFlags:
         --p.remaining;
-        --p.headerBytes;
-        if (p.headerBytes == 1) {
+        --p.left;
+        if (p.left == 1) {
             p.flags2 = b;
-        } else if (p.headerBytes == 0) {
+        } else if (p.left == 0) {
             p.headerDataLength = b;
-            p.headerDataLeft = b;
-            if (p.headerDataLeft == 0) headerDataEnds(c);
+            p.left = b;
+            if (b == 0)
+                headerDataEnds(c);
+            else
+                p.stage = ParseStage::HeaderData;
         }
-    } else if (p.headerDataLeft > 0) {
+        break;
+    case ParseStage::SubStreamHeader: subStreamHeaderStep(c, b); break;
+    case ParseStage::LpcmHeader:
+    case ParseStage::TrueHdHeader:
         --p.remaining;
-        p.headerData[p.headerDataLength - p.headerDataLeft] = b;
-        if (--p.headerDataLeft == 0) headerDataEnds(c);
-    } else if (p.subStreamHeaderLeft > 0) {
-        subStreamHeaderStep(c, b);
-    } else if (p.lpcmExtraLeft > 0) {
-        --p.remaining;
-        if (--p.lpcmExtraLeft == 0) {
-            p.inPayload = true;
+        if (--p.left == 0) {
+            p.stage = ParseStage::Payload;
             p.kind = Kind::Audio;
         }
-    } else if (p.trueHdExtraLeft > 0) {
-        --p.remaining;
-        if (--p.trueHdExtraLeft == 0) {
-            p.inPayload = true;
-            p.kind = Kind::Audio;
-        }
+        break;
+    default: break; // between packets, looking for a start code
     }
-    // Otherwise the parser is between packets, looking for a start code.
 }
 
-uint8_t frameMarker(VideoCodec codec) {
+// A byte of the PES header data.
+void headerDataStep(EngineCall& c, uint8_t b) {
+    ParserState& p = c.p;
+    --p.remaining;
+    p.headerData[p.headerDataLength - p.left] = b;
+    if (--p.left == 0) headerDataEnds(c);
+}
+
+uint8_t frameMarker(StreamCodec codec) {
     switch (codec) {
-    case VideoCodec::MPEG2: return 0x00; // picture start code
-    case VideoCodec::H264: return 0x09;  // access unit delimiter
-    case VideoCodec::VC1: return 0x0D;   // frame start code
+    case StreamCodec::H264: return 0x09; // access unit delimiter
+    case StreamCodec::VC1: return 0x0D;  // frame start code
+    default: return 0x00;                // MPEG-2 picture start code
     }
-    return 0x00;
 }
 
 Description describe(EngineCall& c, const AnalyserInput& in) {
     const ParserState& p = c.p;
     if (p.kind == Kind::Audio) {
-        switch (p.audioKind) {
-        case AudioKind::DolbyDigital:
-        case AudioKind::DolbyDigitalPlus: return describeAC3(in, p.audioSlot);
-        case AudioKind::DTS: return describeDTS(in);
-        case AudioKind::TrueHD: return describeMLP(in);
-        case AudioKind::LPCM:
+        switch (p.audioCodec) {
+        case StreamCodec::DolbyDigital:
+        case StreamCodec::DolbyDigitalPlus: return describeAC3(in, p.audioSlot);
+        case StreamCodec::DTS: return describeDTS(in);
+        case StreamCodec::TrueHD: return describeMLP(in);
+        case StreamCodec::LPCM:
             if (p.audioSubId == 0xA1 && p.isAob) return describeMLP(in);
             return describeLPCM(in);
+        default: break;
         }
     } else if (p.kind == Kind::Video) {
         switch (p.videoCodec) {
-        case VideoCodec::MPEG2: return describeMPEG2(in, p.videoPts);
-        case VideoCodec::H264: return describeH264(in);
-        case VideoCodec::VC1: return describeVC1(in);
+        case StreamCodec::MPEG2: return describeMPEG2(in, p.videoPts);
+        case StreamCodec::H264: return describeH264(in);
+        case StreamCodec::VC1: return describeVC1(in);
+        default: break;
         }
     } else if (p.kind == Kind::Subpicture) {
         return describeSubpicture(in);
@@ -394,15 +377,7 @@ void payloadStep(EngineCall& c) {
     }
     p.remaining -= a;
     p.i += a - 1;
-    if (p.remaining == 0) p.inPayload = false;
-}
-
-// Between packets, with no countdown running, a byte only shifts the window
-// until a start code completes it.
-bool searching(const ParserState& p) {
-    return !p.inPayload && p.skipLength == 0 && !navigationPending(p.nav) && p.lengthStage == 0 &&
-           p.headerBytes == 0 && p.headerDataLeft == 0 && p.subStreamHeaderLeft == 0 &&
-           p.lpcmExtraLeft == 0 && p.trueHdExtraLeft == 0;
+    if (p.remaining == 0) p.stage = ParseStage::Search;
 }
 
 // Jumps to the next byte that completes a recognised start code, leaving the
@@ -451,27 +426,31 @@ void parseChunk(EngineCall& c) {
     ParserState& p = c.p;
     const uint8_t* chunk = c.chunk();
     for (p.i = 0; p.i < p.n; ++p.i) {
-        if (searching(p) && !jumpToStartCode(p, chunk)) break;
+        if (p.stage == ParseStage::Search && !jumpToStartCode(p, chunk)) break;
         const uint8_t b = chunk[p.i];
         p.window = (p.window << 8) | b;
-        if (p.inPayload) {
-            payloadStep(c);
-        } else if (p.skipLength > 0) {
+        switch (p.stage) {
+        case ParseStage::Payload: payloadStep(c); break;
+        case ParseStage::Skip:
             // The next byte parsed is the first after the packet, or the
             // first of the next chunk.
             p.i = std::min<int64_t>(int64_t(p.i) + p.remaining, p.n) - 1;
             p.remaining = 0;
-            p.skipLength = 0;
-        } else if (navigationPending(p.nav)) {
-            navigationStep(c, b);
-        } else if (p.headerDataLeft > 0) {
+            p.stage = ParseStage::Search;
+            break;
+        case ParseStage::NavigationSubStream:
+        case ParseStage::CopyControl:
+        case ParseStage::Dsi: navigationStep(c, b); break;
+        case ParseStage::HeaderData:
             // The header data (private data, a pack header field) may hold
             // any bytes, start codes too.
-            headerStep(c, b);
-        } else if (isRecognisedStartCode(p.window)) {
-            startCode(c, b);
-        } else {
-            headerStep(c, b);
+            headerDataStep(c, b);
+            break;
+        default:
+            if (isRecognisedStartCode(p.window))
+                startCode(c, b);
+            else
+                headerStep(c, b);
         }
     }
 }

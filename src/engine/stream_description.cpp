@@ -29,33 +29,33 @@ bool holds(const uint8_t* bytes, int count, const uint8_t* pattern, int length,
     return false;
 }
 
-bool holdsVideoHeader(VideoCodec codec, const uint8_t* bytes, int count) {
+bool holdsVideoHeader(StreamCodec codec, const uint8_t* bytes, int count) {
     static const uint8_t mpeg2[] = {0, 0, 1, 0xB3};
     static const uint8_t h264[] = {0, 0, 1, 0x67}; // or 0x27: nal_ref_idc 1
     static const uint8_t vc1[] = {0, 0, 1, 0x0F};
     switch (codec) {
-    case VideoCodec::MPEG2: return holds(bytes, count, mpeg2, 4, 0xB3, 2);
-    case VideoCodec::H264: return holds(bytes, count, h264, 4, 0x27, 2);
-    case VideoCodec::VC1: return holds(bytes, count, vc1, 4, 0x0F, 2);
+    case StreamCodec::MPEG2: return holds(bytes, count, mpeg2, 4, 0xB3, 2);
+    case StreamCodec::H264: return holds(bytes, count, h264, 4, 0x27, 2);
+    case StreamCodec::VC1: return holds(bytes, count, vc1, 4, 0x0F, 2);
+    default: return true;
     }
-    return true;
 }
 
 bool holdsAudioSync(const ParserState& p, const uint8_t* bytes, int count) {
     static const uint8_t ac3[] = {0x0B, 0x77};
     static const uint8_t dts[] = {0x7F, 0xFE, 0x80, 0x01};
     static const uint8_t mlp[] = {0xF8, 0x72, 0x6F, 0xBA}; // or 0xBB: standard MLP
-    switch (p.audioKind) {
-    case AudioKind::DolbyDigital:
-    case AudioKind::DolbyDigitalPlus: return holds(bytes, count, ac3, 2, 0x77);
-    case AudioKind::DTS: return holds(bytes, count, dts, 4, 0x01);
-    case AudioKind::TrueHD: return holds(bytes, count, mlp, 4, 0xBB);
-    case AudioKind::LPCM:
+    switch (p.audioCodec) {
+    case StreamCodec::DolbyDigital:
+    case StreamCodec::DolbyDigitalPlus: return holds(bytes, count, ac3, 2, 0x77);
+    case StreamCodec::DTS: return holds(bytes, count, dts, 4, 0x01);
+    case StreamCodec::TrueHD: return holds(bytes, count, mlp, 4, 0xBB);
+    case StreamCodec::LPCM:
         // LPCM is described from its sub-stream header; MLP in a DVD-Audio
         // file from its major sync.
         return !(p.audioSubId == 0xA1 && p.isAob) || holds(bytes, count, mlp, 4, 0xBB);
+    default: return true;
     }
-    return true;
 }
 
 } // namespace
