@@ -8,9 +8,6 @@ namespace tarnwick {
 
 namespace {
 
-constexpr int DsiAudioEntryCount = 8;
-constexpr int DsiSubpictureEntryCount = 32;
-
 void putBigEndian32(uint8_t* at, uint32_t value) {
     at[0] = uint8_t(value >> 24);
     at[1] = uint8_t(value >> 16);
@@ -42,9 +39,9 @@ void patchNavigationPack(uint8_t* pack, StreamNumbers& numbers, const StreamTabl
     putBigEndian32(pack + pack_offset::DsiLastVideoPtm, t.LastVideoPtm);
     // The entries of the kept streams stay where they were; only those of the
     // numbers past the kept count are cleared.
-    for (int k = audioCount; k < DsiAudioEntryCount; ++k)
+    for (int k = audioCount; k < dsi::AudioEntryCount; ++k)
         std::memset(pack + pack_offset::DsiAudioEntries + 2 * size_t(k), 0, 2);
-    for (int k = subpictureCount; k < DsiSubpictureEntryCount; ++k)
+    for (int k = subpictureCount; k < dsi::SubpictureEntryCount; ++k)
         std::memset(pack + pack_offset::DsiSubpictureEntries + 4 * size_t(k), 0, 4);
 }
 

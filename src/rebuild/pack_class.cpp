@@ -1,6 +1,7 @@
 #include "rebuild/pack_layout.h"
 
 #include "engine/pes_header.h"
+#include "model/stream_ids.h"
 
 namespace tarnwick {
 
@@ -34,13 +35,13 @@ PackClass classifyPack(const uint8_t* pack) {
     if (!isHdDvdPackHeader(pack)) return c;
     c.streamId = pack[pack_offset::StreamId];
     switch (c.streamId) {
-    case 0xBD: // private stream 1: the sub-stream id follows the PES header data
+    case stream_id::PrivateStream1: // the sub-stream id follows the PES header data
         c.subIdOffset = pack_offset::HeaderData + pack[pack_offset::HeaderDataLength];
         break;
-    case 0xBF: // private stream 2: no PES header, the sub-stream id comes first
+    case stream_id::PrivateStream2: // no PES header, the sub-stream id comes first
         c.subId = pack[pack_offset::PrivateStream2SubId];
         return c;
-    case 0xFD:
+    case stream_id::ExtendedStreamId:
         c.subIdOffset = streamIdExtensionOffset(pack);
         if (c.subIdOffset == 0) return c;
         break;

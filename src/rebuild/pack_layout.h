@@ -1,6 +1,8 @@
 #pragma once
 // Where Rebuild looks in a 2048-byte HD DVD pack, and what it finds there.
 
+#include "model/navigation_layout.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -23,11 +25,12 @@ inline constexpr size_t HeaderDataLength = 0x16;
 inline constexpr size_t HeaderData = 0x17;
 // The DSI packet of a navigation pack: 00 00 01 BF 02 F3 01 at 0x507, then
 // its fields up to the end of the pack.
-inline constexpr size_t DsiHeader = 0x509; // 01 BF 02 F3 01
-inline constexpr size_t DsiFirstVideoPtm = 0x53A;
-inline constexpr size_t DsiLastVideoPtm = 0x53E;
-inline constexpr size_t DsiAudioEntries = 0x720;      // 8 x 2 bytes
-inline constexpr size_t DsiSubpictureEntries = 0x730; // 32 x 4 bytes
+inline constexpr size_t DsiHeader = dsi::EvoPackFields - 5; // 01 BF 02 F3 01
+inline constexpr size_t DsiFirstVideoPtm = dsi::EvoPackFields + dsi::FirstVideoPtm;
+inline constexpr size_t DsiLastVideoPtm = dsi::EvoPackFields + dsi::LastVideoPtm;
+inline constexpr size_t DsiAudioEntries = dsi::EvoPackFields + dsi::EvoEntries.audioEntries;
+inline constexpr size_t DsiSubpictureEntries =
+    dsi::EvoPackFields + dsi::EvoEntries.subpictureEntries;
 } // namespace pack_offset
 
 // The packet that decides a pack's fate: the classifying stream id at 0x11

@@ -22,10 +22,11 @@ bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers, const S
         pack[offset] = uint8_t(number);
         return true;
     };
-    if (c.streamId == 0xBD) return put(c.subIdOffset, c.subId, IdSpace::SubStream);
+    if (c.streamId == stream_id::PrivateStream1)
+        return put(c.subIdOffset, c.subId, IdSpace::SubStream);
     // An extended-stream-id packet without its extension names no stream:
     // copied as it is.
-    if (c.streamId == 0xFD)
+    if (c.streamId == stream_id::ExtendedStreamId)
         return c.subIdOffset == 0 || put(c.subIdOffset, c.subId, IdSpace::Extension);
     if (isRenumberedStreamId(c.streamId))
         return put(pack_offset::StreamId, c.streamId, IdSpace::StreamId);
@@ -38,7 +39,7 @@ bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t, co
                  bool* changed) {
     bool patched = false;
     const PackClass c = classifyPack(pack);
-    if (c.streamId == 0xBB) {
+    if (c.streamId == stream_id::SystemHeader) {
         patchNavigationPack(pack, numbers, t, w.boxes);
         patched = true;
     }

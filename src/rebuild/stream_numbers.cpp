@@ -6,27 +6,15 @@ namespace {
 
 // The identifiers that belong to the same kind as id: a stream that cannot
 // keep its own identifier is moved only within them, so that it is still read
-// as what it is.
+// as what it is. An identifier of no known kind stays alone.
 struct KindRange {
     int first;
     int count;
 };
 
 KindRange kindRange(int id, IdSpace space) {
-    switch (space) {
-    case IdSpace::Extension:
-        if (id == 0x55 || id == 0x56) return {0x55, 2}; // VC-1
-        break;
-    case IdSpace::StreamId:
-        if (id >= 0xE0 && id <= 0xE3) return {id & 0xFE, 2}; // MPEG-2, H.264
-        if (id >= 0xC0 && id <= 0xDF) return {0xC0, 32};     // MPEG audio
-        break;
-    case IdSpace::SubStream:
-        if ((id & 0xE0) == 0x20 || (id & 0xE0) == 0x60) return {id & 0xE0, 32}; // subpictures
-        if ((id & 0xF0) == 0xC0) return {0xC0, 16};          // Dolby Digital Plus
-        if (id >= 0x80 && id <= 0xBF) return {id & 0xF8, 8}; // DD, DTS, LPCM, TrueHD
-        break;
-    }
+    if (const StreamIdRange* r = findStreamIdRange(space, id))
+        return {r->first, r->last - r->first + 1};
     return {id, 1};
 }
 
@@ -68,8 +56,8 @@ TickedCounts assignNumbers(StreamNumbers& n, const StreamTable& t, const StreamB
         ++ticked.video;
         const int32_t id = t.VideoIds[size_t(k)];
         // VC-1 streams are numbered by their stream id extension.
-        if (id == 0x55 || id == 0x56)
-            assign(n, id, IdSpace::Extension, 0x55 + n.video, n.video);
+        if (const StreamIdRange* r = findStreamIdRange(IdSpace::Extension, id))
+            assign(n, id, IdSpace::Extension, r->first + n.video, n.video);
         else
             assign(n, id, IdSpace::StreamId, (id & 0xFE) | n.video, n.video);
     }

@@ -5,16 +5,13 @@
 
 #include "app/window_state.h"
 #include "engine/stream_table.h"
+#include "model/stream_ids.h"
 
 #include <array>
 #include <bitset>
 #include <cstdint>
 
 namespace tarnwick {
-
-// The three places an identifier can stand in: a PES stream id, a
-// private-stream-1 sub-stream id, an extended stream's stream id extension.
-enum class IdSpace { StreamId = 0, SubStream = 1, Extension = 2 };
 
 inline constexpr uint8_t NoNumber = 0xFF;
 
