@@ -300,13 +300,28 @@ inline std::string analyse(Analyser kind, const uint8_t* data, size_t size) {
         const int count = int(length) - header;
         const int slot = int(size % 16);
         switch (kind) {
-        case Analyser::AC3: AnalyseAC3(a, position, count, slot); break;
-        case Analyser::DTS: AnalyseDTS(a, position, count); break;
-        case Analyser::MLP: AnalyseMLP(a, position, count); break;
-        case Analyser::LPCM: AnalyseLPCM(a, position, count); break;
-        case Analyser::MPEG2: AnalyseMPEG2(a, position, count, 0x12345678, slot & 1); break;
-        case Analyser::H264: AnalyseH264(a, position, count, slot & 1); break;
-        case Analyser::VC1: AnalyseVC1(a, position, count, slot & 1); break;
+        case Analyser::AC3:
+            logDescription(a, describeAC3(analyserInput(a.table, position, count), slot));
+            break;
+        case Analyser::DTS:
+            logDescription(a, describeDTS(analyserInput(a.table, position, count)));
+            break;
+        case Analyser::MLP:
+            logDescription(a, describeMLP(analyserInput(a.table, position, count)));
+            break;
+        case Analyser::LPCM:
+            logDescription(a, describeLPCM(analyserInput(a.table, position, count)));
+            break;
+        case Analyser::MPEG2:
+            logDescription(a, describeMPEG2(analyserInput(a.table, position, count), 0x12345678),
+                           slot & 1);
+            break;
+        case Analyser::H264:
+            logDescription(a, describeH264(analyserInput(a.table, position, count)), slot & 1);
+            break;
+        case Analyser::VC1:
+            logDescription(a, describeVC1(analyserInput(a.table, position, count)), slot & 1);
+            break;
         }
         // The frame summary turns the rate the video analysers found into
         // durations and frame numbers.

@@ -19,7 +19,8 @@ Bytes frames(std::initializer_list<Bytes> headers) {
 
 Lines analyse(AnalyserBench& bench, const Bytes& payload, int slot = 2) {
     const int at = bench.place(payload);
-    AnalyseAC3(bench.analysis, at, int(payload.size()), slot);
+    logDescription(bench.analysis,
+                   describeAC3(analyserInput(bench.analysis.table, at, int(payload.size())), slot));
     return bench.lines();
 }
 
@@ -122,10 +123,12 @@ TEST(Ac3Analyser, OneReportPerPayloadAndTheLastByteCounts) {
     AnalyserBench edge;
     const Bytes header = ac3Header(0, 0x1C, 8, 0, 7);
     const int at = edge.place(header);
-    AnalyseAC3(edge.analysis, at, int(header.size()), 0);
+    logDescription(edge.analysis,
+                   describeAC3(analyserInput(edge.analysis.table, at, int(header.size())), 0));
     EXPECT_EQ(edge.lines().size(), 4u);
     edge.clear();
-    AnalyseAC3(edge.analysis, at, int(header.size()) - 1, 0);
+    logDescription(edge.analysis,
+                   describeAC3(analyserInput(edge.analysis.table, at, int(header.size()) - 1), 0));
     EXPECT_TRUE(edge.lines().empty());
 }
 

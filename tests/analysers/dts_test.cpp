@@ -11,7 +11,8 @@ using Lines = std::vector<std::string>;
 Lines analyse(AnalyserBench& bench, Bytes payload) {
     payload.insert(payload.end(), 16, 0x00);
     const int at = bench.place(payload);
-    AnalyseDTS(bench.analysis, at, int(payload.size()));
+    logDescription(bench.analysis,
+                   describeDTS(analyserInput(bench.analysis.table, at, int(payload.size()))));
     return bench.lines();
 }
 

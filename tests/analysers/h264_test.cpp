@@ -17,7 +17,9 @@ Lines analyse(AnalyserBench& bench, const Sps& s, int slot = 0) {
     const Bytes pps = {0x00, 0x00, 0x00, 0x01, 0x68, 0xEB, 0xE3, 0xCB, 0x22, 0xC0};
     payload.insert(payload.end(), pps.begin(), pps.end());
     const int at = bench.place(payload);
-    AnalyseH264(bench.analysis, at, int(payload.size()), slot);
+    logDescription(bench.analysis,
+                   describeH264(analyserInput(bench.analysis.table, at, int(payload.size()))),
+                   slot);
     return bench.lines();
 }
 
@@ -209,7 +211,8 @@ TEST(H264Analyser, NoParameterSetStillSetsTheRate) {
     bench.table.FrameRate[0] = 25.0;
     const Bytes payload(64, 0xFF);
     const int at = bench.place(payload);
-    AnalyseH264(bench.analysis, at, int(payload.size()), 0);
+    logDescription(bench.analysis,
+                   describeH264(analyserInput(bench.analysis.table, at, int(payload.size()))), 0);
     EXPECT_DOUBLE_EQ(bench.table.FrameRate[0], 24000.0 / 1001.0);
     ASSERT_FALSE(bench.lines().empty());
     EXPECT_EQ(bench.lines()[0], "   Profile = Unknown");

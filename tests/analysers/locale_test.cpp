@@ -22,25 +22,36 @@ struct Locale {
             analyser(at, int(payload.size()));
         };
         Analysis& a = bench.analysis;
-        run(ac3Header(1, 0x1C, 8, 0, 7), [&](int p, int n) { AnalyseAC3(a, p, n, 0); });
+        run(ac3Header(1, 0x1C, 8, 0, 7),
+            [&](int p, int n) { logDescription(a, describeAC3(analyserInput(a.table, p, n), 0)); });
         Vc1SequenceHeader vc1;
         vc1.frameRateNr = 1;
-        run(vc1SequenceHeader(vc1), [&](int p, int n) { AnalyseVC1(a, p, n, 0); });
+        run(vc1SequenceHeader(vc1),
+            [&](int p, int n) { logDescription(a, describeVC1(analyserInput(a.table, p, n)), 0); });
         vc1.frameRateExp = 800;
-        run(vc1SequenceHeader(vc1), [&](int p, int n) { AnalyseVC1(a, p, n, 0); });
-        run(sps({}), [&](int p, int n) { AnalyseH264(a, p, n, 0); });
-        run({0xA0, 1, 0, 4, 5, 0x11, 0xFF, 0, 0},
-            [&](int p, int n) { AnalyseLPCM(a, p + 7, n - 7); });
-        run(trueHdSync(8, 0, 0, 1, 0, 1, 0x21, 0xFF),
-            [&](int p, int n) { AnalyseMLP(a, p, n + 1); });
+        run(vc1SequenceHeader(vc1),
+            [&](int p, int n) { logDescription(a, describeVC1(analyserInput(a.table, p, n)), 0); });
+        run(sps({}), [&](int p, int n) {
+            logDescription(a, describeH264(analyserInput(a.table, p, n)), 0);
+        });
+        run({0xA0, 1, 0, 4, 5, 0x11, 0xFF, 0, 0}, [&](int p, int n) {
+            logDescription(a, describeLPCM(analyserInput(a.table, p + 7, n - 7)));
+        });
+        run(trueHdSync(8, 0, 0, 1, 0, 1, 0x21, 0xFF), [&](int p, int n) {
+            logDescription(a, describeMLP(analyserInput(a.table, p, n + 1)));
+        });
         DtsCore dts;
         dts.sfreq = 8;
         dts.rate = 22;
-        run(dtsCore(dts), [&](int p, int n) { AnalyseDTS(a, p, n + 4); });
+        run(dtsCore(dts), [&](int p, int n) {
+            logDescription(a, describeDTS(analyserInput(a.table, p, n + 4)));
+        });
         SequenceHeader mpeg2;
         mpeg2.frameRateCode = 1;
         mpeg2.aspect = 4;
-        run(sequenceHeader(mpeg2), [&](int p, int n) { AnalyseMPEG2(a, p, n, 0, 0); });
+        run(sequenceHeader(mpeg2), [&](int p, int n) {
+            logDescription(a, describeMPEG2(analyserInput(a.table, p, n), 0), 0);
+        });
         return bench.lines();
     }
 };

@@ -11,7 +11,8 @@ using Lines = std::vector<std::string>;
 Lines analyse(AnalyserBench& bench, Bytes payload, int tail = 8) {
     payload.insert(payload.end(), size_t(tail), 0x00);
     const int at = bench.place(payload);
-    AnalyseMLP(bench.analysis, at, int(payload.size()));
+    logDescription(bench.analysis,
+                   describeMLP(analyserInput(bench.analysis.table, at, int(payload.size()))));
     return bench.lines();
 }
 
@@ -97,9 +98,11 @@ TEST(MlpAnalyser, EverySyncIsReportedAndTheLastByteIsNot) {
     AnalyserBench edge;
     const Bytes sync = {0x00, 0xF8, 0x72, 0x6F, 0xBA};
     int at = edge.place(sync);
-    AnalyseMLP(edge.analysis, at, int(sync.size()));
+    logDescription(edge.analysis,
+                   describeMLP(analyserInput(edge.analysis.table, at, int(sync.size()))));
     EXPECT_TRUE(edge.lines().empty());
-    AnalyseMLP(edge.analysis, at, int(sync.size()) + 1);
+    logDescription(edge.analysis,
+                   describeMLP(analyserInput(edge.analysis.table, at, int(sync.size()) + 1)));
     EXPECT_EQ(edge.lines().size(), 1u);
 }
 

@@ -18,7 +18,9 @@ Bytes join(std::initializer_list<Bytes> parts) {
 
 Lines analyse(AnalyserBench& bench, const Bytes& payload, int slot = 0, uint32_t pts = 110000) {
     const int at = bench.place(payload);
-    AnalyseMPEG2(bench.analysis, at, int(payload.size()), pts, slot);
+    logDescription(bench.analysis,
+                   describeMPEG2(analyserInput(bench.analysis.table, at, int(payload.size())), pts),
+                   slot);
     return bench.lines();
 }
 
@@ -147,7 +149,8 @@ TEST(Mpeg2Analyser, RangeEndingInsideTheHeaderStopsThere) {
     AnalyserBench bench;
     const Bytes payload = sequenceHeader({});
     const int at = bench.place(payload);
-    AnalyseMPEG2(bench.analysis, at, 7, 0, 0); // start code and bytes 1..3
+    logDescription(bench.analysis, describeMPEG2(analyserInput(bench.analysis.table, at, 7), 0),
+                   0); // start code and bytes 1..3
     EXPECT_EQ(bench.lines(),
               (Lines{"   Sequence Header found", "   size = [bl]720[/bl]x[bl]576[/bl]"}));
     EXPECT_EQ(bench.table.FrameRate[0], 0.0);

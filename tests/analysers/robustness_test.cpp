@@ -23,13 +23,22 @@ struct Named {
 };
 
 const Named Analysers[] = {
-    {"AC3", [](Analysis& a, int p, int n) { AnalyseAC3(a, p, n, 3); }},
-    {"DTS", [](Analysis& a, int p, int n) { AnalyseDTS(a, p, n); }},
-    {"MLP", [](Analysis& a, int p, int n) { AnalyseMLP(a, p, n); }},
-    {"LPCM", [](Analysis& a, int p, int n) { AnalyseLPCM(a, p, n); }},
-    {"MPEG2", [](Analysis& a, int p, int n) { AnalyseMPEG2(a, p, n, 1234, 1); }},
-    {"H264", [](Analysis& a, int p, int n) { AnalyseH264(a, p, n, 0); }},
-    {"VC1", [](Analysis& a, int p, int n) { AnalyseVC1(a, p, n, 1); }},
+    {"AC3", [](Analysis& a, int p,
+               int n) { logDescription(a, describeAC3(analyserInput(a.table, p, n), 3)); }},
+    {"DTS", [](Analysis& a, int p,
+               int n) { logDescription(a, describeDTS(analyserInput(a.table, p, n))); }},
+    {"MLP", [](Analysis& a, int p,
+               int n) { logDescription(a, describeMLP(analyserInput(a.table, p, n))); }},
+    {"LPCM", [](Analysis& a, int p,
+                int n) { logDescription(a, describeLPCM(analyserInput(a.table, p, n))); }},
+    {"MPEG2",
+     [](Analysis& a, int p, int n) {
+         logDescription(a, describeMPEG2(analyserInput(a.table, p, n), 1234), 1);
+     }},
+    {"H264", [](Analysis& a, int p,
+                int n) { logDescription(a, describeH264(analyserInput(a.table, p, n)), 0); }},
+    {"VC1", [](Analysis& a, int p,
+               int n) { logDescription(a, describeVC1(analyserInput(a.table, p, n)), 1); }},
 };
 
 // The chunk buffer with its valid data ending at `validEnd`; the bytes after
@@ -157,7 +166,8 @@ TEST(AnalyserRobustness, ZeroPaddedParameterSetEndsSafely) {
     Bytes payload = {0x00, 0x00, 0x01, 0x67, 0x64, 0x00, 0x28, 0x80};
     payload.resize(64, 0x00);
     const int at = bench.place(payload);
-    AnalyseH264(bench.analysis, at, int(payload.size()), 0);
+    logDescription(bench.analysis,
+                   describeH264(analyserInput(bench.analysis.table, at, int(payload.size()))), 0);
     ASSERT_GE(bench.lines().size(), 3u);
     EXPECT_EQ(bench.lines()[0], "   Profile = High");
     EXPECT_EQ(bench.lines()[1], "   Level = 4.0");
@@ -177,7 +187,9 @@ TEST(AnalyserRobustness, ZeroPaddedParameterSetEndsSafely) {
                                 .ue(0xFFFFFFF0)
                                 .finish();
     const int cycleAt = cycle.place(longCycle);
-    AnalyseH264(cycle.analysis, cycleAt, int(longCycle.size()), 0);
+    logDescription(
+        cycle.analysis,
+        describeH264(analyserInput(cycle.analysis.table, cycleAt, int(longCycle.size()))), 0);
     // The fields after the cycle are gone; the analysis still ends.
     EXPECT_EQ(cycle.lines().back().rfind("   Size = ", 0), 0u);
 }

@@ -14,7 +14,8 @@ Lines analyse(AnalyserBench& bench, const Vc1SequenceHeader& h, int slot = 0) {
     payload.insert(payload.end(), header.begin(), header.end());
     payload.insert(payload.end(), 32, 0x33);
     const int at = bench.place(payload);
-    AnalyseVC1(bench.analysis, at, int(payload.size()), slot);
+    logDescription(bench.analysis,
+                   describeVC1(analyserInput(bench.analysis.table, at, int(payload.size()))), slot);
     return bench.lines();
 }
 
@@ -149,7 +150,8 @@ TEST(Vc1Analyser, MissingStartCodeReadsFromWhereTheSearchStopped) {
     AnalyserBench bench;
     const Bytes payload(40, 0x00);
     const int at = bench.place(payload);
-    AnalyseVC1(bench.analysis, at, int(payload.size()), 0);
+    logDescription(bench.analysis,
+                   describeVC1(analyserInput(bench.analysis.table, at, int(payload.size()))), 0);
     EXPECT_EQ(bench.lines(),
               (Lines{"   Profile = Reserved", "   Level = 0", "   Chroma Format = Reserved",
                      "   Size = [bl]2[/bl]x[bl]2[/bl]"}));
