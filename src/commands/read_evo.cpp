@@ -2,13 +2,11 @@
 
 #include "app/paths.h"
 #include "app/stream_selection.h"
-#include "commands/demux_command.h"
 #include "commands/frame_summary.h"
 #include "commands/stream_kinds.h"
 #include "engine/demux.h"
 #include "engine/feature_plan.h"
 #include "log/text_format.h"
-#include "rebuild/rebuild.h"
 
 #include <memory>
 
@@ -118,9 +116,6 @@ bool bReadEVOClick(Session& s) {
     restoreButtons();
     cbVideoClick(w);
     s.ui.stateChanged();
-
-    if (w.options.rbAutoDemux) return bDemuxClick(s);
-    if (w.options.rbAutoRebuild) return bRebuildClick(s);
     return true;
 }
 

@@ -47,7 +47,14 @@ constexpr qsizetype MaxDroppedPath = 259;
 } // namespace
 
 void MainWindow::bReadEVOClick() {
-    runCommand([this] { tarnwick::bReadEVOClick(*session_); });
+    runCommand([this] {
+        if (!tarnwick::bReadEVOClick(*session_)) return;
+        switch (autoStep(state_.options)) {
+        case AutoStep::Demux: tarnwick::bDemuxClick(*session_); break;
+        case AutoStep::Rebuild: tarnwick::bRebuildClick(*session_); break;
+        case AutoStep::None: break;
+        }
+    });
 }
 
 void MainWindow::bReadXPLClick() {
