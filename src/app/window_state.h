@@ -77,14 +77,25 @@ struct PlaylistStreamName {
     std::string language;
 };
 
+// The codec texts of the playlist's video, audio and subpicture attribute
+// items, by item index - 1. An item that a later playlist does not list keeps
+// its text.
+struct PlaylistCodecs {
+    std::array<std::string, 8> video;
+    std::array<std::string, 8> audio;
+    std::array<std::string, 8> subpicture;
+};
+
 // What Read XPL shows: the tag lines of the memo, the tree and the chapter
-// lines kept for "Write chapters".
+// lines kept for "Write chapters"; and the attribute items' codec texts that
+// name the streams.
 struct PlaylistView {
     PlaylistView();
     std::vector<std::string> mXPL;
     std::vector<TreeNode> tvXPL;
     std::vector<std::string> mChapter;
     std::vector<PlaylistStreamName> streams;
+    PlaylistCodecs codecs;
 };
 
 enum class Page { Status = 0, Video, Audio, Subpicture, XPL, Options, About };

@@ -81,11 +81,6 @@ struct StreamTable {
 
     // What the scans of the last Read EVO learnt, as data.
     ScanReport Report;
-
-    // Codec texts of the playlist's attribute items, by item index - 1.
-    std::array<std::string, 8> PlaylistVideoCodecs;
-    std::array<std::string, 8> PlaylistAudioCodecs;
-    std::array<std::string, 8> PlaylistSubCodecs;
 };
 
 // Closes and drops every output file; returns the first close error's message

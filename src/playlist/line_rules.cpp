@@ -38,22 +38,22 @@ const std::string& codecEntry(const std::array<std::string, 8>& codecs, int32_t 
     return codecs[index - 1];
 }
 
-void applyLineRules(std::string_view line, PlaylistHeader& header, StreamTable& table) {
+void applyLineRules(std::string_view line, PlaylistHeader& header, PlaylistCodecs& codecs) {
     if (contains(line, "Playlist")) keepOrReplace(header.displayName, line, "displayName");
     if (contains(line, "TitleSet")) {
         keepOrReplace(header.timeBase, line, "timeBase");
         keepOrReplace(header.tickBase, line, "tickBase");
     }
     if (contains(line, "VideoAttributeItem"))
-        setItemCodec(table.PlaylistVideoCodecs, line, attribute(line, "codec"));
+        setItemCodec(codecs.video, line, attribute(line, "codec"));
     if (contains(line, "AudioAttributeItem")) {
         std::string codec = attribute(line, "codec");
         if (const std::string channels = attribute(line, "channels"); !channels.empty())
             codec += "." + channels + "ch";
-        setItemCodec(table.PlaylistAudioCodecs, line, std::move(codec));
+        setItemCodec(codecs.audio, line, std::move(codec));
     }
     if (contains(line, "SubpictureAttributeItem"))
-        setItemCodec(table.PlaylistSubCodecs, line, attribute(line, "codec"));
+        setItemCodec(codecs.subpicture, line, attribute(line, "codec"));
 }
 
 } // namespace tarnwick

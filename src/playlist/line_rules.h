@@ -2,7 +2,7 @@
 // What a playlist says about itself, picked up from each tag line as the
 // scanner completes it.
 
-#include "engine/stream_table.h"
+#include "app/window_state.h"
 
 #include <string>
 #include <string_view>
@@ -17,8 +17,8 @@ struct PlaylistHeader {
 };
 
 // The Playlist and TitleSet values, and the codec texts of the video, audio
-// and subpicture attribute items (by item index 1..8) in the stream table.
-void applyLineRules(std::string_view line, PlaylistHeader& header, StreamTable& table);
+// and subpicture attribute items (by item index 1..8).
+void applyLineRules(std::string_view line, PlaylistHeader& header, PlaylistCodecs& codecs);
 
 // The codec text of an attribute item index, empty for an index outside 1..8.
 const std::string& codecEntry(const std::array<std::string, 8>& codecs, int32_t index);

@@ -26,9 +26,10 @@ size_t keptLinesBudget(int64_t playlistSize) {
 // Reads the playlist chunk by chunk into the tag lines of the memo; the
 // scanner carries a tag that a chunk boundary cuts.
 void readTagLines(SourceFile& file, Session& s, PlaylistHeader& header) {
-    StreamTable& t = s.table;
-    if (t.ChunkBuffer.size() < static_cast<size_t>(ChunkSize))
-        t.ChunkBuffer.resize(ChunkSize + ChunkSlack);
+    // A buffer of its own: the engine's chunk and its valid length stay as
+    // the last scan left them.
+    std::vector<uint8_t> chunk(ChunkSize);
+    PlaylistCodecs& codecs = s.window.playlist.codecs;
     std::vector<std::string>& lines = s.window.playlist.mXPL;
     TagScanner scanner;
     const int64_t size = file.size();
@@ -38,7 +39,7 @@ void readTagLines(SourceFile& file, Session& s, PlaylistHeader& header) {
     // Every line still feeds the attribute tables; only the lines kept for
     // the memo are bounded.
     const TagLineHandler onLine = [&](std::string&& line) {
-        applyLineRules(line, header, t);
+        applyLineRules(line, header, codecs);
         const size_t cost = line.capacity() + sizeof(std::string);
         if (leftOut > 0 || kept + cost > budget) {
             ++leftOut;
@@ -52,11 +53,10 @@ void readTagLines(SourceFile& file, Session& s, PlaylistHeader& header) {
     while (file.position() < size) {
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(ChunkSize, size - file.position()));
-        const size_t got = file.read(t.ChunkBuffer.data(), wanted);
+        const size_t got = file.read(chunk.data(), wanted);
         if (got == 0) break;
-        t.ChunkLength = static_cast<int>(got);
         s.log.slog(std::to_string(file.position()) + "/" + std::to_string(size) + " bytes", 1);
-        scanTags(scanner, t.ChunkBuffer.data(), got, onLine);
+        scanTags(scanner, chunk.data(), got, onLine);
     }
     if (leftOut > 0)
         s.log.log("The playlist has too many tag lines to show: the last " +

@@ -68,7 +68,7 @@ private:
         const int slot = slotOf(t_.VideoIds, GetAttrInt(line, "track"));
         if (slot < 0 || !firstListing(t_.VideoIds, slot)) return;
         const std::string label =
-            codecEntry(t_.PlaylistVideoCodecs, GetAttrInt(line, "mediaAttr")) + ".s" +
+            codecEntry(w_.playlist.codecs.video, GetAttrInt(line, "mediaAttr")) + ".s" +
             std::to_string(slot);
         list(VideoNode, label, line, slot);
         // Only the first video track has a box; the others are shown.
@@ -84,7 +84,7 @@ private:
     void audio(std::string_view line) {
         const int slot = slotOf(t_.AudioIds, GetAttrInt(line, "streamNumber"));
         if (slot < 0 || !firstListing(t_.AudioIds, slot)) return;
-        const std::string label = streamLabel(t_.PlaylistAudioCodecs, line, slot);
+        const std::string label = streamLabel(w_.playlist.codecs.audio, line, slot);
         list(AudioNode, label, line, slot);
         fill(w_.boxes.cbAudio[slot], label, true);
     }
@@ -92,7 +92,7 @@ private:
     void subtitle(std::string_view line) {
         const int slot = slotOf(t_.SubIds, GetAttrInt(line, "streamNumber"));
         if (slot < 0 || !firstListing(t_.SubIds, slot)) return;
-        const std::string label = streamLabel(t_.PlaylistSubCodecs, line, slot);
+        const std::string label = streamLabel(w_.playlist.codecs.subpicture, line, slot);
         list(SubtitleNode, label, line, slot);
         fill(w_.boxes.cbSub[slot], label, true);
     }
