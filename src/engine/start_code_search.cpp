@@ -36,7 +36,8 @@ bool holdsStartCode(const uint8_t* bytes, int count, uint8_t code, uint8_t alter
         start = std::min(start, positions - Block);
         const uint8_t* b = bytes + start;
         uint8_t least = 0xFF;
-        for (int j = 0; j < Block; ++j) least = std::min<uint8_t>(least, b[j] | b[j + 1]);
+        for (int j = 0; j < Block; ++j)
+            least = std::min<uint8_t>(least, b[j] | b[j + 1]);
         if (least == 0)
             for (int j = 0; j < Block; ++j)
                 if (startCodeAt(b + j, code, alternative)) return true;
