@@ -392,4 +392,17 @@ bool muxMkv(Session& s, const MkvSource& source, const MkvSettings& settings,
     return MkvRun(s, source, settings, errors).run();
 }
 
+bool muxAfterDemux(Session& s, const MkvSettings& settings, std::vector<std::string>* errors) {
+    const WindowState& w = s.window;
+    MkvSource source{w.eEVOfile, {}, std::nullopt};
+    if (!w.playlist.mXPL.empty()) {
+        std::string error;
+        if (auto shown = resolveMkvSource({w.eEVOfile, std::nullopt, w.eXPLfile}, error))
+            source = *shown;
+        else
+            s.log.log(error + " The MKV tracks keep the stream captions.");
+    }
+    return muxMkv(s, source, settings, errors);
+}
+
 } // namespace tarnwick
