@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 namespace tarnwick {
 namespace {
@@ -302,6 +303,23 @@ TEST(EngineScan, FrameCountingUsesEachCodecsMarkerAndCarriesItsWindow) {
         EXPECT_EQ(countFrameMarkers(k.piece.data(), int(k.piece.size()), k.marker, window), k.found)
             << std::hex << k.window;
         EXPECT_EQ(window, k.windowAfter) << std::hex << k.window;
+    }
+
+    // Pieces long enough for the vector blocks, markers planted on both sides
+    // of every block edge: the count equals a byte-by-byte window's.
+    std::mt19937 random(7);
+    for (int length = 0; length < 140; ++length) {
+        auto piece = Bytes(size_t(length));
+        for (uint8_t& b : piece)
+            b = uint8_t(random() % 3); // many 00 00 01 runs
+        for (uint8_t marker : {uint8_t(0x00), uint8_t(0x01), uint8_t(0x09)}) {
+            uint32_t reference = 0xFFFF0000u, window = reference;
+            int expected = 0;
+            for (uint8_t b : piece)
+                expected += (reference = (reference << 8) | b) == (0x100u | marker);
+            EXPECT_EQ(countFrameMarkers(piece.data(), length, marker, window), expected) << length;
+            EXPECT_EQ(window, reference) << length;
+        }
     }
 
     // A start code split between two PES packets counts once; a packet that

@@ -149,7 +149,6 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeThrough(const uint8_t* data, size_t count) {
-    const size_t total = count;
     while (count > 0) {
         const ssize_t put = ::write(fd_, data, count);
         if (put < 0) {
@@ -159,19 +158,6 @@ void OutputFile::writeThrough(const uint8_t* data, size_t count) {
         data += put;
         count -= static_cast<size_t>(put);
     }
-    startWriteBack(total);
-}
-
-void OutputFile::startWriteBack([[maybe_unused]] size_t count) {
-#ifdef SYNC_FILE_RANGE_WRITE
-    // Start the disk writes of the block now, without waiting for them: they
-    // then go on while the source is parsed, instead of piling up gigabytes
-    // of dirty pages that are written only at the end. Pipes and devices
-    // have no position or refuse, and are left alone.
-    const off_t end = ::lseek(fd_, 0, SEEK_CUR);
-    if (end >= off_t(count))
-        ::sync_file_range(fd_, end - off_t(count), off_t(count), SYNC_FILE_RANGE_WRITE);
-#endif
 }
 
 void OutputFile::write(const void* data, size_t count) {
@@ -214,7 +200,6 @@ void OutputFile::copyFrom(const SourceFile& source, int64_t offset, const void* 
         }
         copied += static_cast<size_t>(put);
     }
-    if (copied > 0) startWriteBack(copied);
     if (copied < count) writeThrough(static_cast<const uint8_t*>(bytes) + copied, count - copied);
 }
 

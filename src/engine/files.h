@@ -83,7 +83,6 @@ public:
 private:
     void writeThrough(const uint8_t* data, size_t count);
     bool isOwnFile() const; // the new file is still at its own name
-    void startWriteBack(size_t count);
 
     std::string path_;
     std::string ownPath_; // the new file that takes `path_` at close
