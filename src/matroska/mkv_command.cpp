@@ -393,6 +393,8 @@ bool muxMkv(Session& s, const MkvSource& source, const MkvSettings& settings,
 }
 
 bool muxAfterDemux(Session& s, const MkvSettings& settings, std::vector<std::string>* errors) {
+    // A cancelled Demux ends there: Cancel stops the whole run.
+    if (s.table.CancelRequested) return false;
     const WindowState& w = s.window;
     MkvSource source{w.eEVOfile, {}, std::nullopt};
     if (!w.playlist.mXPL.empty()) {
