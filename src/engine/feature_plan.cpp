@@ -10,7 +10,7 @@ FeaturePlan planFeature(WindowState& w) {
     w.paths.EVObase = CutExt(w.paths.EVOname);
     if (!w.options.cbContinue) return plan;
     plan.second = getsecond(w.eEVOfile, fileExists);
-    if (plan.continues()) w.paths.EVObase += "_" + CutExt(fileNamePart(plan.second));
+    if (plan.continues()) w.paths.EVObase.append("_").append(CutExt(fileNamePart(plan.second)));
     return plan;
 }
 

@@ -142,6 +142,7 @@ size_t wavePaddingBytes(uint64_t dataBytes, WaveContainer container) {
 
 std::vector<uint8_t> waveHeader(const LpcmFormat& f, uint64_t dataBytes, WaveContainer c) {
     std::vector<uint8_t> out;
+    out.reserve(128); // every header fits
     if (c == WaveContainer::Riff) {
         putTag(out, "RIFF");
         put32(out, uint32_t(riffBodyBytes(f, dataBytes)));
