@@ -5,6 +5,7 @@
 #include "engine/demux.h"
 #include "engine/feature_plan.h"
 #include "engine/file_identity.h"
+#include "engine/write_behind.h"
 #include "log/text_format.h"
 
 #include <algorithm>
@@ -85,9 +86,13 @@ void checkOutputFiles(const Session& s, const std::vector<PlannedOutput>& plan,
     if (!conflict.empty()) throw FileError(conflict);
 }
 
+// The outputs share one thread that writes their full buffers while the
+// source is parsed; it ends when the last of them is closed.
 void createOutputFiles(Session& s, const std::vector<PlannedOutput>& plan) {
+    const auto writer = std::make_shared<WriteBehind>();
     for (const PlannedOutput& p : plan) {
         *p.slot = std::make_unique<OutputFile>(p.path, p.bufferSize);
+        (*p.slot)->writeBehind(writer);
         s.log.log("Creating " + p.path);
     }
 }

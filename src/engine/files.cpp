@@ -1,5 +1,7 @@
 #include "engine/files.h"
 
+#include "engine/write_behind.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -149,15 +151,19 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeThrough(const uint8_t* data, size_t count) {
-    while (count > 0) {
-        const ssize_t put = ::write(fd_, data, count);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            throw FileError("Write error on \"" + path_ + "\". " + systemMessage(errno));
-        }
-        data += put;
-        count -= static_cast<size_t>(put);
-    }
+    settle(); // the block written behind comes first
+    if (const int error = writeAll(fd_, data, count))
+        throw FileError("Write error on \"" + path_ + "\". " + systemMessage(error));
+}
+
+void OutputFile::writeBehind(std::shared_ptr<WriteBehind> writer) {
+    writer_ = std::move(writer);
+}
+
+void OutputFile::settle() {
+    if (!pending_.valid()) return;
+    if (const int error = pending_.get())
+        throw FileError("Write error on \"" + path_ + "\". " + systemMessage(error));
 }
 
 void OutputFile::write(const void* data, size_t count) {
@@ -182,6 +188,7 @@ void OutputFile::copyFrom(const SourceFile& source, int64_t offset, const void* 
                           size_t count) {
     if (fd_ < 0) throw FileError("Write error on \"" + path_ + "\". File not open");
     flush();
+    settle();
     written_ += static_cast<int64_t>(count);
     size_t copied = 0;
     loff_t from = offset; // the source's own position is the reader's, left alone
@@ -208,7 +215,11 @@ void OutputFile::flush() {
     if (used_ == 0) return;
     const size_t pending = used_;
     used_ = 0; // a failed write is reported once, not again at close
-    writeThrough(buffer_.data(), pending);
+    if (!writer_) return writeThrough(buffer_.data(), pending);
+    settle();
+    behind_.resize(buffer_.size());
+    std::swap(buffer_, behind_);
+    pending_ = writer_->submit(fd_, behind_.data(), pending);
 }
 
 void OutputFile::close() {
@@ -216,9 +227,11 @@ void OutputFile::close() {
     std::string error;
     try {
         flush();
+        settle();
     } catch (const FileError& e) {
         error = e.what();
     }
+    writer_.reset();
     const int result = ::close(fd_);
     if (result != 0 && errno != EINTR && error.empty())
         error = "Write error on \"" + path_ + "\". " + systemMessage(errno);
@@ -238,6 +251,8 @@ void OutputFile::close() {
 
 void OutputFile::discard() {
     if (fd_ < 0) return;
+    if (pending_.valid()) pending_.wait();
+    writer_.reset();
     ::close(fd_);
     fd_ = -1;
     if (isOwnFile()) ::unlink(ownPath_.c_str());

@@ -9,12 +9,15 @@
 // is never changed.
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tarnwick {
+
+class WriteBehind;
 
 class FileError : public std::runtime_error {
 public:
@@ -79,9 +82,13 @@ public:
     void discard();
     const std::string& path() const { return path_; }
     int64_t written() const { return written_; }
+    // From now on a full buffer is handed to `writer` and filled again in a
+    // second buffer; a failed write is raised by the next flush or close.
+    void writeBehind(std::shared_ptr<WriteBehind> writer);
 
 private:
     void writeThrough(const uint8_t* data, size_t count);
+    void settle();          // waits for the block being written behind; raises its error
     bool isOwnFile() const; // the new file is still at its own name
 
     std::string path_;
@@ -93,6 +100,9 @@ private:
     size_t used_ = 0;
     int64_t written_ = 0;
     bool kernelCopy_ = true; // until the file systems refuse it
+    std::shared_ptr<WriteBehind> writer_;
+    std::vector<uint8_t> behind_; // the block being written behind
+    std::future<int> pending_;    // its result
 };
 
 bool fileExists(const std::string& path);
