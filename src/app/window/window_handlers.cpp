@@ -10,6 +10,7 @@
 #include "engine/files.h"
 #include "file_dialogs.h"
 #include "int_edit.h"
+#include "matroska/mkv_command.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "rebuild/rebuild.h"
@@ -47,7 +48,12 @@ constexpr qsizetype MaxDroppedPath = 259;
 } // namespace
 
 void MainWindow::bReadEVOClick() {
-    runCommand([this] { tarnwick::bReadEVOClick(*session_); });
+    runCommand([this] {
+        // Auto Demux runs inside Read EVO; its Matroska step follows it.
+        if (tarnwick::bReadEVOClick(*session_) && state_.options.rbAutoDemux &&
+            state_.options.cbMuxMKV)
+            muxAfterDemux(*session_);
+    });
 }
 
 void MainWindow::bReadXPLClick() {
@@ -55,7 +61,9 @@ void MainWindow::bReadXPLClick() {
 }
 
 void MainWindow::bDemuxClick() {
-    runCommand([this] { tarnwick::bDemuxClick(*session_); });
+    runCommand([this] {
+        if (tarnwick::bDemuxClick(*session_) && state_.options.cbMuxMKV) muxAfterDemux(*session_);
+    });
 }
 
 void MainWindow::bRebuildClick() {
@@ -215,6 +223,7 @@ void MainWindow::connectOptions() {
     flag(c_.cbDetails, o.cbDetails);
     flag(c_.cbAutoRead, o.cbAutoRead);
     flag(c_.cbRBAdvanced, o.cbRBAdvanced);
+    flag(c_.cbMuxMKV, o.cbMuxMKV);
     auto radio = [this, &o](QRadioButton* button, AutoStep step) {
         connect(button, &QRadioButton::clicked, this, [&o, step] { selectAutoStep(o, step); });
     };
