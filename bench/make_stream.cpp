@@ -101,22 +101,42 @@ int synth(const std::string& output, long sizeMib, bool vob) {
     return out ? 0 : 1;
 }
 
-// Where a stream may be cut: the start of an access unit or a sync frame.
+bool startCodeAt(const Bytes& d, size_t at) {
+    return at + 4 <= d.size() && d[at] == 0 && d[at + 1] == 0 && d[at + 2] == 1;
+}
+
+// Where a stream may be cut: the start of an access unit or a sync frame. An
+// H.264 stream is cut, as a disc's feature is, at an IDR picture's access unit
+// that repeats the sequence and picture parameter sets, so that the next part
+// can be decoded, and described, from its first bytes.
 bool syncAt(const Bytes& d, size_t at, const std::string& kind) {
     if (at + 5 > d.size()) return false;
-    if (kind == "h264") return d[at] == 0 && d[at + 1] == 0 && d[at + 2] == 1 && d[at + 3] == 0x09;
+    if (kind == "h264") {
+        if (!startCodeAt(d, at) || d[at + 3] != 0x09) return false;
+        size_t next = at + 4; // the access unit delimiter's next NAL unit
+        while (next < d.size() && !startCodeAt(d, next))
+            ++next;
+        return next < d.size() && (d[next + 3] & 0x1F) == 7;
+    }
     if (kind == "mpeg2")
         return d[at] == 0 && d[at + 1] == 0 && d[at + 2] == 1 && (d[at + 3] == 0xB3);
     if (kind == "ac3" || kind == "eac3") return d[at] == 0x0B && d[at + 1] == 0x77;
     return false;
 }
 
+// The cut point nearest the stream's share k/n: after it for audio, either
+// side for H.264, whose IDR pictures lie far apart.
 size_t cutPoint(const Bytes& d, const std::string& kind, int k, int n) {
     if (k >= n) return d.size();
-    size_t at = d.size() * size_t(k) / size_t(n);
+    const size_t share = d.size() * size_t(k) / size_t(n);
+    size_t at = share;
     while (at < d.size() && !syncAt(d, at, kind))
         ++at;
-    return at;
+    if (kind != "h264") return at;
+    size_t before = share;
+    while (before > 0 && !syncAt(d, before, kind))
+        --before;
+    return before > 0 && share - before < at - share ? before : at;
 }
 
 struct SubpictureUnits {

@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 ff="ffmpeg -hide_banner -loglevel error -y"
 
 $ff -f lavfi -i testsrc2=size=1280x720:rate=24000/1001 -t 4 -c:v libx264 -preset veryfast \
-    -b:v 1200k -x264-params aud=1:keyint=24 -pix_fmt yuv420p -bsf:v h264_mp4toannexb \
+    -b:v 1200k -x264-params aud=1:keyint=24:repeat-headers=1 -pix_fmt yuv420p -bsf:v h264_mp4toannexb \
     -f h264 "$work/video.h264"
 $ff -f lavfi -i "sine=frequency=440:sample_rate=48000" -t 4 -ac 6 -c:a ac3 -b:a 448k \
     -f ac3 "$work/audio.ac3"

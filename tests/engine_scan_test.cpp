@@ -265,6 +265,28 @@ TEST(EngineScan, StreamsAreDescribedFromTheirFirstHeaderOrSaySoAtTheEnd) {
                      "   No sync word found in audio stream 2."}));
 }
 
+TEST(EngineScan, HeaderSearchFindsAWholeStartCodeAnywhereButInTheLastByte) {
+    struct Case {
+        int size;
+        int at; // where 00 00 01 code is written into noise without a zero pair
+        uint8_t code;
+        bool found;
+    };
+    const Case cases[] = {
+        {2000, 0, 0x67, true},     {2000, 255, 0x27, true},  {2000, 256, 0x67, true},
+        {2000, 1760, 0x67, true},  {2000, 1995, 0x27, true}, {2000, 1996, 0x67, false},
+        {2000, 1000, 0x68, false}, {261, 256, 0x67, true},   {261, 257, 0x67, false},
+        {100, 95, 0x67, true},     {100, 96, 0x67, false},   {4, 0, 0x67, false},
+    };
+    for (const Case& k : cases) {
+        Bytes piece = noiseWithoutStartCodes(size_t(k.size), 5);
+        const uint8_t code[] = {0, 0, 1, k.code};
+        std::copy(code, code + std::min(4, k.size - k.at), piece.begin() + k.at);
+        EXPECT_EQ(holdsStartCode(piece.data(), k.size, 0x67, 0x27), k.found)
+            << k.size << "@" << k.at;
+    }
+}
+
 TEST(EngineScan, PaddingIsSkippedAndTheNextPacketInThePackFound) {
     TestSession t;
     Bytes packets = paddingPacket(100);

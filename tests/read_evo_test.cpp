@@ -37,8 +37,8 @@ TEST(ReadEvo, SampleFeatureIsReadAsOneTitle) {
         "It contains 1 video stream and 2 audio streams.",
         "VOB number 1 contains 1 video , 2 audio and 1 subpicture streams.",
         "PTM of first video frame = 00015F90",
-        "PTM of last video frame = 000440B6",
-        "Duration = 0:00:02.097",
+        "PTM of last video frame = 000412E0",
+        "Duration = 0:00:01.966",
         "H.264 (AVC) video stream 0 found!",
         "   First PTS = 00015F90",
         "   Substream id = E2",
@@ -56,11 +56,11 @@ TEST(ReadEvo, SampleFeatureIsReadAsOneTitle) {
         "Reading...",
         "It contains 1 video stream and 2 audio streams.",
         "VOB number 1 contains 1 video , 2 audio and 1 subpicture streams.",
-        "PTM of first video frame = 000440B7",
+        "PTM of first video frame = 000412E1",
         "PTM of last video frame = 0006DDCF",
-        "Duration = 0:00:01.903",
+        "Duration = 0:00:02.034",
         "H.264 (AVC) video stream 0 found!",
-        "   First PTS = 000440B7  (+2096ms)",
+        "   First PTS = 000412E1  (+1966ms)",
         "   Substream id = E2",
         "Dolby Digital audio stream 0 found!",
         "   First PTS = 00042450  (+2016ms)",
@@ -71,9 +71,8 @@ TEST(ReadEvo, SampleFeatureIsReadAsOneTitle) {
         "Subpicture stream 0 found!",
         "   First PTS = 0004F1A0  (+2600ms)",
         "   Substream id = 20",
-        // FEATURE_2.EVO starts without a parameter set: its video is
-        // described from the first one.
-        "Video stream 0 from its first sequence header:",
+        // FEATURE_2.EVO starts, as a feature's second part does, at an IDR
+        // picture with its parameter sets: its video is described at once.
         "Done.",
         "",
     };

@@ -75,7 +75,7 @@ TEST(Settings, FirstStartKeepsDefaultsAndTheCloseWritesEveryValueInOrder) {
 
     RegWrite(store, window, geometry);
     EXPECT_EQ(store.writes, names(settingsWriteOrder()));
-    EXPECT_EQ(store.writes.size(), 22u);
+    EXPECT_EQ(store.writes.size(), 23u);
     EXPECT_EQ(store.values["WindowState"], (std::variant<int32_t, std::string>(0)));
     EXPECT_EQ(store.values["Height"], (std::variant<int32_t, std::string>(375)));
     EXPECT_EQ(store.values["TreeWidth"], (std::variant<int32_t, std::string>(96)));
@@ -85,6 +85,7 @@ TEST(Settings, FirstStartKeepsDefaultsAndTheCloseWritesEveryValueInOrder) {
     EXPECT_EQ(store.values["AutoDemux"], (std::variant<int32_t, std::string>(0)));
     EXPECT_EQ(store.values["FastSize"], (std::variant<int32_t, std::string>(300)));
     EXPECT_EQ(store.values["ADV_PCK"], (std::variant<int32_t, std::string>(0)));
+    EXPECT_EQ(store.values["MuxMKV"], (std::variant<int32_t, std::string>(0)));
 }
 
 TEST(Settings, StoredValuesAreReadInTheirOrderAndApplied) {
@@ -101,6 +102,7 @@ TEST(Settings, StoredValuesAreReadInTheirOrderAndApplied) {
     store.values["AutoClear"] = 1;
     store.values["FastSize"] = 12;
     store.values["ADV_PCK"] = 1;
+    store.values["MuxMKV"] = 1;
 
     EXPECT_EQ(RegRead(store, window, geometry), "");
     EXPECT_EQ(store.reads, names(settingsReadOrder()));
@@ -113,6 +115,7 @@ TEST(Settings, StoredValuesAreReadInTheirOrderAndApplied) {
     EXPECT_TRUE(window.cbAutoClear);
     EXPECT_EQ(window.options.ieFastSize, "12");
     EXPECT_TRUE(window.options.cbRBAdvanced);
+    EXPECT_TRUE(window.options.cbMuxMKV);
 }
 
 TEST(Settings, AbsentValuesLeaveTheirControlsUnchanged) {
@@ -168,7 +171,7 @@ TEST(Settings, MaximisedWindowKeepsTheEarlierGeometry) {
     maximised.top = maximised.left = 0;
     store.writes.clear();
     RegWrite(store, window, maximised);
-    EXPECT_EQ(store.writes.size(), 18u);
+    EXPECT_EQ(store.writes.size(), 19u);
     EXPECT_EQ(store.values["WindowState"], (std::variant<int32_t, std::string>(2)));
     EXPECT_EQ(store.values["Width"], (std::variant<int32_t, std::string>(661)));
     EXPECT_EQ(store.values["Top"], (std::variant<int32_t, std::string>(10)));
@@ -185,7 +188,7 @@ TEST(Settings, MaximisedWindowKeepsTheEarlierGeometry) {
     minimised.width = 700;
     store.writes.clear();
     RegWrite(store, window, minimised);
-    EXPECT_EQ(store.writes.size(), 22u);
+    EXPECT_EQ(store.writes.size(), 23u);
     EXPECT_EQ(store.values["WindowState"], (std::variant<int32_t, std::string>(1)));
     EXPECT_EQ(store.values["Width"], (std::variant<int32_t, std::string>(700)));
 }

@@ -103,6 +103,7 @@ const std::vector<Binding>& bindings() {
              w.options.ieFastSize = std::to_string(std::get<int32_t>(v));
          }},
         optionFlag<&Options::cbRBAdvanced>("ADV_PCK"),
+        optionFlag<&Options::cbMuxMKV>("MuxMKV"),
     };
     return table;
 }
@@ -132,7 +133,7 @@ const std::vector<SettingSpec>& settingsReadOrder() {
         specs({"Width",       "Height",    "Top",         "Left",    "WindowState", "TreeWidth",
                "AudioExt",    "VideoExt",  "SubExt",      "Workdir", "EVOdir",      "XPLdir",
                "Continue",    "FastCheck", "CountFrames", "Details", "AutoRead",    "AutoDemux",
-               "AutoRebuild", "AutoClear", "FastSize",    "ADV_PCK"});
+               "AutoRebuild", "AutoClear", "FastSize",    "ADV_PCK", "MuxMKV"});
     return order;
 }
 
@@ -141,7 +142,7 @@ const std::vector<SettingSpec>& settingsWriteOrder() {
         specs({"WindowState", "Top",       "Left",        "Width",   "Height",   "TreeWidth",
                "AudioExt",    "VideoExt",  "SubExt",      "Workdir", "EVOdir",   "XPLdir",
                "Continue",    "FastCheck", "CountFrames", "Details", "AutoRead", "AutoDemux",
-               "AutoRebuild", "AutoClear", "FastSize",    "ADV_PCK"});
+               "AutoRebuild", "AutoClear", "FastSize",    "ADV_PCK", "MuxMKV"});
     return order;
 }
 
@@ -187,9 +188,13 @@ void RegWrite(SettingsStore& store, const WindowState& window, const WindowGeome
         if (maximised && isGeometry(setting.name)) continue;
         const SettingValue value = currentSetting(setting.name, window, geometry);
         switch (setting.type) {
-        case SettingType::Integer: store.writeInteger(setting.name, std::get<int32_t>(value)); break;
+        case SettingType::Integer:
+            store.writeInteger(setting.name, std::get<int32_t>(value));
+            break;
         case SettingType::Boolean: store.writeBoolean(setting.name, std::get<bool>(value)); break;
-        case SettingType::String: store.writeString(setting.name, std::get<std::string>(value)); break;
+        case SettingType::String:
+            store.writeString(setting.name, std::get<std::string>(value));
+            break;
         }
     }
     store.finishWriting();

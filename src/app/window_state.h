@@ -36,6 +36,7 @@ struct Options {
     bool cbDetails = true;
     bool cbAutoRead = true;
     bool cbRBAdvanced = false;
+    bool cbMuxMKV = false; // Demux ends with the Matroska step
     // The radio group: exactly one is selected.
     bool rbNoAuto = true;
     bool rbAutoDemux = false;

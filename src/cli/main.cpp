@@ -169,7 +169,7 @@ int runTitles(const CliArguments& args) {
         error = "The disc " + args.input + " has no playlist ADV_OBJ/VPLST000.XPL.";
     if (!error.empty()) return failure(terminalText(error));
     try {
-        printLines(titleListing(readDiscTitles(disc->playlist)), false, true);
+        printLines(titleListing(readPlaylistTitles(disc->playlist)), false, true);
     } catch (const FileError& e) {
         std::fprintf(stderr, "tarnwick-cli: %s\n", e.what());
         return ExitFailure;

@@ -31,6 +31,9 @@ void writePayloadPiece(EngineCall& c, int position, int count);
 // holds the stream's last four bytes before the piece, so that a marker split
 // between pieces counts once, and is left holding the last four after it.
 int countFrameMarkers(const uint8_t* piece, int count, uint8_t marker, uint32_t& window);
+// Whether the bytes [0, count - 1) hold the start code 00 00 01 `code` or
+// 00 00 01 `alternative` whole.
+bool holdsStartCode(const uint8_t* bytes, int count, uint8_t code, uint8_t alternative);
 
 // Whether a payload piece holds what its stream's analyser describes it from:
 // the sequence header of a video stream, the sync word of an audio stream.

@@ -10,18 +10,18 @@ namespace tarnwick {
 
 namespace {
 
-// True when the bytes [0, count - 1) hold `pattern` whole, as the analysers'
-// searches, which stop one byte short of the range's end, find it. The scan
-// jumps between the pattern's rarest byte `key` (the 01 of a start code), so
-// that a stream without the pattern costs little more than a memchr.
+// True when the bytes [0, count - 1) hold `pattern` whole, as the audio
+// analysers' searches, which stop one byte short of the range's end, find it.
+// Audio streams are mostly described from their first payload, which holds
+// a sync word near its start.
 bool holds(const uint8_t* bytes, int count, const uint8_t* pattern, int length,
-           uint8_t lastAlternative, int key = 0) {
+           uint8_t lastAlternative) {
     const int end = count - 1;
-    for (int k = key; k - key + length <= end; ++k) {
-        const void* hit = std::memchr(bytes + k, pattern[key], size_t(end - length + 1 + key - k));
+    for (int k = 0; k + length <= end; ++k) {
+        const void* hit = std::memchr(bytes + k, pattern[0], size_t(end - length + 1 - k));
         if (!hit) return false;
         k = int(static_cast<const uint8_t*>(hit) - bytes);
-        const uint8_t* at = bytes + k - key;
+        const uint8_t* at = bytes + k;
         if (std::memcmp(at, pattern, size_t(length - 1)) == 0 &&
             (at[length - 1] == pattern[length - 1] || at[length - 1] == lastAlternative))
             return true;
@@ -29,14 +29,13 @@ bool holds(const uint8_t* bytes, int count, const uint8_t* pattern, int length,
     return false;
 }
 
+// As the video analysers' searches, which stop one byte short of the range's
+// end, find the header.
 bool holdsVideoHeader(StreamCodec codec, const uint8_t* bytes, int count) {
-    static const uint8_t mpeg2[] = {0, 0, 1, 0xB3};
-    static const uint8_t h264[] = {0, 0, 1, 0x67}; // or 0x27: nal_ref_idc 1
-    static const uint8_t vc1[] = {0, 0, 1, 0x0F};
     switch (codec) {
-    case StreamCodec::MPEG2: return holds(bytes, count, mpeg2, 4, 0xB3, 2);
-    case StreamCodec::H264: return holds(bytes, count, h264, 4, 0x27, 2);
-    case StreamCodec::VC1: return holds(bytes, count, vc1, 4, 0x0F, 2);
+    case StreamCodec::MPEG2: return holdsStartCode(bytes, count, 0xB3, 0xB3);
+    case StreamCodec::H264: return holdsStartCode(bytes, count, 0x67, 0x27); // nal_ref_idc 3 or 1
+    case StreamCodec::VC1: return holdsStartCode(bytes, count, 0x0F, 0x0F);
     default: return true;
     }
 }

@@ -392,4 +392,19 @@ bool muxMkv(Session& s, const MkvSource& source, const MkvSettings& settings,
     return MkvRun(s, source, settings, errors).run();
 }
 
+bool muxAfterDemux(Session& s, const MkvSettings& settings, std::vector<std::string>* errors) {
+    // A cancelled Demux ends there: Cancel stops the whole run.
+    if (s.table.CancelRequested) return false;
+    const WindowState& w = s.window;
+    MkvSource source{w.eEVOfile, {}, std::nullopt};
+    if (!w.playlist.mXPL.empty()) {
+        std::string error;
+        if (auto shown = resolveMkvSource({w.eEVOfile, std::nullopt, w.eXPLfile}, error))
+            source = *shown;
+        else
+            s.log.log(error + " The MKV tracks keep the stream captions.");
+    }
+    return muxMkv(s, source, settings, errors);
+}
+
 } // namespace tarnwick

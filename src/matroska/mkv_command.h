@@ -24,4 +24,11 @@ struct MkvSettings {
 bool muxMkv(Session& s, const MkvSource& source, const MkvSettings& settings,
             std::vector<std::string>* errors = nullptr);
 
+// The window's Matroska step after Demux, for "Mux into MKV after Demux": the
+// same ticked streams, named by the playlist title that Read XPL shows (none
+// when no playlist was read or none of its titles plays the source). Nothing
+// happens after a cancelled Demux.
+bool muxAfterDemux(Session& s, const MkvSettings& settings = {},
+                   std::vector<std::string>* errors = nullptr);
+
 } // namespace tarnwick

@@ -29,17 +29,19 @@ bool isFolder(const std::string& path) {
 }
 
 // The title whose clips include the source's .MAP file.
-const DiscTitle* titlePlaying(const std::vector<DiscTitle>& titles, const std::string& source) {
+const PlaylistTitle* titlePlaying(const std::vector<PlaylistTitle>& titles,
+                                  const std::string& source) {
     const std::string map = upper(fs::path(source).stem().string()) + ".MAP";
-    for (const DiscTitle& title : titles)
-        for (const std::string& clip : title.clips)
+    for (const PlaylistTitle& title : titles)
+        for (const std::string& clip : title.primaryClips)
             if (upper(clip) == map) return &title;
     return nullptr;
 }
 
-std::optional<std::vector<DiscTitle>> titlesOf(const std::string& playlist, std::string& error) {
+std::optional<std::vector<PlaylistTitle>> titlesOf(const std::string& playlist,
+                                                   std::string& error) {
     try {
-        return readDiscTitles(playlist);
+        return readPlaylistTitles(playlist);
     } catch (const FileError& e) {
         error = e.what();
         return std::nullopt;
@@ -60,7 +62,7 @@ std::optional<MkvSource> fromDisc(const DiscFolders& disc, const MkvSourceReques
     }
     const auto titles = titlesOf(playlist, error);
     if (!titles) return std::nullopt;
-    const DiscTitle* title = chooseTitle(*titles, request.title);
+    const PlaylistTitle* title = chooseTitle(*titles, request.title);
     if (!title) {
         error = request.title ? noTitleMessage(playlist, *request.title)
                               : "The playlist " + playlist + " has no title.";
@@ -68,9 +70,10 @@ std::optional<MkvSource> fromDisc(const DiscFolders& disc, const MkvSourceReques
     }
     MkvSource result{titleSource(disc, *title), playlist, *title};
     if (result.source.empty()) {
-        error = "Title " + std::to_string(title->number) + " plays " +
-                (title->clips.empty() ? std::string("no clip") : title->clips.front()) +
-                ", whose EVO is not in " + disc.videoFolder + ".";
+        error =
+            "Title " + std::to_string(title->number) + " plays " +
+            (title->primaryClips.empty() ? std::string("no clip") : title->primaryClips.front()) +
+            ", whose EVO is not in " + disc.videoFolder + ".";
         return std::nullopt;
     }
     return result;
@@ -84,7 +87,7 @@ std::optional<MkvSource> fromFile(const MkvSourceRequest& request, std::string& 
     if (result.playlist.empty()) return result;
     const auto titles = titlesOf(result.playlist, error);
     if (!titles) return std::nullopt;
-    const DiscTitle* title =
+    const PlaylistTitle* title =
         request.title ? chooseTitle(*titles, request.title) : titlePlaying(*titles, request.input);
     if (request.title && !title) {
         error = noTitleMessage(result.playlist, *request.title);
@@ -132,13 +135,13 @@ std::optional<MkvSource> resolveMkvSource(const MkvSourceRequest& request, std::
     return fromFile(request, error);
 }
 
-std::vector<std::string> titleListing(const std::vector<DiscTitle>& titles) {
+std::vector<std::string> titleListing(const std::vector<PlaylistTitle>& titles) {
     std::vector<std::string> lines;
-    for (const DiscTitle& t : titles) {
+    for (const PlaylistTitle& t : titles) {
         char duration[32];
         std::snprintf(duration, sizeof duration, "%.3f s", double(t.durationMs) / 1000);
         std::string clips;
-        for (const std::string& clip : t.clips)
+        for (const std::string& clip : t.primaryClips)
             clips += (clips.empty() ? "" : ", ") + clip;
         lines.push_back("Title " + std::to_string(t.number) + ": " + t.name);
         lines.push_back("  Duration: " + t.duration + " (" + duration + ")");

@@ -18,16 +18,16 @@ struct MkvSourceRequest {
 };
 
 struct MkvSource {
-    std::string source;             // the file to scan (its second part follows)
-    std::string playlist;           // empty: no playlist
-    std::optional<DiscTitle> title; // the playlist's title of the source
+    std::string source;                 // the file to scan (its second part follows)
+    std::string playlist;               // empty: no playlist
+    std::optional<PlaylistTitle> title; // the playlist's title of the source
 };
 
 // Works the request out; on failure returns nothing and a message in `error`.
 std::optional<MkvSource> resolveMkvSource(const MkvSourceRequest& request, std::string& error);
 
 // The titles as the `titles` command lists them, a few lines each.
-std::vector<std::string> titleListing(const std::vector<DiscTitle>& titles);
+std::vector<std::string> titleListing(const std::vector<PlaylistTitle>& titles);
 
 // A display name as a file name: no folder delimiter, control character or
 // leading dot or blank; cut to a length every file system takes. Empty when

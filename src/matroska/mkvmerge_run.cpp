@@ -112,6 +112,12 @@ std::vector<std::string> mkvmergeArguments(const MkvJob& job) {
     if (!job.title.empty()) args.insert(args.end(), {"--title", job.title});
     if (!job.chapterFile.empty())
         args.insert(args.end(), {"--chapter-charset", "UTF-8", "--chapters", job.chapterFile});
+    // Each part goes on after the latest time stamp of the part before, over
+    // all its tracks: the audio keeps its offset to the video in every part,
+    // and a part's audio that ends after its video is kept whole (the video
+    // holds its last frame meanwhile). Appending track by track would shift
+    // the next part's audio by that overhang.
+    if (job.parts.size() > 1) args.insert(args.end(), {"--append-mode", "file"});
     for (size_t k = 0; k < job.parts.size(); ++k) {
         if (k > 0) args.push_back("+");
         args.push_back(job.parts[k]);

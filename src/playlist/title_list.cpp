@@ -1,7 +1,9 @@
 #include "playlist/title_list.h"
 
 #include "app/paths.h"
+#include "engine/files.h"
 #include "playlist/attributes.h"
+#include "playlist/tag_scanner.h"
 
 #include <algorithm>
 #include <set>
@@ -10,77 +12,148 @@ namespace tarnwick {
 
 namespace {
 
-// Streams listed by several clips of a title count once.
-struct TitleStreams {
-    std::set<int32_t> video, audio, subtitle;
-};
+constexpr size_t ReadBytes = 256 * 1024;
 
-void addLine(PlaylistTitle& title, TitleStreams& streams, const std::string& line) {
-    // Closing tags have no blank after the name, so only opening tags match.
-    if (containsIgnoringCase(line, "AUDIOVIDEOCLIP ")) {
-        if (const auto src = GetAttr(line, "src"); src && !src->empty())
-            title.clips.push_back(CutExt(fileNamePart(*src)));
-    }
-    if (containsIgnoringCase(line, "<VIDEO ")) streams.video.insert(GetAttrInt(line, "track"));
-    if (containsIgnoringCase(line, "<AUDIO "))
-        streams.audio.insert(GetAttrInt(line, "streamNumber"));
-    if (containsIgnoringCase(line, "<SUBTITLE "))
-        streams.subtitle.insert(GetAttrInt(line, "streamNumber"));
-    if (containsIgnoringCase(line, "<CHAPTER ")) ++title.chapters;
+bool hasTag(std::string_view line, std::string_view tag) {
+    return containsIgnoringCase(line, tag);
 }
 
-std::string counted(int count, const std::string& what) {
+std::string attribute(std::string_view line, std::string_view name) {
+    return GetAttr(line, name).value_or(std::string());
+}
+
+// A comment is one tag line up to its first ">" (the text after it is not in
+// a tag line); its tags belong to no title.
+bool isComment(std::string_view line) {
+    const size_t start = line.find_first_not_of(' ');
+    return start != std::string_view::npos && line.substr(start, 4) == "<!--";
+}
+
+// Each stream number once: every clip of the title lists its streams.
+void addStream(std::vector<TitleStream>& streams, std::string_view line) {
+    const int number = GetAttrInt(line, "streamNumber");
+    for (const TitleStream& s : streams)
+        if (s.streamNumber == number) return;
+    streams.push_back({GetAttrInt(line, "track"), number, attribute(line, "description"), {}});
+}
+
+void setLangcode(std::vector<TitleStream>& streams, std::string_view line) {
+    const int track = GetAttrInt(line, "track");
+    const std::string langcode = attribute(line, "langcode");
+    for (TitleStream& s : streams)
+        if (s.track == track) s.langcode = langcode;
+}
+
+// Collects the titles line by line, as the scanner completes them. Titles met
+// outside a TitleSet count only when the playlist has no TitleSet at all.
+class TitleReader {
+public:
+    void add(std::string_view line) {
+        const size_t k = next_++;
+        if (isComment(line)) return;
+        if (hasTag(line, "<TITLESET")) {
+            close(k - 1);
+            inTitleSet_ = sawTitleSet_ = true;
+        } else if (hasTag(line, "</TITLESET")) {
+            close(k - 1);
+            inTitleSet_ = false;
+        } else if (hasTag(line, "<TITLE ")) {
+            close(k - 1);
+            open(line, k, inTitleSet_ ? inSet_ : outside_);
+        } else if (open_ && hasTag(line, "</TITLE")) {
+            close(k);
+        } else if (open_) {
+            addLine(line);
+        }
+    }
+
+    std::vector<PlaylistTitle> finish() {
+        close(next_ - 1);
+        return std::move(sawTitleSet_ ? inSet_ : outside_);
+    }
+
+private:
+    void open(std::string_view line, size_t k, std::vector<PlaylistTitle>& into) {
+        PlaylistTitle title;
+        const int32_t number = GetAttrInt(line, "titleNumber");
+        title.number = number > 0 ? number : static_cast<int>(into.size()) + 1;
+        title.name = attribute(line, "displayName");
+        title.duration = attribute(line, "titleDuration");
+        title.durationMs = std::max<int64_t>(0, playlistTimeMs(title.duration));
+        title.firstLine = k;
+        into.push_back(std::move(title));
+        open_ = &into.back();
+        video_.clear();
+    }
+
+    void close(size_t last) {
+        if (!open_) return;
+        open_->lastLine = last;
+        open_->videoTracks = static_cast<int>(video_.size());
+        open_ = nullptr;
+    }
+
+    void addLine(std::string_view line) {
+        PlaylistTitle& t = *open_;
+        // Closing tags have no blank after the name, so only opening tags match.
+        if (hasTag(line, "AUDIOVIDEOCLIP ")) {
+            const std::string src = attribute(line, "src");
+            if (src.empty()) return;
+            t.clips.push_back(CutExt(fileNamePart(src)));
+            if (hasTag(line, "<PRIMARYAUDIOVIDEOCLIP "))
+                t.primaryClips.push_back(src.substr(src.find_last_of("/\\") + 1));
+        } else if (hasTag(line, "<VIDEO ")) {
+            video_.insert(GetAttrInt(line, "track"));
+        } else if (hasTag(line, "<AUDIO ")) {
+            addStream(t.audio, line);
+        } else if (hasTag(line, "<SUBTITLE ")) {
+            addStream(t.subtitles, line);
+        } else if (hasTag(line, "<AUDIOTRACK ")) {
+            setLangcode(t.audio, line);
+        } else if (hasTag(line, "<SUBTITLETRACK ")) {
+            setLangcode(t.subtitles, line);
+        } else if (hasTag(line, "<CHAPTER ")) {
+            ++t.chapters;
+        }
+    }
+
+    std::vector<PlaylistTitle> inSet_;
+    std::vector<PlaylistTitle> outside_;
+    PlaylistTitle* open_ = nullptr; // stays valid: its list grows only when it is closed
+    std::set<int32_t> video_;
+    bool inTitleSet_ = false;
+    bool sawTitleSet_ = false;
+    size_t next_ = 0;
+};
+
+std::string counted(size_t count, const std::string& what) {
     return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 } // namespace
 
 std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines) {
-    std::vector<PlaylistTitle> titles;
-    TitleStreams streams;
-    bool open = false;
-    auto finish = [&](size_t last) {
-        PlaylistTitle& title = titles.back();
-        title.lastLine = last;
-        title.videoTracks = static_cast<int>(streams.video.size());
-        title.audioStreams = static_cast<int>(streams.audio.size());
-        title.subtitleStreams = static_cast<int>(streams.subtitle.size());
-        open = false;
-    };
-    // Titles are the TitleSet's: a Title tag met elsewhere (in a comment
-    // before the root) is none. The lines of one title cut from the
-    // playlist hold no TitleSet tag: all of them count.
-    bool inTitleSet = std::none_of(lines.begin(), lines.end(), [](const std::string& line) {
-        return containsIgnoringCase(line, "<TITLESET");
-    });
-    for (size_t k = 0; k < lines.size(); ++k) {
-        const std::string& line = lines[k];
-        if (containsIgnoringCase(line, "<TITLESET")) {
-            inTitleSet = true;
-        } else if (containsIgnoringCase(line, "</TITLESET")) {
-            if (open) finish(k - 1);
-            inTitleSet = false;
-        } else if (!inTitleSet) {
-            continue;
-        } else if (containsIgnoringCase(line, "<TITLE ")) {
-            if (open) finish(k - 1);
-            PlaylistTitle title;
-            const int32_t number = GetAttrInt(line, "titleNumber");
-            title.number = number > 0 ? number : static_cast<int>(titles.size()) + 1;
-            title.name = GetAttr(line, "displayName").value_or(std::string());
-            title.duration = GetAttr(line, "titleDuration").value_or(std::string());
-            title.firstLine = k;
-            titles.push_back(std::move(title));
-            streams = {};
-            open = true;
-        } else if (open && containsIgnoringCase(line, "</TITLE")) {
-            finish(k);
-        } else if (open) {
-            addLine(titles.back(), streams, line);
-        }
+    TitleReader reader;
+    for (const std::string& line : lines)
+        reader.add(line);
+    return reader.finish();
+}
+
+std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path) {
+    SourceFile file(path);
+    TitleReader reader;
+    TagScanner scanner;
+    const TagLineHandler onLine = [&](std::string&& line) { reader.add(line); };
+    std::vector<uint8_t> buffer(ReadBytes);
+    // Bounded by the size seen at opening, as every playlist read.
+    const int64_t size = file.size();
+    while (file.position() < size) {
+        const size_t wanted = size_t(std::min<int64_t>(ReadBytes, size - file.position()));
+        const size_t got = file.read(buffer.data(), wanted);
+        if (got == 0) break;
+        scanTags(scanner, buffer.data(), got, onLine);
     }
-    if (open) finish(lines.size() - 1);
-    return titles;
+    return reader.finish();
 }
 
 std::string titleSummary(const PlaylistTitle& title) {
@@ -89,8 +162,8 @@ std::string titleSummary(const PlaylistTitle& title) {
         clips += (clips.empty() ? "" : ", ") + clip;
     return std::to_string(title.number) + "\t" + title.name + "\t" + title.duration + "\t" + clips +
            "\t" + std::to_string(title.videoTracks) + " video, " +
-           std::to_string(title.audioStreams) + " audio, " +
-           counted(title.subtitleStreams, "subtitle") + "\t" + counted(title.chapters, "chapter");
+           std::to_string(title.audio.size()) + " audio, " +
+           counted(title.subtitles.size(), "subtitle") + "\t" + counted(title.chapters, "chapter");
 }
 
 bool cutToTitleNumber(std::vector<std::string>& lines, int number) {
@@ -101,6 +174,25 @@ bool cutToTitleNumber(std::vector<std::string>& lines, int number) {
         return true;
     }
     return false;
+}
+
+int64_t playlistTimeMs(const std::string& time) {
+    // HH:MM:SS:FF, two digits each but the hours.
+    int64_t fields[4] = {};
+    size_t field = 0, digits = 0;
+    for (const char c : time) {
+        if (c == ':' && digits > 0 && field < 3) {
+            ++field;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 6) {
+            fields[field] = fields[field] * 10 + (c - '0');
+            ++digits;
+        } else {
+            return -1;
+        }
+    }
+    if (field != 3 || digits == 0 || fields[1] > 59 || fields[2] > 59 || fields[3] > 59) return -1;
+    return ((fields[0] * 60 + fields[1]) * 60 + fields[2]) * 1000 + fields[3] * 1000 / 60;
 }
 
 } // namespace tarnwick

@@ -1,26 +1,47 @@
 #pragma once
 // The titles a playlist holds, read from its tag lines: what a user needs to
-// pick one.
+// pick one, and what the Matroska step takes from it (the clips that play
+// it, its streams with their descriptions and languages, its chapters).
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
 
+// An Audio or Subtitle element of a title, with the langcode that the
+// title's TrackNavigationList gives its track ("fr:01"; empty when none).
+struct TitleStream {
+    int track = 0;
+    int streamNumber = 0; // 1-based: stream number n is slot n - 1
+    std::string description;
+    std::string langcode;
+};
+
 struct PlaylistTitle {
     int number = 0; // titleNumber, else the title's place in the playlist
     std::string name;
-    std::string duration;
-    std::vector<std::string> clips; // the clip files' names without extension
+    std::string duration; // titleDuration, "HH:MM:SS:FF"
+    int64_t durationMs = 0;
+    std::vector<std::string> clips;        // the clip files' names without extension
+    std::vector<std::string> primaryClips; // the primary clips' .MAP file names, in order
     int videoTracks = 0;
-    int audioStreams = 0;
-    int subtitleStreams = 0;
+    std::vector<TitleStream> audio; // each stream number once
+    std::vector<TitleStream> subtitles;
     int chapters = 0;
     size_t firstLine = 0; // the "<Title " line
     size_t lastLine = 0;  // the "</Title" line, or the last line
 };
 
+// The titles of the TitleSet, or of all the lines when they hold no TitleSet
+// (the lines of one title cut from a playlist); commented-out tags are none.
 std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines);
+
+// The titles of a playlist file, read in chunks. Raises FileError when the
+// file cannot be read.
+std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path);
 
 // "1\tMain Movie\t01:43:53:24\tFEATURE_1, FEATURE_2\t1 video, 1 audio,
 // 1 subtitle\t10 chapters"
@@ -29,5 +50,9 @@ std::string titleSummary(const PlaylistTitle& title);
 // Keeps only the lines of the title with that number; false (lines untouched)
 // when the playlist has no such title.
 bool cutToTitleNumber(std::vector<std::string>& lines, int number);
+
+// Milliseconds of a playlist time "HH:MM:SS:FF" whose frame field counts
+// sixtieths of a second; -1 when the text is not such a time.
+int64_t playlistTimeMs(const std::string& time);
 
 } // namespace tarnwick

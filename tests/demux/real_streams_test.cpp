@@ -47,6 +47,14 @@ void expectProbe(const std::string& path, const Fields& expected) {
 
 const std::string Sine = "-f lavfi -i sine=frequency=440:sample_rate=48000 ";
 
+// The frame markers (00 00 01 marker) in a demuxed video file.
+int markers(const Bytes& video, uint8_t marker) {
+    int found = 0;
+    for (size_t k = 3; k < video.size(); ++k)
+        found += video[k - 3] == 0 && video[k - 2] == 0 && video[k - 1] == 1 && video[k] == marker;
+    return found;
+}
+
 } // namespace
 
 TEST(RealStreams, EncodedStreamsComeBackByteForByteAndFfprobeKnowsThem) {
@@ -231,10 +239,19 @@ TEST(RealStreams, CollidingSubStreamsOfATwoPartVobKeepOneFileEach) {
     }
     // The counted pictures are those of the demuxed video file.
     ASSERT_EQ(runCommand(ffmpeg + "-map 0:v -c copy -f mpeg2video '" + out + "ref.m2v'"), 0);
-    const Bytes video = fileBytes(out + "ref.m2v");
-    int pictures = 0;
-    for (size_t k = 3; k < video.size(); ++k)
-        pictures += video[k - 3] == 0 && video[k - 2] == 0 && video[k - 1] == 1 && video[k] == 0;
+    const int pictures = markers(fileBytes(out + "ref.m2v"), 0x00);
     EXPECT_EQ(t.table.FrameCount[0], pictures);
     EXPECT_GT(pictures, 100);
+}
+
+TEST(RealStreams, BundledFeatureCountsTheAccessUnitsOfItsDemuxedVideo) {
+    TestSession t;
+    const std::string out = scratchFolder("demux_bundled_feature");
+    ASSERT_TRUE(readAndDemux(t, std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO", out)
+                    .demuxOk);
+    const Bytes video = fileBytes(out + "FEATURE_1_FEATURE_2.H.264.stream.0.mpv");
+    EXPECT_EQ(t.table.FrameCount[0], markers(video, 0x09));
+    EXPECT_EQ(t.table.FrameCount[0], 96);
+    // The second part begins at an IDR picture with its parameter sets.
+    EXPECT_EQ(markers(video, 0x67), 4);
 }

@@ -29,13 +29,13 @@ TEST(DiscTitles, BundledDiscFromEitherFolderGivesItsTitleAndFirstPart) {
         const auto disc = discFolders(folder);
         ASSERT_TRUE(disc);
         EXPECT_EQ(fs::canonical(disc->playlist), fs::canonical(Disc + "/ADV_OBJ/VPLST000.XPL"));
-        const std::vector<DiscTitle> titles = readDiscTitles(disc->playlist);
+        const std::vector<PlaylistTitle> titles = readPlaylistTitles(disc->playlist);
         ASSERT_EQ(titles.size(), 1u);
-        const DiscTitle& t = titles[0];
+        const PlaylistTitle& t = titles[0];
         EXPECT_EQ(t.number, 1);
         EXPECT_EQ(t.name, "Tarnwick Sample");
         EXPECT_EQ(t.durationMs, 4000);
-        EXPECT_EQ(t.clips, (std::vector<std::string>{"FEATURE_1.MAP", "FEATURE_2.MAP"}));
+        EXPECT_EQ(t.primaryClips, (std::vector<std::string>{"FEATURE_1.MAP", "FEATURE_2.MAP"}));
         ASSERT_EQ(t.audio.size(), 2u);
         EXPECT_EQ(t.audio[1].streamNumber, 4);
         EXPECT_EQ(t.audio[1].description, "Deutsch 2.0");
@@ -55,30 +55,31 @@ TEST(DiscTitles, BundledDiscFromEitherFolderGivesItsTitleAndFirstPart) {
 TEST(DiscTitles, LongestTitleOfAWrittenTestDisc) {
     const std::string playlist = scratchFolder("disc_titles_written") + "/VPLST000.XPL";
     std::ofstream(playlist, std::ios::binary) << testDiscPlaylist();
-    const std::vector<DiscTitle> titles = readDiscTitles(playlist);
+    const std::vector<PlaylistTitle> titles = readPlaylistTitles(playlist);
     // The FirstPlayTitle is no title: the menu and the feature are.
     ASSERT_EQ(titles.size(), 2u);
-    const DiscTitle* longest = chooseTitle(titles, std::nullopt);
+    const PlaylistTitle* longest = chooseTitle(titles, std::nullopt);
     ASSERT_TRUE(longest);
-    EXPECT_EQ(longest->clips, std::vector<std::string>{"PEVOB3.MAP"});
+    EXPECT_EQ(longest->primaryClips, std::vector<std::string>{"PEVOB3.MAP"});
     EXPECT_EQ(longest->audio.size(), 4u);
-    EXPECT_EQ(chooseTitle(titles, 1)->clips, std::vector<std::string>{"PEVOB2.MAP"});
+    EXPECT_EQ(chooseTitle(titles, 1)->primaryClips, std::vector<std::string>{"PEVOB2.MAP"});
 }
 
 TEST(DiscTitles, LongestOrNumberedTitleOfARealPlaylist) {
     if (const std::string missing = missingSharedSample("xpl/VPLST000.XPL"); !missing.empty())
         GTEST_SKIP() << missing;
-    const std::vector<DiscTitle> titles = readDiscTitles(sharedSamplePath("xpl/VPLST000.XPL"));
+    const std::vector<PlaylistTitle> titles =
+        readPlaylistTitles(sharedSamplePath("xpl/VPLST000.XPL"));
     // The FirstPlayTitle is no title; the commented-out resources add nothing.
     ASSERT_EQ(titles.size(), 4u);
-    const DiscTitle* longest = chooseTitle(titles, std::nullopt);
+    const PlaylistTitle* longest = chooseTitle(titles, std::nullopt);
     ASSERT_TRUE(longest);
     EXPECT_EQ(longest->name, "feature");
     EXPECT_EQ(longest->durationMs, (58 * 60 + 6) * 1000);
     EXPECT_EQ(longest->audio.size(), 8u);
     EXPECT_EQ(longest->audio[7].langcode, "en:00");
     EXPECT_EQ(longest->chapters, 16);
-    EXPECT_EQ(chooseTitle(titles, 3)->clips, std::vector<std::string>{"PEVOB4.MAP"});
+    EXPECT_EQ(chooseTitle(titles, 3)->primaryClips, std::vector<std::string>{"PEVOB4.MAP"});
     EXPECT_EQ(chooseTitle(titles, 9), nullptr);
     EXPECT_EQ(chooseTitle({}, std::nullopt), nullptr);
 }
@@ -92,12 +93,12 @@ TEST(DiscTitles, FoldersWithoutADiscAndMissingFiles) {
     const auto disc = discFolders(root + "d");
     ASSERT_TRUE(disc);
     EXPECT_EQ(disc->playlist, "");
-    DiscTitle t;
-    t.clips = {"FEATURE_1.MAP"};
+    PlaylistTitle t;
+    t.primaryClips = {"FEATURE_1.MAP"};
     EXPECT_EQ(titleSource(*disc, t), "");
     std::ofstream(root + "d/hvdvd_ts/feature_1.evo") << "x";
     EXPECT_EQ(titleSource(*disc, t), root + "d/hvdvd_ts/feature_1.evo");
-    EXPECT_THROW(readDiscTitles(root + "d/none.xpl"), FileError);
+    EXPECT_THROW(readPlaylistTitles(root + "d/none.xpl"), FileError);
 }
 
 TEST(DiscTitles, PlaylistTimes) {

@@ -43,7 +43,7 @@ done
 
 for value in WindowState Top Left Width Height TreeWidth AudioExt VideoExt SubExt Workdir \
              EVOdir XPLdir Continue FastCheck CountFrames Details AutoRead AutoDemux \
-             AutoRebuild AutoClear FastSize ADV_PCK; do
+             AutoRebuild AutoClear FastSize ADV_PCK MuxMKV; do
   grep -q "^$value=" "$ini" || fail "$value not stored"
 done
 grep -qx "AutoDemux=1" "$ini" || fail "AutoDemux changed"

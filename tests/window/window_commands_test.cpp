@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
@@ -226,6 +227,41 @@ private slots:
         QVERIFY(c.bWriteChaps->isEnabled());
         QTest::mouseClick(c.bWriteChaps, Qt::LeftButton);
         QVERIFY(QFileInfo(out + QStringLiteral("/FEATURE_1_FEATURE_2.chapters.txt")).size() > 0);
+    }
+
+    // "Mux into MKV after Demux": Demux writes its streams, then the MKV of
+    // the same streams named by the playlist title on the XPL page.
+    void demuxEndsWithTheMkvWhenTicked() {
+        if (QStandardPaths::findExecutable(QStringLiteral("mkvmerge")).isEmpty())
+            QSKIP("mkvmerge is not installed");
+        auto w = startWindow();
+        QVERIFY(w);
+        const Controls& c = w->controls();
+        const QString out = work_.path() + QStringLiteral("/mkv");
+        QVERIFY(QDir().mkpath(out));
+        c.PageControl->setCurrentIndex(5);
+        typeOutputFolder(*w, out);
+        clickBox(c.cbMuxMKV);
+        drop(*w, {Feature1});
+        settle(*w);
+        drop(*w, {QStringLiteral(TARNWICK_SAMPLES "/DISC/ADV_OBJ/VPLST000.XPL")});
+        settle(*w);
+        QCOMPARE(c.tvXPL->topLevelItem(0)->text(0), QStringLiteral("Info"));
+        // Read EVO again: the boxes take the playlist's names.
+        QTest::mouseClick(c.bReadEVO, Qt::LeftButton);
+        QVERIFY(c.bDemux->isEnabled());
+        QTest::mouseClick(c.bDemux, Qt::LeftButton);
+        QVERIFY2(QFileInfo(out + QStringLiteral("/FEATURE_1_FEATURE_2.H.264.stream.0.mpv")).size() >
+                     0,
+                 qPrintable(logLines(*w).join(QLatin1Char('\n'))));
+        const QString mkv = out + QStringLiteral("/Tarnwick Sample.mkv");
+        QVERIFY(QFileInfo(mkv).size() > 0);
+        QVERIFY(logLines(*w).contains(QStringLiteral("Muxed into ") + mkv));
+        QCOMPARE(c.panels[0]->text(), QStringLiteral(" Ready"));
+        // Only the MKV, the streams and the subpicture beside it are left.
+        const QStringList work = QDir(out).entryList({QStringLiteral("*streams-*")}, QDir::Dirs);
+        QVERIFY2(work.isEmpty(), qPrintable(work.join(QLatin1Char(' '))));
+        QVERIFY(!holdsOpen(out));
     }
 
     void cancelWhileOnlyReadingAsksNothing() {

@@ -126,6 +126,8 @@ private slots:
             {"cbDetails", "Detailed info", "Detailed information about streams", true},
             {"cbAutoRead", "Auto read", "Read the file automatically after browse", true},
             {"cbRBAdvanced", "Rebuild ADV_PCKs", "Rebuild the Adcanced packs", true},
+            {"cbMuxMKV", "Mux into MKV after Demux",
+             "Demux ends with one MKV of the ticked streams, named by the playlist", true},
             {"rbNoAuto", "No auto process", "", true},
             {"rbAutoDemux", "Auto Demux", "Demux starts automatically after Read EVO", true},
             {"rbAutoRebuild", "Auto Rebuild", "Rebuild starts automatically after Read EVO", true},
@@ -155,6 +157,7 @@ private slots:
         for (QCheckBox* b : {c.cbContinue, c.cbFastCheck, c.cbCountFr, c.cbDetails, c.cbAutoRead})
             QVERIFY(b->isChecked());
         QVERIFY(!c.cbRBAdvanced->isChecked());
+        QVERIFY(!c.cbMuxMKV->isChecked());
         QVERIFY(c.rbNoAuto->isChecked());
         QVERIFY(!c.rbAutoDemux->isChecked() && !c.rbAutoRebuild->isChecked());
         QCOMPARE(c.imLogo->size(), QSize(125, 31));
@@ -299,6 +302,8 @@ private slots:
         QCOMPARE(o.eWorkdir, std::string("/tmp/out"));
         clickBox(c.cbRBAdvanced);
         QVERIFY(o.cbRBAdvanced);
+        clickBox(c.cbMuxMKV);
+        QVERIFY(o.cbMuxMKV);
     }
 
     void integerFieldTakesOnlyNumberKeys() {

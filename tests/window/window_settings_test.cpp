@@ -24,7 +24,7 @@ const QStringList AllValues = {"WindowState", "Top",      "Left",      "Width", 
                                "TreeWidth",   "AudioExt", "VideoExt",  "SubExt",      "Workdir",
                                "EVOdir",      "XPLdir",   "Continue",  "FastCheck",   "CountFrames",
                                "Details",     "AutoRead", "AutoDemux", "AutoRebuild", "AutoClear",
-                               "FastSize",    "ADV_PCK"};
+                               "FastSize",    "ADV_PCK",  "MuxMKV"};
 
 QStringList storedNames(const TemporarySettings& settings) {
     QStringList names;
@@ -66,6 +66,7 @@ private slots:
         QCOMPARE(settings.value("AutoClear"), QStringLiteral("0"));
         QCOMPARE(settings.value("FastSize"), QStringLiteral("300"));
         QCOMPARE(settings.value("ADV_PCK"), QStringLiteral("0"));
+        QCOMPARE(settings.value("MuxMKV"), QStringLiteral("0"));
     }
 
     void storedValuesAreAppliedAndWrittenBack() {
@@ -73,7 +74,7 @@ private slots:
         settings.write({"Width=760", "Height=420", "Top=30", "Left=40", "TreeWidth=140",
                         "VideoExt=m2v", "Workdir=/tmp/out put", "EVOdir=/discs/HVDVD_TS/",
                         "Continue=0", "FastCheck=false", "AutoRead=true", "AutoDemux=1",
-                        "AutoRebuild=0", "AutoClear=1", "FastSize=12", "ADV_PCK=1"});
+                        "AutoRebuild=0", "AutoClear=1", "FastSize=12", "ADV_PCK=1", "MuxMKV=1"});
         auto w = startWindow();
         QVERIFY(w);
         const Controls& c = w->controls();
@@ -91,6 +92,7 @@ private slots:
         QVERIFY(!c.rbNoAuto->isChecked());
         QVERIFY(c.cbAutoClear->isChecked());
         QVERIFY(c.cbRBAdvanced->isChecked());
+        QVERIFY(c.cbMuxMKV->isChecked());
         c.PageControl->setCurrentIndex(4);
         QTRY_COMPARE(c.tvXPL->width(), 140);
 
@@ -102,6 +104,7 @@ private slots:
         QCOMPARE(settings.value("FastCheck"), QStringLiteral("0"));
         QCOMPARE(settings.value("AutoDemux"), QStringLiteral("1"));
         QCOMPARE(settings.value("FastSize"), QStringLiteral("12"));
+        QCOMPARE(settings.value("MuxMKV"), QStringLiteral("1"));
     }
 
     void maximisedWindowKeepsTheEarlierGeometry() {

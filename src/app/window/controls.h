@@ -64,6 +64,7 @@ struct Controls {
     QCheckBox* cbDetails = nullptr;
     QCheckBox* cbAutoRead = nullptr;
     QCheckBox* cbRBAdvanced = nullptr;
+    QCheckBox* cbMuxMKV = nullptr;
     QRadioButton* rbNoAuto = nullptr;
     QRadioButton* rbAutoDemux = nullptr;
     QRadioButton* rbAutoRebuild = nullptr;

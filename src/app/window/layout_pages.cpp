@@ -216,6 +216,8 @@ QWidget* buildOptionsPage(Controls& c) {
         checkBox("cbAutoRead", "Auto read", true, "Read the file automatically after browse");
     c.cbRBAdvanced =
         checkBox("cbRBAdvanced", "Rebuild ADV_PCKs", false, "Rebuild the Adcanced packs");
+    c.cbMuxMKV = checkBox("cbMuxMKV", "Mux into MKV after Demux", false,
+                          "Demux ends with one MKV of the ticked streams, named by the playlist");
     right->addWidget(c.cbContinue);
     right->addWidget(c.cbFastCheck);
     right->addLayout(sizeRow);
@@ -223,6 +225,7 @@ QWidget* buildOptionsPage(Controls& c) {
     right->addWidget(c.cbDetails);
     right->addWidget(c.cbAutoRead);
     right->addWidget(c.cbRBAdvanced);
+    right->addWidget(c.cbMuxMKV);
     right->addStretch(1);
 
     auto* automatic = new QGroupBox;

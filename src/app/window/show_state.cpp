@@ -112,6 +112,7 @@ void showState(const Controls& c, const WindowState& w, bool commandRunning, Sho
     setTicked(c.cbDetails, o.cbDetails);
     setTicked(c.cbAutoRead, o.cbAutoRead);
     setTicked(c.cbRBAdvanced, o.cbRBAdvanced);
+    setTicked(c.cbMuxMKV, o.cbMuxMKV);
     setTicked(o.rbAutoDemux ? c.rbAutoDemux : o.rbAutoRebuild ? c.rbAutoRebuild : c.rbNoAuto, true);
     setTicked(c.cbAutoClear, w.cbAutoClear);
 

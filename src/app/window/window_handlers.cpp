@@ -10,6 +10,7 @@
 #include "engine/files.h"
 #include "file_dialogs.h"
 #include "int_edit.h"
+#include "matroska/mkv_command.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "rebuild/rebuild.h"
@@ -50,7 +51,11 @@ void MainWindow::bReadEVOClick() {
     runCommand([this] {
         if (!tarnwick::bReadEVOClick(*session_)) return;
         switch (autoStep(state_.options)) {
-        case AutoStep::Demux: tarnwick::bDemuxClick(*session_); break;
+        case AutoStep::Demux:
+            // The Matroska step follows the automatic Demux.
+            if (tarnwick::bDemuxClick(*session_) && state_.options.cbMuxMKV)
+                muxAfterDemux(*session_);
+            break;
         case AutoStep::Rebuild: tarnwick::bRebuildClick(*session_); break;
         case AutoStep::None: break;
         }
@@ -62,7 +67,9 @@ void MainWindow::bReadXPLClick() {
 }
 
 void MainWindow::bDemuxClick() {
-    runCommand([this] { tarnwick::bDemuxClick(*session_); });
+    runCommand([this] {
+        if (tarnwick::bDemuxClick(*session_) && state_.options.cbMuxMKV) muxAfterDemux(*session_);
+    });
 }
 
 void MainWindow::bRebuildClick() {
@@ -222,6 +229,7 @@ void MainWindow::connectOptions() {
     flag(c_.cbDetails, o.cbDetails);
     flag(c_.cbAutoRead, o.cbAutoRead);
     flag(c_.cbRBAdvanced, o.cbRBAdvanced);
+    flag(c_.cbMuxMKV, o.cbMuxMKV);
     auto radio = [this, &o](QRadioButton* button, AutoStep step) {
         connect(button, &QRadioButton::clicked, this, [&o, step] { selectAutoStep(o, step); });
     };
