@@ -1,15 +1,15 @@
+#include "engine/cpu_features.h"
 #include "engine/engine_call.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef TARNWICK_X86_VECTORS
 #include <immintrin.h>
-#define TARNWICK_X86_BLOCKS 1
 #endif
 
 namespace tarnwick {
 
 namespace {
 
-#ifdef TARNWICK_X86_BLOCKS
+#ifdef TARNWICK_X86_VECTORS
 // The markers 00 00 01 <marker> ending at positions [j, j + 32): four
 // shifted loads compared at once, the hits counted from one bit mask.
 // Coded video holds a 01 byte every few dozen bytes, too often for a memchr
@@ -55,11 +55,6 @@ int countBlocksSse2(const uint8_t* piece, int& j, int count, uint8_t marker) {
     }
     return found;
 }
-
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-    return avx2;
-}
 #endif
 
 } // namespace
@@ -76,7 +71,7 @@ int countFrameMarkers(const uint8_t* piece, int count, uint8_t marker, uint32_t&
         found += w == wanted;
     }
     int j = 3;
-#ifdef TARNWICK_X86_BLOCKS
+#ifdef TARNWICK_X86_VECTORS
     found += hasAvx2() ? countBlocksAvx2(piece, j, count, marker)
                        : countBlocksSse2(piece, j, count, marker);
 #endif

@@ -1,3 +1,4 @@
+#include "engine/cpu_features.h"
 #include "engine/engine_call.h"
 
 #include <algorithm>
@@ -22,15 +23,14 @@ inline bool zeroPairIn(const uint8_t* b) {
     return least == 0;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef TARNWICK_X86_VECTORS
 // The same with AVX2, 32 positions at a time, where the processor has it.
 __attribute__((target("avx2"))) bool zeroPairInAvx2(const uint8_t* b) {
     return zeroPairIn(b);
 }
 
 bool zeroPairInBlock(const uint8_t* b) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2 ? zeroPairInAvx2(b) : zeroPairIn(b);
+    return hasAvx2() ? zeroPairInAvx2(b) : zeroPairIn(b);
 }
 #else
 bool zeroPairInBlock(const uint8_t* b) {
