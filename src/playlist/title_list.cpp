@@ -29,11 +29,17 @@ bool isComment(std::string_view line) {
     return start != std::string_view::npos && line.substr(start, 4) == "<!--";
 }
 
+// A title of a disc has at most 8 audio and 32 subtitle streams; a playlist
+// that lists more is not a disc's, and keeping them all would make every
+// later stream and track line search an ever longer list.
+constexpr size_t MaxStreamsPerTitle = 256;
+
 // Each stream number once: every clip of the title lists its streams.
 void addStream(std::vector<TitleStream>& streams, std::string_view line) {
     const int number = GetAttrInt(line, "streamNumber");
     for (const TitleStream& s : streams)
         if (s.streamNumber == number) return;
+    if (streams.size() >= MaxStreamsPerTitle) return;
     streams.push_back({GetAttrInt(line, "track"), number, attribute(line, "description"), {}});
 }
 

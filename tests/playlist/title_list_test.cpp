@@ -39,6 +39,16 @@ TEST(TitleList, ListsEachTitleWithItsClipsStreamsAndChapters) {
                                        "audio, 1 subtitle\t1 chapter");
     EXPECT_EQ(titles[1].firstLine, 7u);
     EXPECT_EQ(titles[1].lastLine, 19u);
+
+    // A playlist listing more streams than a disc can hold keeps a bounded
+    // number of them, so that it is read in time proportional to its size.
+    std::vector<std::string> many = {"<Title titleNumber=\"1\">"};
+    for (int k = 1; k <= 1000; ++k)
+        many.push_back("<Audio track=\"1\" streamNumber=\"" + std::to_string(k) + "\"/>");
+    const std::vector<PlaylistTitle> crowded = listTitles(many);
+    ASSERT_EQ(crowded.size(), 1u);
+    EXPECT_EQ(crowded[0].audio.size(), 256u);
+    EXPECT_EQ(crowded[0].audio.back().streamNumber, 256);
 }
 
 TEST(TitleList, CutsToTheTitleWithThatNumberEvenWhenItsClipIsShared) {
