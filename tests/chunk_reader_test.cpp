@@ -1,7 +1,8 @@
 // The read-ahead hands out the chunks that reading one chunk at a time would
 // give: same order, same lengths, zeros after the data, and a read error or a
 // file that shrank raised at the same chunk; it never reads more than its ring
-// ahead of the caller, and stops when the caller stops.
+// ahead of the caller, and stops when the caller stops; with one reading
+// thread or several taking turns.
 
 #include "engine/chunk_reader.h"
 #include "support/test_session.h"
@@ -54,12 +55,15 @@ std::vector<ChunkReader::Chunk> readAll(ChunkReader& reader) {
     return chunks;
 }
 
-TEST(ChunkReader, ChunksComeInFileOrderWithTheLastOneShort) {
+// The number of reading threads.
+class ChunkReaderTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(ChunkReaderTest, ChunksComeInFileOrderWithTheLastOneShort) {
     for (const int64_t size : {int64_t(0), int64_t(1), int64_t(Chunk - 1), int64_t(Chunk),
                                int64_t(Chunk + 1), int64_t(7 * Chunk + 100)}) {
         SCOPED_TRACE(size);
         SourceFile in(writeFile("order", size));
-        ChunkReader reader(in, Chunk, Buffer, Depth);
+        ChunkReader reader(in, Chunk, Buffer, Depth, GetParam());
         const auto chunks = readAll(reader);
         ASSERT_EQ(chunks.size(), (size + Chunk - 1) / Chunk);
         for (size_t k = 0; k < chunks.size(); ++k) {
@@ -69,14 +73,14 @@ TEST(ChunkReader, ChunksComeInFileOrderWithTheLastOneShort) {
     }
 }
 
-TEST(ChunkReader, StoppingMidFileLeavesThePositionAfterTheLastChunkTaken) {
+TEST_P(ChunkReaderTest, StoppingMidFileLeavesThePositionAfterTheLastChunkTaken) {
     // What Cancel and the fast check do: the caller stops taking chunks.
     const std::string path = writeFile("cancel", 40 * Chunk);
     for (const int taken : {0, 1, 5}) {
         SCOPED_TRACE(taken);
         SourceFile in(path);
         {
-            ChunkReader reader(in, Chunk, Buffer, Depth);
+            ChunkReader reader(in, Chunk, Buffer, Depth, GetParam());
             std::vector<uint8_t> buffer(Buffer);
             ChunkReader::Chunk chunk;
             for (int k = 0; k < taken; ++k)
@@ -86,7 +90,7 @@ TEST(ChunkReader, StoppingMidFileLeavesThePositionAfterTheLastChunkTaken) {
     }
 }
 
-TEST(ChunkReader, AFileCutAfterItsChunksWereReadAheadEndsWhereReadingNowWould) {
+TEST_P(ChunkReaderTest, AFileCutAfterItsChunksWereReadAheadEndsWhereReadingNowWould) {
     // The cut comes after two chunks were taken, when the ring already holds
     // the bytes past the cut.
     struct Case {
@@ -101,7 +105,7 @@ TEST(ChunkReader, AFileCutAfterItsChunksWereReadAheadEndsWhereReadingNowWould) {
         SCOPED_TRACE(k.cutTo);
         const std::string path = writeFile("shrink", size);
         SourceFile in(path);
-        ChunkReader reader(in, Chunk, Buffer, Depth);
+        ChunkReader reader(in, Chunk, Buffer, Depth, GetParam());
         std::vector<uint8_t> buffer(Buffer);
         ChunkReader::Chunk chunk;
         ASSERT_TRUE(reader.next(buffer, chunk));
@@ -130,20 +134,20 @@ TEST(ChunkReader, AFileCutAfterItsChunksWereReadAheadEndsWhereReadingNowWould) {
     }
 }
 
-TEST(ChunkReader, AReadErrorIsRaisedAtItsChunkAndAgainWhenAskedAgain) {
+TEST_P(ChunkReaderTest, AReadErrorIsRaisedAtItsChunkAndAgainWhenAskedAgain) {
     // A sysfs attribute that the kernel refuses to show: a regular file whose
     // read fails with EINVAL.
     const std::string unreadable = "/sys/class/net/lo/speed";
     if (!fs::is_regular_file(unreadable)) GTEST_SKIP() << unreadable << " is missing";
     SourceFile in(unreadable);
-    ChunkReader reader(in, Chunk, Buffer, Depth);
+    ChunkReader reader(in, Chunk, Buffer, Depth, GetParam());
     std::vector<uint8_t> buffer(Buffer);
     ChunkReader::Chunk chunk;
     for (int again = 0; again < 2; ++again)
         EXPECT_THROW(reader.next(buffer, chunk), FileError);
 }
 
-TEST(ChunkReader, PositionsPastFourGibibytes) {
+TEST_P(ChunkReaderTest, PositionsPastFourGibibytes) {
     // Sparse: a hole, then chunks past 2^32 bytes that end with a short one.
     constexpr int64_t Big = 256 * Chunk; // large chunks keep the count of reads low
     constexpr int64_t Tail = (int64_t(1) << 32) + 2 * Big + 300;
@@ -156,7 +160,7 @@ TEST(ChunkReader, PositionsPastFourGibibytes) {
         out.write("tail!", 5);
     }
     SourceFile in(path);
-    ChunkReader reader(in, Big, Big, 2);
+    ChunkReader reader(in, Big, Big, 2, GetParam());
     std::vector<uint8_t> buffer(Big);
     ChunkReader::Chunk chunk, last;
     int64_t count = 0;
@@ -172,6 +176,8 @@ TEST(ChunkReader, PositionsPastFourGibibytes) {
     EXPECT_FALSE(reader.next(buffer, chunk));
     fs::remove(path);
 }
+
+INSTANTIATE_TEST_SUITE_P(Readers, ChunkReaderTest, ::testing::Values(1, 2, 3));
 
 } // namespace
 } // namespace tarnwick

@@ -4,12 +4,15 @@
 
 namespace tarnwick {
 
-ChunkReader::ChunkReader(SourceFile& in, size_t chunkSize, size_t bufferSize, int depth)
-    : in_(in), chunkSize_(chunkSize), ring_(size_t(std::max(depth, 1))),
+ChunkReader::ChunkReader(SourceFile& in, size_t chunkSize, size_t bufferSize, int depth,
+                         int readers)
+    : in_(in), chunkSize_(chunkSize), start_(in.position()), ring_(size_t(std::max(depth, 1))),
       handedOutEnd_(in.position()) {
     for (Slot& slot : ring_)
         slot.bytes.assign(bufferSize, 0);
-    thread_ = std::thread([this] { readAhead(); });
+    const int64_t stride = std::clamp<int64_t>(readers, 1, int64_t(ring_.size()));
+    for (int64_t first = 0; first < stride; ++first)
+        threads_.emplace_back([this, first, stride] { readAhead(first, stride); });
 }
 
 ChunkReader::~ChunkReader() {
@@ -18,30 +21,31 @@ ChunkReader::~ChunkReader() {
         stop_ = true;
     }
     freedOne_.notify_all();
-    thread_.join();
+    for (std::thread& thread : threads_)
+        thread.join();
     try {
         if (in_.position() != handedOutEnd_) in_.seek(handedOutEnd_);
     } catch (const FileError&) {} // the source is read no further anyway
 }
 
-void ChunkReader::readAhead() {
-    size_t tail = 0;
-    for (;;) {
+void ChunkReader::readAhead(int64_t first, int64_t stride) {
+    const auto ringSize = int64_t(ring_.size());
+    for (int64_t number = first;; number += stride) {
+        Slot& slot = ring_[size_t(number % ringSize)];
         {
             std::unique_lock lock(mutex_);
-            freedOne_.wait(lock, [&] { return stop_ || filled_ < ring_.size(); });
+            freedOne_.wait(lock, [&] { return stop_ || number < handedOut_ + ringSize; });
             if (stop_) return;
         }
-        // The slot at the tail is the reader's alone until it is counted as
-        // filled.
-        Slot& slot = ring_[tail];
-        slot.chunk.start = in_.position();
+        // The slot is this thread's alone until it is marked filled.
+        slot.chunk.start = start_ + number * int64_t(chunkSize_);
         slot.chunk.length = 0;
+        slot.error = nullptr;
         slot.last = slot.chunk.start >= in_.size();
         if (!slot.last) {
             try {
                 if (slot.bytes.size() < chunkSize_) slot.bytes.resize(chunkSize_);
-                slot.chunk.length = in_.read(slot.bytes.data(), chunkSize_);
+                slot.chunk.length = in_.readAt(slot.bytes.data(), chunkSize_, slot.chunk.start);
                 // Parsers reading past the data see zeros.
                 std::fill(slot.bytes.begin() + ptrdiff_t(slot.chunk.length), slot.bytes.end(),
                           uint8_t(0));
@@ -53,28 +57,30 @@ void ChunkReader::readAhead() {
         const bool done = slot.last || slot.error;
         {
             std::lock_guard lock(mutex_);
-            ++filled_;
+            slot.filled = true;
         }
         filledOne_.notify_one();
         if (done) return;
-        tail = (tail + 1) % ring_.size();
     }
 }
 
 bool ChunkReader::next(std::vector<uint8_t>& buffer, Chunk& chunk) {
     if (shrankAt_ >= 0) throw in_.shrankAt(shrankAt_);
     std::unique_lock lock(mutex_);
-    filledOne_.wait(lock, [&] { return filled_ > 0; });
-    Slot& slot = ring_[head_];
+    Slot& slot = ring_[size_t(handedOut_ % int64_t(ring_.size()))];
+    filledOne_.wait(lock, [&] { return slot.filled; });
     // The end and the error stay in their slot: asking again gives them again.
     if (slot.error) std::rethrow_exception(slot.error);
     if (slot.last) return false;
     chunk = slot.chunk;
     buffer.swap(slot.bytes);
-    head_ = (head_ + 1) % ring_.size();
-    --filled_;
+    slot.filled = false;
+    ++handedOut_;
     lock.unlock();
-    freedOne_.notify_one();
+    freedOne_.notify_all(); // the thread of the freed slot, whichever it is
+    // A chunk cut short by the file's end before the size it had at opening:
+    // the file ends there, whatever the chunks after it were read as.
+    if (chunk.length < chunkSize_ && chunk.end() < in_.size()) shrankAt_ = chunk.end();
     // A file cut after its chunk was read ahead: what reading now would give,
     // a short chunk or the error, also for the bytes already in memory.
     const int64_t size = in_.currentSize();

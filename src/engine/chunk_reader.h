@@ -1,10 +1,13 @@
 #pragma once
-// Reading ahead: a thread of its own reads the next chunks of a source into a
+// Reading ahead: threads of their own read the next chunks of a source into a
 // small ring while the caller parses the current one, so that the copy out of
-// the page cache or the wait for the disk overlaps the parse. The chunks come
-// out in file order with the same lengths, and a read error or a file that
-// shrank is raised at the same chunk, as reading them one at a time would: a
-// chunk read ahead is checked against the file's size when it is handed out.
+// the page cache or the wait for the disk overlaps the parse. Two threads take
+// turns, chunk by chunk: a copy out of the page cache runs at the speed of one
+// processor, and one copying thread alone falls behind a parse that runs
+// beside it. The chunks come out in file order with the same lengths, and a
+// read error or a file that shrank is raised at the same chunk, as reading
+// them one at a time would: a chunk read ahead is checked against the file's
+// size when it is handed out.
 
 #include "engine/files.h"
 
@@ -21,9 +24,11 @@ class ChunkReader {
 public:
     // Reads `in` from its position to its size in reads of `chunkSize` bytes
     // into buffers of `bufferSize` (>= chunkSize) bytes, whose bytes after the
-    // data are zero; `depth` chunks are read ahead at most. `in` is not touched
-    // by the caller until the reader is destroyed.
-    ChunkReader(SourceFile& in, size_t chunkSize, size_t bufferSize, int depth = 4);
+    // data are zero; `depth` chunks are read ahead at most, by `readers`
+    // threads (at most `depth`). `in` is not touched by the caller until the
+    // reader is destroyed.
+    ChunkReader(SourceFile& in, size_t chunkSize, size_t bufferSize, int depth = 4,
+                int readers = 2);
     // Stops reading ahead, waits for the thread and leaves the source's
     // position after the last chunk handed out, as reading one chunk at a
     // time would.
@@ -47,24 +52,28 @@ private:
         std::vector<uint8_t> bytes;
         Chunk chunk;
         std::exception_ptr error;
-        bool last = false; // the source ends before this slot
+        bool last = false;   // the source ends before this slot
+        bool filled = false; // ready to be handed out
     };
 
-    void readAhead();
+    // Reads chunks number `first`, `first + stride`, ... into their slots.
+    void readAhead(int64_t first, int64_t stride);
 
     SourceFile& in_;
     size_t chunkSize_;
+    int64_t start_; // where chunk 0 starts
+    // Chunk number k is read into slot k % ring_.size() once chunk k - ring
+    // size was handed out.
     std::vector<Slot> ring_;
     std::mutex mutex_;
     std::condition_variable filledOne_, freedOne_;
-    size_t head_ = 0;   // the next slot handed out
-    size_t filled_ = 0; // slots ready from head_ on
+    int64_t handedOut_ = 0; // chunks handed out
     bool stop_ = false;
     // The caller's: where the chunks handed out end; where the file ends when
     // it was found cut (raised at the next chunk).
     int64_t handedOutEnd_;
     int64_t shrankAt_ = -1;
-    std::thread thread_; // last: starts once the members above exist
+    std::vector<std::thread> threads_; // last: they start once the members above exist
 };
 
 } // namespace tarnwick

@@ -72,10 +72,17 @@ SourceFile::~SourceFile() {
 }
 
 size_t SourceFile::read(void* buffer, size_t count) {
+    const size_t done = readAt(buffer, count, position_);
+    position_ += static_cast<int64_t>(done);
+    return done;
+}
+
+size_t SourceFile::readAt(void* buffer, size_t count, int64_t position) const {
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t got = ::read(fd_, out + done, count - done);
+        const ssize_t got =
+            ::pread(fd_, out + done, count - done, off_t(position + static_cast<int64_t>(done)));
         if (got < 0) {
             if (errno == EINTR) continue;
             throw FileError("Read error on \"" + path_ + "\". " + systemMessage(errno));
@@ -86,8 +93,7 @@ size_t SourceFile::read(void* buffer, size_t count) {
     // A file that shrank while it is read: the bytes still there are handed
     // out; the read after them fails, so that the command reports the loss
     // instead of ending as if the file were complete.
-    if (done == 0 && count > 0 && position_ < size_) throw shrankAt(position_);
-    position_ += static_cast<int64_t>(done);
+    if (done == 0 && count > 0 && position < size_) throw shrankAt(position);
     return done;
 }
 

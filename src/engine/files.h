@@ -39,6 +39,9 @@ public:
     const std::string& path() const { return path_; }
     // Reads up to count bytes; returns the number read (0 at the end).
     size_t read(void* buffer, size_t count);
+    // The same at `position`, without moving the position: several threads
+    // may read at once.
+    size_t readAt(void* buffer, size_t count, int64_t position) const;
     // Moves the position, for the next read.
     void seek(int64_t position);
     // For copies inside the kernel at explicit positions.
