@@ -13,9 +13,9 @@ namespace tarnwick {
 
 namespace {
 
-constexpr int64_t ProgressStep = 4194304;   // 4 MiB
-constexpr int64_t RepaintStep = 67108864;   // 64 MiB
-constexpr int ReadAheadDepth = 4;           // chunks
+constexpr int64_t ProgressStep = 4194304; // 4 MiB
+constexpr int64_t RepaintStep = 67108864; // 64 MiB
+constexpr int ReadAheadDepth = 4;         // chunks
 
 void systemHeaderReport(EngineCall& c) {
     const uint8_t* chunk = c.chunk();
@@ -79,8 +79,7 @@ void demux(EngineMode mode, Session& s, bool continuesFeature) {
     // an error. A scan reads with two threads, which keep ahead of the parse
     // where one does not; a demux reads with one, as its writing thread needs
     // the other processor.
-    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size(), ReadAheadDepth,
-                       c.scanning() ? 2 : 1);
+    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size(), ReadAheadDepth, c.scanning() ? 2 : 1);
     ChunkReader::Chunk chunk;
     while (!t.CancelRequested && !t.FastCheckReached && reader.next(t.ChunkBuffer, chunk)) {
         const size_t got = chunk.length;
