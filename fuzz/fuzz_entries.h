@@ -172,6 +172,7 @@ inline std::string engineDemux(const uint8_t* data, size_t size) {
         fillStreamBoxes(c.session);
         StreamBoxes& b = c.window.boxes;
         const std::string folder = scratchFolder();
+        StreamOutputs files;
         int outputs = 0;
         auto output = [&](std::unique_ptr<OutputFile>& slot, StreamBox& box) {
             if (flags.tickAll()) box.ticked = true;
@@ -179,14 +180,14 @@ inline std::string engineDemux(const uint8_t* data, size_t size) {
                 slot = std::make_unique<OutputFile>(folder + std::to_string(outputs++), 4096);
         };
         for (int k = 0; k < 2; ++k)
-            output(c.table.VideoOut[k], b.cbVideo[k]);
+            output(files.VideoOut[k], b.cbVideo[k]);
         for (int k = 0; k < AudioSlots; ++k)
-            output(c.table.AudioOut[k], b.cbAudio[k]);
+            output(files.AudioOut[k], b.cbAudio[k]);
         for (int k = 0; k < SubSlots; ++k)
-            output(c.table.SubOut[k], b.cbSub[k]);
+            output(files.SubOut[k], b.cbSub[k]);
         openSource(c);
-        demux(EngineMode::Demux, c.session);
-        const std::string closeError = closeOutputFiles(c.table);
+        demux(EngineMode::Demux, c.session, false, &files);
+        const std::string closeError = closeOutputFiles(files);
         if (!closeError.empty()) return "closing the outputs failed: " + closeError;
     } catch (const std::exception& e) {
         return std::string("demux threw: ") + e.what();
@@ -225,7 +226,7 @@ inline std::string rebuild(const uint8_t* data, size_t size) {
     std::error_code error;
     const auto written = std::filesystem::file_size(output, error);
     std::filesystem::remove(output, error);
-    if (c.table.OutputBusy || !c.window.buttons.bRebuild) return "buttons not restored";
+    if (c.session.run.OutputBusy || !c.window.buttons.bRebuild) return "buttons not restored";
     const size_t source = size > 0 ? size - 1 : 0;
     if (written > source) return "the rebuilt EVO is larger than its source";
     return {};

@@ -160,7 +160,7 @@ void expectButtonsRestored(const Scene& s, Command c) {
         EXPECT_TRUE(b.bReadEVO && b.bbEVO && b.bbXPL) << name(c);
     } else {
         EXPECT_TRUE(b.bDemux && b.bRebuild) << name(c);
-        EXPECT_FALSE(s.t.table.OutputBusy) << name(c);
+        EXPECT_FALSE(s.t.session.run.OutputBusy) << name(c);
     }
 }
 
@@ -366,7 +366,7 @@ TEST(Faults, CancelAtEveryPointLeavesTheOutputsOfTheBytesRead) {
             const auto expected = c == Command::ReadEvo ? std::map<std::string, Bytes>{}
                                                         : reference(c, p.firstBytes, p.second);
             if (p.pump == 0)
-                s.t.table.CancelRequested = true;
+                s.t.session.run.CancelRequested = true;
             else
                 s.cancelAtPump(p.pump);
             const int files = openFiles();

@@ -30,8 +30,8 @@ void installInterruptHandler() {
 }
 
 void CliFrontEnd::pump() {
-    if (!InterruptRequested || !session_ || session_->table.CancelRequested) return;
-    const bool busy = session_->table.OutputBusy;
+    if (!InterruptRequested || !session_ || session_->run.CancelRequested) return;
+    const bool busy = session_->run.OutputBusy;
     bCancelClick(*session_); // logs "Cancelled." while output is written
     if (!busy && !cancelSeen_) session_->log.log("Cancelled.");
     cancelSeen_ = true;

@@ -40,8 +40,8 @@ std::string shortBoxName(char page, size_t slot) {
 // One file per ticked box, in box order. Captions from a playlist can give
 // two boxes the same file name; the later one then gets its box name added,
 // so that no stream writes over another.
-std::vector<PlannedOutput> planOutputFiles(Session& s, const std::string& pathBase) {
-    StreamTable& t = s.table;
+std::vector<PlannedOutput> planOutputFiles(Session& s, StreamOutputs& t,
+                                           const std::string& pathBase) {
     const StreamBoxes& b = s.window.boxes;
     const Options& o = s.window.options;
     std::vector<PlannedOutput> plan;
@@ -117,7 +117,9 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
     const FeaturePlan plan = planFeature(w);
     const bool continueFlag = plan.continues();
     const std::string& second = plan.second;
-    t.OutputBusy = true;
+    s.run.OutputBusy = true;
+    // The files of the ticked streams; every one is closed before the end.
+    StreamOutputs outputs;
     const std::string pathBase = joinOutputPath(outputFolder, w.paths.EVObase);
     s.log.log("Opening file " + w.paths.EVOname);
     s.log.slog("Opening", 0);
@@ -132,20 +134,20 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
     try {
         t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
         s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
-        const std::vector<PlannedOutput> plan = planOutputFiles(s, pathBase);
+        const std::vector<PlannedOutput> plan = planOutputFiles(s, outputs, pathBase);
         checkOutputFiles(s, plan, second);
         createOutputFiles(s, plan);
         s.log.log("Demuxing...");
         s.log.slog("Demuxing " + fileNamePart(w.eEVOfile), 0);
-        demux(EngineMode::Demux, s);
-        if (w.options.cbContinue && !t.CancelRequested && continueFlag) {
+        demux(EngineMode::Demux, s, false, &outputs);
+        if (w.options.cbContinue && !s.run.CancelRequested && continueFlag) {
             t.InputFile.reset();
             t.InputFile = std::make_unique<SourceFile>(second);
             s.log.log("");
             s.log.log(continueOnLine(second));
             s.log.log("Demuxing...");
             s.log.slog("Demuxing " + fileNamePart(second), 0);
-            demux(EngineMode::Demux, s, true);
+            demux(EngineMode::Demux, s, true, &outputs);
         }
     } catch (const std::exception& e) {
         logError(e.what());
@@ -153,13 +155,13 @@ bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
     t.InputFile.reset();
     // The last buffered bytes reach the disk only now, so a full disk may
     // show itself here rather than during the run.
-    const std::string closeError = closeOutputFiles(t, !ok);
+    const std::string closeError = closeOutputFiles(outputs, !ok);
     if (!closeError.empty()) logError(closeError);
 
     logDone(s.log);
     logframes(t, s.log, continueFlag);
     w.buttons.bDemux = w.buttons.bRebuild = true;
-    t.OutputBusy = false;
+    s.run.OutputBusy = false;
     s.ui.stateChanged();
     return ok;
 }

@@ -87,7 +87,7 @@ bool bReadEVOClick(Session& s) {
         s.log.slog("Reading " + fileNamePart(w.eEVOfile) + " ", 0);
         s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
         demux(EngineMode::Scan, s);
-        if (w.options.cbContinue && !t.CancelRequested && continueFlag) {
+        if (w.options.cbContinue && !s.run.CancelRequested && continueFlag) {
             t.InputFile.reset();
             t.InputFile = std::make_unique<SourceFile>(second);
             t.Report.sources.push_back(sourceReport(second, t.InputFile->size()));

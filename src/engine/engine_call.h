@@ -1,20 +1,25 @@
 #pragma once
-// One engine call: the session, the mode and the parser state, shared by the
-// byte step, the navigation decodes and the output writer.
+// One engine call: its host, the stream table, the outputs of a demux, the
+// mode and the parser state, shared by the byte step, the navigation decodes
+// and the output writer.
 
-#include "engine/session.h"
 #include "engine/demux.h"
+#include "engine/engine_host.h"
 #include "engine/parser_state.h"
+#include "engine/stream_outputs.h"
+#include "engine/stream_table.h"
 
 namespace tarnwick {
 
 struct EngineCall {
-    Session& s;
+    EngineHost host;
+    StreamTable& t;
+    StreamOutputs& outputs; // a demux's, one file per ticked slot
     EngineMode mode;
     ParserState p;
 
     bool scanning() const { return mode == EngineMode::Scan; }
-    uint8_t* chunk() { return s.table.ChunkBuffer.data(); }
+    const uint8_t* chunk() const { return t.ChunkBuffer.data(); }
 };
 
 // Parses chunk bytes [0, n) of the current chunk.

@@ -41,19 +41,19 @@ void continueAfterPacket(EngineCall& c, int u) {
 
 void copyControlDecode(EngineCall& c, BitReader& packet, int u) {
     c.p.nav.firstCopyControl = false;
-    LogSink& log = c.s.log;
+    LogSink& log = c.host.log;
     if (packet.byteAt(u + copy_control::Encryption) & 0xC0)
         log.log("[b]This file is ENCRYPTED![/b] Decrypt it before any process.");
     const uint8_t v = packet.byteAt(u + copy_control::Validity);
     const uint8_t w = packet.byteAt(u + copy_control::Values);
-    if (c.scanning() && !c.s.table.Report.sources.empty()) {
+    if (c.scanning() && !c.t.Report.sources.empty()) {
         CopyControlReport report;
         report.encrypted = packet.byteAt(u + copy_control::Encryption) & 0xC0;
         if (v & 0x80) report.generation = CopyGenerationLabels[w >> 5];
         if (v & 0x40) report.analogProtection = AnalogProtectionLabels[(w >> 2) & 7];
         report.ict = (v & 0x20) && (w & 0x02);
         report.dot = (v & 0x10) && (w & 0x01);
-        c.s.table.Report.sources.back().copyControl = report;
+        c.t.Report.sources.back().copyControl = report;
     }
     if ((v & 0x80) && (w >> 5) != 0)
         log.log(std::string("[b]") + CopyGenerationLabels[w >> 5] + "[/b]");
@@ -70,7 +70,7 @@ uint32_t halfWordAt(BitReader& packet, int index) {
 
 void dsiDecode(EngineCall& c, BitReader& packet, int u, const dsi::EntryLayout& layout) {
     NavigationState& nav = c.p.nav;
-    StreamTable& t = c.s.table;
+    StreamTable& t = c.t;
     nav.firstDsi = false;
     if (nav.audioCount == 0)
         for (int k = 0; k < dsi::AudioEntryCount; ++k)
@@ -83,18 +83,18 @@ void dsiDecode(EngineCall& c, BitReader& packet, int u, const dsi::EntryLayout& 
         const uint32_t vobNumber = halfWordAt(packet, u + dsi::VobNumber);
         const bool subs = nav.subCount > 0;
         const int total = nav.videoCount + nav.audioCount + nav.subCount;
-        c.s.log.log("VOB number " + std::to_string(vobNumber) + " contains [b]" +
-                    std::to_string(nav.videoCount) + "[/b] video " + (subs ? "," : "and") + " [b]" +
-                    std::to_string(nav.audioCount) + "[/b] audio " +
-                    (subs ? "and [b]" + std::to_string(nav.subCount) + "[/b] subpicture " : "") +
-                    "stream" + (total > 1 ? "s." : "."));
+        c.host.log.log("VOB number " + std::to_string(vobNumber) + " contains [b]" +
+                       std::to_string(nav.videoCount) + "[/b] video " + (subs ? "," : "and") +
+                       " [b]" + std::to_string(nav.audioCount) + "[/b] audio " +
+                       (subs ? "and [b]" + std::to_string(nav.subCount) + "[/b] subpicture " : "") +
+                       "stream" + (total > 1 ? "s." : "."));
     }
     const uint32_t first = wordAt(packet, u + dsi::FirstVideoPtm);
     if (t.FirstVideoPtm == 0) t.FirstVideoPtm = first;
-    if (c.scanning()) c.s.log.log("PTM of first video frame = [re]" + hex8(first) + "[/re]");
+    if (c.scanning()) c.host.log.log("PTM of first video frame = [re]" + hex8(first) + "[/re]");
     const uint32_t last = wordAt(packet, u + dsi::LastVideoPtm);
     t.LastVideoPtm = last;
-    if (c.scanning()) c.s.log.log("PTM of last video frame = " + hex8(last));
+    if (c.scanning()) c.host.log.log("PTM of last video frame = " + hex8(last));
     const uint32_t d = last - first;
     t.TotalSeconds += d / 90000.0;
     t.FileDuration = d / 90000.0 / 86400.0;
@@ -107,7 +107,7 @@ void dsiDecode(EngineCall& c, BitReader& packet, int u, const dsi::EntryLayout& 
                                                 last,
                                                 d / 90000.0};
     if (c.scanning())
-        c.s.log.log(
+        c.host.log.log(
             "Duration = [b]" +
             formatTimeOfDay(t.FileDuration, TimePattern::HMSDotMillis, t.TimeFormatSettings) +
             "[/b]");

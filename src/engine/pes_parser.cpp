@@ -22,12 +22,12 @@ using Kind = PayloadKind;
 // A new video stream met at its start code or its stream id extension.
 void recordVideoStream(EngineCall& c, int32_t id, const StreamIdRange& r) {
     ParserState& p = c.p;
-    StreamTable& t = c.s.table;
+    StreamTable& t = c.t;
     if (t.VideoIds[p.videoSlot] != -1) return;
     t.VideoIds[p.videoSlot] = id;
     if (c.scanning())
-        c.s.log.log(std::string(r.foundName) + " video stream " + std::to_string(p.videoSlot) +
-                    " found!");
+        c.host.log.log(std::string(r.foundName) + " video stream " + std::to_string(p.videoSlot) +
+                       " found!");
     // An H.264 stream reports the PTS of the latest header that carried PTS
     // and DTS; the others the current PTS when they are first met.
     if (r.codec != StreamCodec::H264) p.videoPts = p.currentPts;
@@ -126,7 +126,7 @@ std::string audioFoundMessage(const StreamIdRange& r, uint8_t s, bool isAob, int
 // The private-stream-1 sub-stream header, one byte at a time.
 void subStreamHeaderStep(EngineCall& c, uint8_t b) {
     ParserState& p = c.p;
-    StreamTable& t = c.s.table;
+    StreamTable& t = c.t;
     --p.remaining;
     --p.left;
     if (p.left == 3) {
@@ -138,8 +138,8 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
             if (t.SubIds[p.subSlot] == -1 && t.FeatureSubIds[p.subSlot] == s) {
                 t.SubIds[p.subSlot] = s;
                 if (c.scanning())
-                    c.s.log.log(std::string(r->foundName) + " stream " + std::to_string(p.subSlot) +
-                                " found!");
+                    c.host.log.log(std::string(r->foundName) + " stream " +
+                                   std::to_string(p.subSlot) + " found!");
                 p.subFirstPts = p.currentPts;
             }
             if (c.scanning()) p.currentPts = 0;
@@ -164,7 +164,7 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
     p.audioSubId = s;
     if (t.AudioIds[p.audioSlot] < 0 && t.FeatureAudioIds[p.audioSlot] == s) {
         t.AudioIds[p.audioSlot] = s;
-        if (c.scanning()) c.s.log.log(audioFoundMessage(*r, s, p.isAob, p.audioSlot));
+        if (c.scanning()) c.host.log.log(audioFoundMessage(*r, s, p.isAob, p.audioSlot));
         p.audioFirstPts = p.currentPts;
     }
     p.currentPts = 0;
@@ -273,8 +273,8 @@ Description describe(EngineCall& c, const AnalyserInput& in) {
 
 // Analyses the payload piece: its lines to the log, its fields to the report.
 void analyse(EngineCall& c, int position, int count, StreamReport* report) {
-    Analysis a{c.s.table, c.s.log};
-    Description d = describe(c, analyserInput(c.s.table, position, count));
+    Analysis a{c.t, c.host.log};
+    Description d = describe(c, analyserInput(c.t, position, count));
     logDescription(a, d, c.p.kind == Kind::Video ? c.p.videoSlot : -1);
     if (report && report->details.empty()) report->details = std::move(d.fields);
 }
@@ -297,19 +297,19 @@ void describeOnce(EngineCall& c, bool* described, int position, int count, bool 
         if (*described || !holdsDescription(p, c.chunk() + position, end - position)) return;
         *described = true;
         if (!firstPayload)
-            c.s.log.log(p.kind == Kind::Video ? "Video stream " + std::to_string(p.videoSlot) +
-                                                    " from its first sequence header:"
-                                              : "Audio stream " + std::to_string(p.audioSlot) +
-                                                    " from its first sync word:");
+            c.host.log.log(p.kind == Kind::Video ? "Video stream " + std::to_string(p.videoSlot) +
+                                                       " from its first sequence header:"
+                                                 : "Audio stream " + std::to_string(p.audioSlot) +
+                                                       " from its first sync word:");
     }
-    analyse(c, position, count, streamReport(c.s.table.Report, p));
+    analyse(c, position, count, streamReport(c.t.Report, p));
 }
 
 // The first-payload report of a stream, once per stream and call, and its
 // description.
 void firstPayloadReport(EngineCall& c, int position, int count) {
     ParserState& p = c.p;
-    StreamTable& t = c.s.table;
+    StreamTable& t = c.t;
     bool* shown = nullptr;
     bool* described = nullptr;
     uint32_t pts = 0;
@@ -348,15 +348,15 @@ void firstPayloadReport(EngineCall& c, int position, int count) {
         line +=
             std::string("  ([re]") + (delay >= 0 ? "+" : "") + std::to_string(delay) + "[/re]ms)";
     }
-    c.s.log.log(line);
-    c.s.log.log("   Substream id = " + hex(uint32_t(id), 2));
+    c.host.log.log(line);
+    c.host.log.log("   Substream id = " + hex(uint32_t(id), 2));
     if (p.kind != Kind::Subpicture && pts < t.MinFirstPts) t.MinFirstPts = pts;
     describeOnce(c, described, position, count, true);
 }
 
 void payloadStep(EngineCall& c) {
     ParserState& p = c.p;
-    const WindowState& w = c.s.window;
+    const Options& options = c.host.options;
     if (p.remaining < 0) p.remaining = 0;
     const int a = std::min<int>(p.remaining, p.n - p.i);
     const bool counted = p.kind == Kind::Video || p.kind == Kind::Audio ||
@@ -366,13 +366,13 @@ void payloadStep(EngineCall& c) {
     if (counted && !orphanVideo) {
         // Counted are the pieces that the slot's file receives, so that the
         // count equals the markers in that file.
-        StreamTable& t = c.s.table;
-        if (p.kind == Kind::Video && w.options.cbCountFr && p.videoSlot < 2 &&
+        StreamTable& t = c.t;
+        if (p.kind == Kind::Video && options.cbCountFr && p.videoSlot < 2 &&
             t.VideoIds[p.videoSlot] == p.videoId &&
-            (c.scanning() || w.boxes.cbVideo[p.videoSlot].ticked))
+            (c.scanning() || c.host.selection.cbVideo[p.videoSlot].ticked))
             t.FrameCount[p.videoSlot] += countFrameMarkers(
                 c.chunk() + p.i, a, frameMarker(p.videoCodec), t.FrameWindow[p.videoSlot]);
-        if (c.scanning() && w.options.cbDetails) firstPayloadReport(c, p.i, a);
+        if (c.scanning() && options.cbDetails) firstPayloadReport(c, p.i, a);
         if (!c.scanning()) writePayloadPiece(c, p.i, a);
     }
     p.remaining -= a;

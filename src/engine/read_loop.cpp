@@ -29,20 +29,20 @@ void systemHeaderReport(EngineCall& c) {
         line += " [b]" + std::to_string(nav.videoCount) + "[/b] video stream and";
     line += " [b]" + std::to_string(nav.audioCount) + "[/b] audio stream" +
             (nav.audioCount > 1 ? "s." : ".");
-    c.s.log.log(line);
+    c.host.log.log(line);
 }
 
 void resetForCall(EngineCall& c, bool continuesFeature) {
-    StreamTable& t = c.s.table;
-    c.s.window.buttons.bCancel = true;
-    t.CancelRequested = false;
-    t.OutputBusy = c.mode == EngineMode::Demux;
+    StreamTable& t = c.t;
+    c.host.cancelEnabled = true;
+    c.host.run.CancelRequested = false;
+    c.host.run.OutputBusy = c.mode == EngineMode::Demux;
     c.p = ParserState{};
-    c.p.startTime = c.s.ui.now();
-    const std::string ext = upperExtension(c.s.window.eEVOfile);
+    c.p.startTime = c.host.ui.now();
+    // The kind of file read: the parts of a feature share their extension.
+    const std::string ext = upperExtension(t.InputFile->path());
     c.p.isAob = ext == ".AOB";
     c.p.isVob = ext == ".VOB";
-    t.FastCheckReached = false;
     t.VideoIds.fill(-1);
     t.AudioIds.fill(-1);
     t.SubIds.fill(-1);
@@ -56,22 +56,27 @@ void resetForCall(EngineCall& c, bool continuesFeature) {
     t.SubPtsShown.fill(false);
     t.VideoDescribed.fill(false);
     t.AudioDescribed.fill(false);
-    c.s.ui.stateChanged();
+    c.host.ui.stateChanged();
 }
 
 } // namespace
 
-void demux(EngineMode mode, Session& s, bool continuesFeature) {
-    EngineCall c{s, mode, {}};
+void demux(EngineMode mode, Session& s, bool continuesFeature, StreamOutputs* outputs) {
+    StreamOutputs none; // a scan, or a demux without files, writes nothing
+    EngineCall c{s.engineHost(), s.table, outputs ? *outputs : none, mode, {}};
     resetForCall(c, continuesFeature);
-    StreamTable& t = s.table;
+    StreamTable& t = c.t;
+    const RunControl& run = c.host.run;
+    LogSink& log = c.host.log;
+    FrontEnd& ui = c.host.ui;
+    const Options& options = c.host.options;
     SourceFile& in = *t.InputFile;
     // The end-of-call steps run also when a read or write error ends the call.
     struct EndOfCall {
         EngineCall& c;
         ~EndOfCall() {
-            c.s.window.buttons.bCancel = false;
-            c.s.ui.stateChanged();
+            c.host.cancelEnabled = false;
+            c.host.ui.stateChanged();
         }
     } endOfCall{c};
 
@@ -81,29 +86,29 @@ void demux(EngineMode mode, Session& s, bool continuesFeature) {
     // the other processor.
     ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size(), ReadAheadDepth, c.scanning() ? 2 : 1);
     ChunkReader::Chunk chunk;
-    while (!t.CancelRequested && !t.FastCheckReached && reader.next(t.ChunkBuffer, chunk)) {
+    bool fastCheckReached = false;
+    while (!run.CancelRequested && !fastCheckReached && reader.next(t.ChunkBuffer, chunk)) {
         const size_t got = chunk.length;
         c.p.n = static_cast<int>(got);
         t.ChunkLength = c.p.n;
         const int64_t position = chunk.end();
         if (position % ProgressStep == 0) {
-            s.log.slog(std::to_string(mebibytes(position)) + "/" +
-                           std::to_string(mebibytes(in.size())) + " Mbytes, Remaining time: " +
-                           remainingTimeText(c.p.startTime, s.ui.now(), position, in.size(),
-                                             t.TimeFormatSettings),
-                       1);
-            s.ui.pump();
+            log.slog(std::to_string(mebibytes(position)) + "/" +
+                         std::to_string(mebibytes(in.size())) + " Mbytes, Remaining time: " +
+                         remainingTimeText(c.p.startTime, ui.now(), position, in.size(),
+                                           t.TimeFormatSettings),
+                     1);
+            ui.pump();
         }
-        if (c.scanning() && s.window.options.cbFastCheck &&
-            position > int64_t(intEditValue(s.window.options.ieFastSize)) * 1048576)
-            t.FastCheckReached = true;
-        if (position % RepaintStep == 0) s.ui.repaint();
+        if (c.scanning() && options.cbFastCheck &&
+            position > int64_t(intEditValue(options.ieFastSize)) * 1048576)
+            fastCheckReached = true;
+        if (position % RepaintStep == 0) ui.repaint();
         if (c.scanning() && position == ChunkSize) systemHeaderReport(c);
         parseChunk(c);
     }
-    if (c.scanning() && s.window.options.cbDetails && !t.CancelRequested)
-        reportUndescribedStreams(c);
-    if (t.CancelRequested) t.FrameCount = {0, 0};
+    if (c.scanning() && options.cbDetails && !run.CancelRequested) reportUndescribedStreams(c);
+    if (run.CancelRequested) t.FrameCount = {0, 0};
 }
 
 } // namespace tarnwick

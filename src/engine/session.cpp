@@ -22,12 +22,12 @@ void showReady(LogSink& log) {
 }
 
 void bCancelClick(Session& s) {
-    if (!s.table.OutputBusy) {
-        s.table.CancelRequested = true;
+    if (!s.run.OutputBusy) {
+        s.run.CancelRequested = true;
         return;
     }
     if (s.ui.confirm("Are you sure to stop demuxing?")) {
-        s.table.CancelRequested = true;
+        s.run.CancelRequested = true;
         s.log.log("Cancelled.");
     }
 }

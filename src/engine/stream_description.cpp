@@ -66,13 +66,14 @@ bool holdsDescription(const ParserState& p, const uint8_t* bytes, int count) {
 }
 
 void reportUndescribedStreams(EngineCall& c) {
-    const StreamTable& t = c.s.table;
+    const StreamTable& t = c.t;
     for (int k = 0; k < 2; ++k)
         if (t.VideoPtsShown[k] && !t.VideoDescribed[k])
-            c.s.log.log("   No sequence header found in video stream " + std::to_string(k) + ".");
+            c.host.log.log("   No sequence header found in video stream " + std::to_string(k) +
+                           ".");
     for (int k = 0; k < AudioSlots; ++k)
         if (t.AudioPtsShown[k] && !t.AudioDescribed[k])
-            c.s.log.log("   No sync word found in audio stream " + std::to_string(k) + ".");
+            c.host.log.log("   No sync word found in audio stream " + std::to_string(k) + ".");
 }
 
 } // namespace tarnwick

@@ -40,25 +40,26 @@ void writeSubpicture(OutputFile& out, const uint8_t* piece, int count, uint32_t 
 
 void writePayloadPiece(EngineCall& c, int position, int count) {
     ParserState& p = c.p;
-    StreamTable& t = c.s.table;
-    const StreamBoxes& boxes = c.s.window.boxes;
+    StreamTable& t = c.t;
+    StreamOutputs& o = c.outputs;
+    const StreamBoxes& boxes = c.host.selection;
     const uint8_t* piece = c.chunk() + position;
     // A slot's file holds the one stream that the slot was given in this call;
     // another stream that maps to the same slot is never mixed into it.
     switch (p.kind) {
     case PayloadKind::Video:
         if (p.videoSlot >= 0 && p.videoSlot < 2 && t.VideoIds[p.videoSlot] == p.videoId)
-            if (OutputFile* out = tickedFile(boxes.cbVideo[p.videoSlot], t.VideoOut[p.videoSlot]))
+            if (OutputFile* out = tickedFile(boxes.cbVideo[p.videoSlot], o.VideoOut[p.videoSlot]))
                 out->write(piece, count);
         break;
     case PayloadKind::Audio:
         if (p.audioSlot >= 0 && p.audioSlot < AudioSlots && t.AudioIds[p.audioSlot] == p.audioSubId)
-            if (OutputFile* out = tickedFile(boxes.cbAudio[p.audioSlot], t.AudioOut[p.audioSlot]))
+            if (OutputFile* out = tickedFile(boxes.cbAudio[p.audioSlot], o.AudioOut[p.audioSlot]))
                 out->write(piece, count);
         break;
     case PayloadKind::Subpicture:
         if (p.subSlot >= 0 && p.subSlot < SubSlots && t.SubIds[p.subSlot] == p.subSubId)
-            if (OutputFile* out = tickedFile(boxes.cbSub[p.subSlot], t.SubOut[p.subSlot]))
+            if (OutputFile* out = tickedFile(boxes.cbSub[p.subSlot], o.SubOut[p.subSlot]))
                 writeSubpicture(*out, piece, count, p.currentPts, t.MinFirstPts);
         break;
     default:

@@ -53,16 +53,6 @@ struct StreamTable {
     std::array<bool, VideoSlots> VideoDescribed{};
     std::array<bool, AudioSlots> AudioDescribed{};
 
-    // Output files per slot, created and closed by the commands.
-    std::array<std::unique_ptr<OutputFile>, 2> VideoOut;
-    std::array<std::unique_ptr<OutputFile>, AudioSlots> AudioOut;
-    std::array<std::unique_ptr<OutputFile>, SubSlots> SubOut;
-
-    // Control flags.
-    bool CancelRequested = false;
-    bool OutputBusy = false;
-    bool FastCheckReached = false;
-
     // Frame counting of video slots 0 and 1.
     std::array<int32_t, 2> FrameCount{};
     // The last four bytes of each counted video stream, newest in the low
@@ -82,11 +72,5 @@ struct StreamTable {
     // What the scans of the last Read EVO learnt, as data.
     ScanReport Report;
 };
-
-// Closes and drops every output file; returns the first close error's message
-// (empty when all closed cleanly). Every file is closed whatever happens;
-// after a failed run, a file into which nothing was written is discarded
-// instead, so that the failure leaves no empty file behind.
-std::string closeOutputFiles(StreamTable& table, bool runFailed = false);
 
 } // namespace tarnwick

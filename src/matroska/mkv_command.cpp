@@ -113,8 +113,8 @@ public:
             work_ = makeWorkFolder(outputFolder, name_);
             planParts();
             for (const Part& part : parts_)
-                if (ok_ && !s_.table.CancelRequested) demuxPart(part);
-            if (ok_ && !s_.table.CancelRequested) mux(outputFolder);
+                if (ok_ && !s_.run.CancelRequested) demuxPart(part);
+            if (ok_ && !s_.run.CancelRequested) mux(outputFolder);
         } catch (const std::exception& e) {
             fail(e.what());
         }
@@ -271,7 +271,7 @@ private:
         };
         callbacks.cancelled = [&] {
             s_.ui.pump();
-            return s_.table.CancelRequested;
+            return s_.run.CancelRequested;
         };
         const MkvmergeResult r = runMkvmerge(optionsFile, callbacks, settings_.mkvmerge);
         switch (r.outcome) {
@@ -394,7 +394,7 @@ bool muxMkv(Session& s, const MkvSource& source, const MkvSettings& settings,
 
 bool muxAfterDemux(Session& s, const MkvSettings& settings, std::vector<std::string>* errors) {
     // A cancelled Demux ends there: Cancel stops the whole run.
-    if (s.table.CancelRequested) return false;
+    if (s.run.CancelRequested) return false;
     const WindowState& w = s.window;
     MkvSource source{w.eEVOfile, {}, std::nullopt};
     if (!w.playlist.mXPL.empty()) {

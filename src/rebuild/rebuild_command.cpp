@@ -28,7 +28,7 @@ void startRebuilding(Session& s, const std::string& sourcePath) {
 void restoreButtons(Session& s) {
     s.window.buttons.bRebuild = true;
     s.window.buttons.bDemux = true;
-    s.table.OutputBusy = false;
+    s.run.OutputBusy = false;
     s.ui.stateChanged();
 }
 
@@ -40,10 +40,11 @@ bool bRebuildClick(Session& s) {
     w.buttons.bDemux = w.buttons.bRebuild = false;
     w.page = Page::Status;
     const std::string outputFolder = w.options.eWorkdir;
-    t.OutputBusy = true;
+    s.run.OutputBusy = true;
     // One numbering for the whole command: the streams of a second file keep
     // the numbers given in the first.
     StreamNumbers numbers;
+    std::unique_ptr<OutputFile> out; // the rebuilt EVO
 
     const FeaturePlan plan = planFeature(w);
     const bool continueFlag = plan.continues();
@@ -60,25 +61,25 @@ bool bRebuildClick(Session& s) {
         const std::string conflict = outputConflict(
             {outputPath}, {{"source", w.eEVOfile}, {"source", second}, {"playlist", w.eXPLfile}});
         if (!conflict.empty()) throw FileError(conflict);
-        t.VideoOut[0] = std::make_unique<OutputFile>(outputPath, OutputBufferSize);
-        s.log.log("Creating " + t.VideoOut[0]->path());
+        out = std::make_unique<OutputFile>(outputPath, OutputBufferSize);
+        s.log.log("Creating " + out->path());
         startRebuilding(s, w.eEVOfile);
-        Rebuild(s, numbers);
-        if (w.options.cbContinue && !t.CancelRequested && continueFlag) {
+        Rebuild(s, numbers, *out);
+        if (w.options.cbContinue && !s.run.CancelRequested && continueFlag) {
             t.InputFile.reset();
             t.InputFile = std::make_unique<SourceFile>(second);
             s.log.log(continueOnLine(second));
             startRebuilding(s, second);
-            Rebuild(s, numbers);
+            Rebuild(s, numbers, *out);
         }
         t.InputFile.reset();
-        t.VideoOut[0]->close();
-        t.VideoOut[0].reset();
+        out->close();
+        out.reset();
     } catch (const FileError& e) {
         // Whatever was written stays in the output; its last buffered bytes
         // go out as the file is closed.
         t.InputFile.reset();
-        t.VideoOut[0].reset();
+        out.reset();
         showReady(s.log);
         restoreButtons(s);
         s.ui.showError(e.what());

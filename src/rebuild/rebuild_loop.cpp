@@ -33,12 +33,12 @@ void showProgress(Session& s, const std::string& name, double startTime, int64_t
 
 } // namespace
 
-void Rebuild(Session& s, StreamNumbers& numbers) {
+void Rebuild(Session& s, StreamNumbers& numbers, OutputFile& out) {
     StreamTable& t = s.table;
     SourceFile& in = *t.InputFile;
-    OutputFile& out = *t.VideoOut[0];
+    const RunControl& run = s.run;
     s.window.buttons.bCancel = true;
-    t.CancelRequested = false;
+    s.run.CancelRequested = false;
     const double startTime = s.ui.now();
     s.ui.stateChanged();
     // "Cancel" goes off again also when a read or write fails.
@@ -54,7 +54,7 @@ void Rebuild(Session& s, StreamNumbers& numbers) {
     std::vector<uint8_t> buffer(ChunkSize + ChunkSlack);
     ChunkReader reader(in, ChunkSize, buffer.size());
     ChunkReader::Chunk read;
-    while (!t.CancelRequested && reader.next(buffer, read)) {
+    while (!run.CancelRequested && reader.next(buffer, read)) {
         uint8_t* chunk = buffer.data();
         const size_t got = read.length;
         // The packs that are kept as they are go out as runs: copied by the
@@ -69,7 +69,7 @@ void Rebuild(Session& s, StreamNumbers& numbers) {
                 out.write(chunk + runStart, length);
             runStart = runEnd;
         };
-        for (size_t at = 0; at < got && !t.CancelRequested; at += PackSize) {
+        for (size_t at = 0; at < got && !run.CancelRequested; at += PackSize) {
             const size_t n = std::min(PackSize, got - at);
             const int64_t position = read.start + int64_t(at + n);
             if (position % ProgressStep == 0) showProgress(s, name, startTime, position, in.size());

@@ -17,8 +17,7 @@ bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t, co
                  bool* changed = nullptr);
 
 // Copies `InputFile` from its position to its end into the rebuilt EVO
-// (`VideoOut` [0]), pack by pack; stops after the pack during which Cancel
-// was pressed.
-void Rebuild(Session& s, StreamNumbers& numbers);
+// `out`, pack by pack; stops after the pack during which Cancel was pressed.
+void Rebuild(Session& s, StreamNumbers& numbers, OutputFile& out);
 
 } // namespace tarnwick

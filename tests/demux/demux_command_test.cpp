@@ -111,9 +111,7 @@ TEST(DemuxCommand, LogsEachStepAndNamesTheFilesAfterFolderBaseCaptionAndExtensio
     EXPECT_EQ(f.t.sink.panels[1], "");
     EXPECT_TRUE(f.t.window.buttons.bDemux);
     EXPECT_TRUE(f.t.window.buttons.bRebuild);
-    EXPECT_FALSE(f.t.table.OutputBusy);
-    for (const auto& file : f.t.table.AudioOut)
-        EXPECT_FALSE(file);
+    EXPECT_FALSE(f.t.session.run.OutputBusy);
     EXPECT_EQ(fileBytes(out + "/C.MPEG-2.stream.0.mpv"), f.streams[0].data);
     EXPECT_EQ(fileBytes(out + "/C.DD.stream.01.ac3"), f.streams[1].data);
     EXPECT_EQ(fileBytes(out + "/C.Subpicture.02.sup"), f.subpictures());
@@ -219,10 +217,8 @@ TEST(DemuxCommand, AnOutputFileThatCannotBeCreatedIsLoggedInRedAndTheRunFinishes
         EXPECT_EQ(lines.size(), 5u); // opening, size, error, "Done.", ""
         EXPECT_EQ(lines[3], "Done.");
         EXPECT_TRUE(f.t.window.buttons.bDemux);
-        EXPECT_FALSE(f.t.table.OutputBusy);
+        EXPECT_FALSE(f.t.session.run.OutputBusy);
         EXPECT_FALSE(f.t.table.InputFile);
-        for (const auto& file : f.t.table.VideoOut)
-            EXPECT_FALSE(file);
     }
 
     // A source that went away since Read EVO: no output file is created.
@@ -278,8 +274,6 @@ TEST(DemuxCommand, AFullDiskEndsTheRunAndEveryFileKeepsWhatWasWritten) {
         EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.DD.stream.01.mpa"), f.streams[1].data));
         const auto lines = f.t.visibleLines();
         EXPECT_EQ(lines[lines.size() - 2], "Done.");
-        for (const auto& file : f.t.table.AudioOut)
-            EXPECT_FALSE(file);
     }
     {
         // /dev/full linked at an output name is replaced, never written to.
@@ -333,7 +327,7 @@ TEST(DemuxCommand, CancelStopsAfterTheChunkInHandAndSkipsTheSecondFile) {
         EXPECT_EQ(containsLine(lines, "Cancelled."), answer);
         EXPECT_EQ(containsLine(lines, "Continue on PART_2.EVO"), !answer);
         EXPECT_TRUE(containsLine(lines, "Done."));
-        EXPECT_FALSE(t.table.OutputBusy);
+        EXPECT_FALSE(t.session.run.OutputBusy);
 
         const int64_t end = answer ? (4 << 20) : INT64_MAX;
         Bytes video = streamBytes(runs, 0xE0, -1, 0, end);

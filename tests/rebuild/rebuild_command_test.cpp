@@ -52,8 +52,7 @@ TEST(Rebuild, KeepsOnlyTheTickedStreamsRenumbered) {
     EXPECT_TRUE(ts.window.buttons.bRebuild);
     EXPECT_TRUE(ts.window.buttons.bDemux);
     EXPECT_FALSE(ts.window.buttons.bCancel);
-    EXPECT_FALSE(ts.table.OutputBusy);
-    EXPECT_FALSE(ts.table.VideoOut[0]);
+    EXPECT_FALSE(ts.session.run.OutputBusy);
     EXPECT_TRUE(ts.ui.errors.empty());
 
     // Read back: the kept streams under their new numbers and captions.

@@ -18,9 +18,8 @@ void expectWindowUsable(const TestSession& ts) {
     EXPECT_TRUE(ts.window.buttons.bRebuild);
     EXPECT_TRUE(ts.window.buttons.bDemux);
     EXPECT_FALSE(ts.window.buttons.bCancel);
-    EXPECT_FALSE(ts.table.OutputBusy);
+    EXPECT_FALSE(ts.session.run.OutputBusy);
     EXPECT_FALSE(ts.table.InputFile);
-    EXPECT_FALSE(ts.table.VideoOut[0]);
     EXPECT_EQ(ts.sink.panels[0], "Ready");
 }
 

@@ -120,6 +120,7 @@ std::map<std::string, Bytes> demuxByCaption(const std::string& path, const std::
     ts.window.options.cbContinue = false;
     readEvo(ts, path);
     StreamTable& t = ts.table;
+    StreamOutputs outputs;
     std::map<std::string, std::string> files;
     auto create = [&](std::unique_ptr<OutputFile>& slot, const StreamBox& box) {
         if (!box.ticked) return;
@@ -128,15 +129,15 @@ std::map<std::string, Bytes> demuxByCaption(const std::string& path, const std::
         files[box.caption] = file;
     };
     for (size_t k = 0; k < 2; ++k)
-        create(t.VideoOut[k], ts.window.boxes.cbVideo[k]);
+        create(outputs.VideoOut[k], ts.window.boxes.cbVideo[k]);
     for (size_t k = 0; k < size_t(AudioSlots); ++k)
-        create(t.AudioOut[k], ts.window.boxes.cbAudio[k]);
+        create(outputs.AudioOut[k], ts.window.boxes.cbAudio[k]);
     for (size_t k = 0; k < size_t(SubSlots); ++k)
-        create(t.SubOut[k], ts.window.boxes.cbSub[k]);
+        create(outputs.SubOut[k], ts.window.boxes.cbSub[k]);
     t.InputFile = std::make_unique<SourceFile>(path);
-    demux(EngineMode::Demux, ts.session);
+    demux(EngineMode::Demux, ts.session, false, &outputs);
     t.InputFile.reset();
-    closeOutputFiles(t);
+    closeOutputFiles(outputs);
     std::map<std::string, Bytes> out;
     for (const auto& [caption, file] : files) {
         out[caption] = readFile(file);

@@ -158,7 +158,7 @@ private slots:
         }
         QVERIFY(!QFileInfo::exists(base + QStringLiteral("Subpicture.00.sup")));
         QVERIFY(!holdsOpen(out));
-        QVERIFY(!w->table().OutputBusy);
+        QVERIFY(!w->run().OutputBusy);
         QVERIFY(c.bDemux->isEnabled() && c.bRebuild->isEnabled());
 
         QTest::mouseClick(c.bRebuild, Qt::LeftButton);
@@ -277,7 +277,7 @@ private slots:
         });
         QTest::mouseClick(w->controls().bReadEVO, Qt::LeftButton);
         QVERIFY(cancelOffered);
-        QVERIFY(w->table().CancelRequested);
+        QVERIFY(w->run().CancelRequested);
         QVERIFY(answerer.texts.isEmpty());
         const QStringList log = logLines(*w);
         QVERIFY(!log.contains(QStringLiteral("Cancelled.")));
@@ -309,8 +309,7 @@ private slots:
         QCOMPARE(answerer.texts, QStringList({"Are you sure to stop demuxing?"}));
         QVERIFY(logLines(*w).contains(QStringLiteral("Cancelled.")));
         QVERIFY(!holdsOpen(out));
-        QVERIFY(!w->table().VideoOut[0] && !w->table().AudioOut[0]);
-        QVERIFY(!w->table().OutputBusy);
+        QVERIFY(!w->run().OutputBusy);
         const qint64 video = QFileInfo(out + QStringLiteral("/LARGE.MPEG-2.stream.0.mpv")).size();
         QVERIFY(video > 0);
         QVERIFY(video < (qint64(12) << 20) / 2);

@@ -169,15 +169,15 @@ void MainWindow::runCommand(const std::function<void()>& command) {
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     if (running_) {
-        if (table_.OutputBusy) {
+        if (session_->run.OutputBusy) {
             tarnwick::bCancelClick(*session_);
             refresh();
-            if (!table_.CancelRequested) {
+            if (!session_->run.CancelRequested) {
                 e->ignore();
                 return;
             }
         } else {
-            table_.CancelRequested = true;
+            session_->run.CancelRequested = true;
         }
         // A closing window starts no automatic step after the scan it
         // stopped; the option itself is stored as the user left it.

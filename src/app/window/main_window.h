@@ -3,9 +3,9 @@
 // mirrors the state in its widgets both ways, and runs the commands of its
 // buttons on its own thread.
 
-#include "engine/session.h"
 #include "app/settings.h"
 #include "controls.h"
+#include "engine/session.h"
 #include "show_state.h"
 
 #include <QMainWindow>
@@ -28,6 +28,7 @@ public:
 
     WindowState& state() { return state_; }
     StreamTable& table() { return table_; }
+    const RunControl& run() const { return session_->run; }
     const Controls& controls() const { return c_; }
     LogSink& logSink();
     bool commandRunning() const { return running_; }
