@@ -1,13 +1,13 @@
 #pragma once
 // Reading ahead: threads of their own read the next chunks of a source into a
 // small ring while the caller parses the current one, so that the copy out of
-// the page cache or the wait for the disk overlaps the parse. Two threads take
-// turns, chunk by chunk: a copy out of the page cache runs at the speed of one
-// processor, and one copying thread alone falls behind a parse that runs
-// beside it. The chunks come out in file order with the same lengths, and a
-// read error or a file that shrank is raised at the same chunk, as reading
-// them one at a time would: a chunk read ahead is checked against the file's
-// size when it is handed out.
+// the page cache or the wait for the disk overlaps the parse. Several threads
+// may take turns, chunk by chunk: a copy out of the page cache runs at the
+// speed of one processor, and one copying thread alone can fall behind a
+// parse that runs beside it. The chunks come out in file order with the same
+// lengths, and a read error or a file that shrank is raised at the same chunk,
+// as reading them one at a time would: a chunk read ahead is checked against
+// the file's size when it is handed out.
 
 #include "engine/files.h"
 
@@ -28,7 +28,7 @@ public:
     // threads (at most `depth`). `in` is not touched by the caller until the
     // reader is destroyed.
     ChunkReader(SourceFile& in, size_t chunkSize, size_t bufferSize, int depth = 4,
-                int readers = 2);
+                int readers = 1);
     // Stops reading ahead, waits for the thread and leaves the source's
     // position after the last chunk handed out, as reading one chunk at a
     // time would.

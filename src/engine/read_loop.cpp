@@ -81,10 +81,11 @@ void demux(EngineMode mode, Session& s, bool continuesFeature, StreamOutputs* ou
     } endOfCall{c};
 
     // The reader stops at every way out of the loop: Cancel, the fast check,
-    // an error. A scan reads with two threads, which keep ahead of the parse
-    // where one does not; a demux reads with one, as its writing thread needs
-    // the other processor.
-    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size(), ReadAheadDepth, c.scanning() ? 2 : 1);
+    // an error. A scan reads with two threads and eight chunks ahead, which
+    // keep ahead of the parse where one thread does not; a demux reads with
+    // one, as its writing thread needs the other processor.
+    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size(), c.scanning() ? 8 : 4,
+                       c.scanning() ? 2 : 1);
     ChunkReader::Chunk chunk;
     bool fastCheckReached = false;
     while (!run.CancelRequested && !fastCheckReached && reader.next(t.ChunkBuffer, chunk)) {
