@@ -3,9 +3,14 @@
 
 #include "model/stream_ids.h"
 
+#include <array>
 #include <cstdint>
 
 namespace tarnwick {
+
+constexpr int VideoSlots = 8;
+constexpr int AudioSlots = 16;
+constexpr int SubSlots = 32;
 
 // What a payload piece of the current packet is.
 enum class PayloadKind : uint8_t {
@@ -75,6 +80,15 @@ struct ParserState {
     StreamCodec audioCodec = StreamCodec::DolbyDigital;
     int32_t audioSubId = 0;
     int32_t subSubId = 0;
+
+    // Per slot and call: the first PTS reported (and the first payload
+    // analysed); described from a payload holding its sequence header or
+    // sync word.
+    std::array<bool, VideoSlots> videoPtsShown{};
+    std::array<bool, AudioSlots> audioPtsShown{};
+    std::array<bool, SubSlots> subPtsShown{};
+    std::array<bool, VideoSlots> videoDescribed{};
+    std::array<bool, AudioSlots> audioDescribed{};
 
     NavigationState nav;
     double startTime = 0; // days

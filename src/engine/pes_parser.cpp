@@ -315,17 +315,17 @@ void firstPayloadReport(EngineCall& c, int position, int count) {
     uint32_t pts = 0;
     int32_t id = 0;
     if (p.kind == Kind::Audio && p.audioSlot >= 0) {
-        shown = &t.AudioPtsShown[p.audioSlot];
-        described = &t.AudioDescribed[p.audioSlot];
+        shown = &p.audioPtsShown[p.audioSlot];
+        described = &p.audioDescribed[p.audioSlot];
         pts = p.audioFirstPts;
         id = p.audioSubId;
     } else if (p.kind == Kind::Video && p.videoSlot >= 0) {
-        shown = &t.VideoPtsShown[p.videoSlot];
-        described = &t.VideoDescribed[p.videoSlot];
+        shown = &p.videoPtsShown[p.videoSlot];
+        described = &p.videoDescribed[p.videoSlot];
         pts = p.videoPts;
         id = p.videoId;
     } else if (p.kind == Kind::Subpicture && p.subSlot >= 0) {
-        shown = &t.SubPtsShown[p.subSlot];
+        shown = &p.subPtsShown[p.subSlot];
         pts = p.subFirstPts;
         id = p.subSubId;
     }

@@ -51,11 +51,6 @@ void resetForCall(EngineCall& c, bool continuesFeature) {
         t.FeatureSubIds.fill(-1);
         t.FrameWindow.fill(NoFrameWindow);
     }
-    t.AudioPtsShown.fill(false);
-    t.VideoPtsShown[0] = t.VideoPtsShown[1] = false;
-    t.SubPtsShown.fill(false);
-    t.VideoDescribed.fill(false);
-    t.AudioDescribed.fill(false);
     c.host.ui.stateChanged();
 }
 

@@ -66,13 +66,12 @@ bool holdsDescription(const ParserState& p, const uint8_t* bytes, int count) {
 }
 
 void reportUndescribedStreams(EngineCall& c) {
-    const StreamTable& t = c.t;
     for (int k = 0; k < 2; ++k)
-        if (t.VideoPtsShown[k] && !t.VideoDescribed[k])
+        if (c.p.videoPtsShown[k] && !c.p.videoDescribed[k])
             c.host.log.log("   No sequence header found in video stream " + std::to_string(k) +
                            ".");
     for (int k = 0; k < AudioSlots; ++k)
-        if (t.AudioPtsShown[k] && !t.AudioDescribed[k])
+        if (c.p.audioPtsShown[k] && !c.p.audioDescribed[k])
             c.host.log.log("   No sync word found in audio stream " + std::to_string(k) + ".");
 }
 

@@ -3,6 +3,7 @@
 // commands, the playlist reader and the analysers.
 
 #include "engine/files.h"
+#include "engine/parser_state.h"
 #include "engine/scan_report.h"
 #include "log/time_format.h"
 
@@ -23,10 +24,6 @@ constexpr int ChunkSlack = 4096;
 // complete before three new bytes have shifted in.
 constexpr uint32_t NoFrameWindow = 0xFFFFFFFFu;
 
-constexpr int VideoSlots = 8;
-constexpr int AudioSlots = 16;
-constexpr int SubSlots = 32;
-
 struct StreamTable {
     StreamTable();
 
@@ -44,14 +41,6 @@ struct StreamTable {
     // file whatever the order in which its streams are met there.
     std::array<int32_t, AudioSlots> FeatureAudioIds{};
     std::array<int32_t, SubSlots> FeatureSubIds{};
-
-    // First PTS reported (and first payload analysed) per slot.
-    std::array<bool, VideoSlots> VideoPtsShown{};
-    std::array<bool, AudioSlots> AudioPtsShown{};
-    std::array<bool, SubSlots> SubPtsShown{};
-    // Described from a payload holding its sequence header or sync word.
-    std::array<bool, VideoSlots> VideoDescribed{};
-    std::array<bool, AudioSlots> AudioDescribed{};
 
     // Frame counting of video slots 0 and 1.
     std::array<int32_t, 2> FrameCount{};
