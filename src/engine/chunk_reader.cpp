@@ -68,6 +68,10 @@ bool ChunkReader::next(std::vector<uint8_t>& buffer, Chunk& chunk) {
     if (shrankAt_ >= 0) throw in_.shrankAt(shrankAt_);
     std::unique_lock lock(mutex_);
     Slot& slot = ring_[size_t(handedOut_ % int64_t(ring_.size()))];
+    if (!slot.filled && freedUnannounced_ > 0) {
+        freedUnannounced_ = 0;
+        freedOne_.notify_all();
+    }
     filledOne_.wait(lock, [&] { return slot.filled; });
     // The end and the error stay in their slot: asking again gives them again.
     if (slot.error) std::rethrow_exception(slot.error);
@@ -76,8 +80,10 @@ bool ChunkReader::next(std::vector<uint8_t>& buffer, Chunk& chunk) {
     buffer.swap(slot.bytes);
     slot.filled = false;
     ++handedOut_;
+    const bool announce = ++freedUnannounced_ >= std::max<int64_t>(int64_t(ring_.size()) / 2, 1);
+    if (announce) freedUnannounced_ = 0;
     lock.unlock();
-    freedOne_.notify_all(); // the thread of the freed slot, whichever it is
+    if (announce) freedOne_.notify_all(); // the threads of the freed slots, whichever they are
     // A chunk cut short by the file's end before the size it had at opening:
     // the file ends there, whatever the chunks after it were read as.
     if (chunk.length < chunkSize_ && chunk.end() < in_.size()) shrankAt_ = chunk.end();

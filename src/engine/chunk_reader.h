@@ -68,6 +68,10 @@ private:
     std::mutex mutex_;
     std::condition_variable filledOne_, freedOne_;
     int64_t handedOut_ = 0; // chunks handed out
+    // Slots freed since the reading threads were last woken: they are woken
+    // for half a ring at a time, or before the caller waits, as each wake-up
+    // is a system call on the parsing thread.
+    int64_t freedUnannounced_ = 0;
     bool stop_ = false;
     // The caller's: where the chunks handed out end; where the file ends when
     // it was found cut (raised at the next chunk).
