@@ -33,6 +33,10 @@ bool isComment(std::string_view line) {
 // that lists more is not a disc's, and keeping them all would make every
 // later stream and track line search an ever longer list.
 constexpr size_t MaxStreamsPerTitle = 256;
+// The same for titles and their clips, so that what a playlist costs in
+// memory does not grow with a file of nothing but Title or clip tags.
+constexpr size_t MaxTitles = 1024;
+constexpr size_t MaxClipsPerTitle = 1024;
 
 // Each stream number once: every clip of the title lists its streams.
 void addStream(std::vector<TitleStream>& streams, std::string_view line) {
@@ -80,6 +84,7 @@ public:
 
 private:
     void open(std::string_view line, size_t k, std::vector<PlaylistTitle>& into) {
+        if (into.size() >= MaxTitles) return; // its lines are passed over
         PlaylistTitle title;
         const int32_t number = GetAttrInt(line, "titleNumber");
         title.number = number > 0 ? number : static_cast<int>(into.size()) + 1;
@@ -104,7 +109,7 @@ private:
         // Closing tags have no blank after the name, so only opening tags match.
         if (hasTag(line, "AUDIOVIDEOCLIP ")) {
             const std::string src = attribute(line, "src");
-            if (src.empty()) return;
+            if (src.empty() || t.clips.size() >= MaxClipsPerTitle) return;
             t.clips.push_back(CutExt(fileNamePart(src)));
             if (hasTag(line, "<PRIMARYAUDIOVIDEOCLIP "))
                 t.primaryClips.push_back(src.substr(src.find_last_of("/\\") + 1));

@@ -49,6 +49,21 @@ TEST(TitleList, ListsEachTitleWithItsClipsStreamsAndChapters) {
     ASSERT_EQ(crowded.size(), 1u);
     EXPECT_EQ(crowded[0].audio.size(), 256u);
     EXPECT_EQ(crowded[0].audio.back().streamNumber, 256);
+    // And so do titles and clips: what a playlist costs does not grow with
+    // the file.
+    std::vector<std::string> titleTags;
+    for (int k = 1; k <= 3000; ++k) {
+        titleTags.push_back("<Title titleNumber=\"" + std::to_string(k) + "\">");
+        if (k == 1)
+            for (int c = 0; c < 3000; ++c)
+                titleTags.push_back("<PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/F" +
+                                    std::to_string(c) + ".MAP\"/>");
+    }
+    const std::vector<PlaylistTitle> listed = listTitles(titleTags);
+    ASSERT_EQ(listed.size(), 1024u);
+    EXPECT_EQ(listed.back().number, 1024);
+    EXPECT_EQ(listed[0].clips.size(), 1024u);
+    EXPECT_EQ(listed[0].primaryClips.size(), 1024u);
 }
 
 TEST(TitleList, CutsToTheTitleWithThatNumberEvenWhenItsClipIsShared) {
