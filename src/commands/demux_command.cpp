@@ -40,7 +40,7 @@ std::string shortBoxName(char page, size_t slot) {
 // One file per ticked box, in box order. Captions from a playlist can give
 // two boxes the same file name; the later one then gets its box name added,
 // so that no stream writes over another.
-std::vector<PlannedOutput> planOutputFiles(Session& s, StreamOutputs& t,
+std::vector<PlannedOutput> planOutputFiles(Session& s, StreamOutputs& files,
                                            const std::string& pathBase) {
     const StreamBoxes& b = s.window.boxes;
     const Options& o = s.window.options;
@@ -64,12 +64,12 @@ std::vector<PlannedOutput> planOutputFiles(Session& s, StreamOutputs& t,
                       " is written to " + path + " instead.");
         plan.push_back({&slot, path, bufferSize});
     };
-    for (size_t k = 0; k < t.VideoOut.size(); ++k)
-        add(t.VideoOut[k], b.cbVideo[k], 'v', k, o.eVideoExt, VideoBuffer);
-    for (size_t k = 0; k < t.AudioOut.size(); ++k)
-        add(t.AudioOut[k], b.cbAudio[k], 'a', k, o.eAudioExt, AudioBuffer);
-    for (size_t k = 0; k < t.SubOut.size(); ++k)
-        add(t.SubOut[k], b.cbSub[k], 's', k, o.eSubExt, SubpictureBuffer);
+    for (size_t k = 0; k < files.VideoOut.size(); ++k)
+        add(files.VideoOut[k], b.cbVideo[k], 'v', k, o.eVideoExt, VideoBuffer);
+    for (size_t k = 0; k < files.AudioOut.size(); ++k)
+        add(files.AudioOut[k], b.cbAudio[k], 'a', k, o.eAudioExt, AudioBuffer);
+    for (size_t k = 0; k < files.SubOut.size(); ++k)
+        add(files.SubOut[k], b.cbSub[k], 's', k, o.eSubExt, SubpictureBuffer);
     return plan;
 }
 

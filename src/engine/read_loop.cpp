@@ -15,7 +15,9 @@ namespace {
 
 constexpr int64_t ProgressStep = 4194304; // 4 MiB
 constexpr int64_t RepaintStep = 67108864; // 64 MiB
-constexpr int ReadAheadDepth = 4;         // chunks
+// Read ahead: chunks and reading threads. See the reader's construction.
+constexpr int ScanDepth = 8, ScanReaders = 2;
+constexpr int DemuxDepth = 4, DemuxReaders = 1;
 
 void systemHeaderReport(EngineCall& c) {
     const uint8_t* chunk = c.chunk();
@@ -79,8 +81,8 @@ void demux(EngineMode mode, Session& s, bool continuesFeature, StreamOutputs* ou
     // an error. A scan reads with two threads and eight chunks ahead, which
     // keep ahead of the parse where one thread does not; a demux reads with
     // one, as its writing thread needs the other processor.
-    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size(), c.scanning() ? 8 : 4,
-                       c.scanning() ? 2 : 1);
+    ChunkReader reader(in, ChunkSize, t.ChunkBuffer.size(), c.scanning() ? ScanDepth : DemuxDepth,
+                       c.scanning() ? ScanReaders : DemuxReaders);
     ChunkReader::Chunk chunk;
     bool fastCheckReached = false;
     while (!run.CancelRequested && !fastCheckReached && reader.next(t.ChunkBuffer, chunk)) {
