@@ -59,8 +59,9 @@ std::vector<ChunkReader::Chunk> readAll(ChunkReader& reader) {
 class ChunkReaderTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(ChunkReaderTest, ChunksComeInFileOrderWithTheLastOneShort) {
-    for (const int64_t size : {int64_t(0), int64_t(1), int64_t(Chunk - 1), int64_t(Chunk),
-                               int64_t(Chunk + 1), int64_t(7 * Chunk + 100)}) {
+    for (const int64_t size :
+         {int64_t(0), int64_t(1), int64_t(Chunk - 1), int64_t(Chunk), int64_t(Chunk + 1),
+          int64_t(7 * Chunk + 100), int64_t(600 * Chunk + 5)}) { // the last: many turns of the ring
         SCOPED_TRACE(size);
         SourceFile in(writeFile("order", size));
         ChunkReader reader(in, Chunk, Buffer, Depth, GetParam());
