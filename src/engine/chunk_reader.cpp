@@ -11,11 +11,18 @@ ChunkReader::ChunkReader(SourceFile& in, size_t chunkSize, size_t bufferSize, in
     for (Slot& slot : ring_)
         slot.bytes.assign(bufferSize, 0);
     const int64_t stride = std::clamp<int64_t>(readers, 1, int64_t(ring_.size()));
-    for (int64_t first = 0; first < stride; ++first)
-        threads_.emplace_back([this, first, stride] { readAhead(first, stride); });
+    try {
+        for (int64_t first = 0; first < stride; ++first)
+            threads_.emplace_back([this, first, stride] { readAhead(first, stride); });
+    } catch (...) {
+        // A thread the system would not start: the ones started are stopped
+        // before the error goes on, as no destructor will stop them.
+        stopThreads();
+        throw;
+    }
 }
 
-ChunkReader::~ChunkReader() {
+void ChunkReader::stopThreads() {
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -23,6 +30,10 @@ ChunkReader::~ChunkReader() {
     freedOne_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
+}
+
+ChunkReader::~ChunkReader() {
+    stopThreads();
     try {
         if (in_.position() != handedOutEnd_) in_.seek(handedOutEnd_);
     } catch (const FileError&) {} // the source is read no further anyway

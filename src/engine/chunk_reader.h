@@ -58,6 +58,7 @@ private:
 
     // Reads chunks number `first`, `first + stride`, ... into their slots.
     void readAhead(int64_t first, int64_t stride);
+    void stopThreads();
 
     SourceFile& in_;
     size_t chunkSize_;
