@@ -34,9 +34,7 @@ void ChunkReader::stopThreads() {
 
 ChunkReader::~ChunkReader() {
     stopThreads();
-    try {
-        if (in_.position() != handedOutEnd_) in_.seek(handedOutEnd_);
-    } catch (const FileError&) {} // the source is read no further anyway
+    in_.seek(handedOutEnd_);
 }
 
 void ChunkReader::readAhead(int64_t first, int64_t stride) {

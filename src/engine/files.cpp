@@ -98,9 +98,7 @@ size_t SourceFile::readAt(void* buffer, size_t count, int64_t position) const {
 }
 
 void SourceFile::seek(int64_t position) {
-    if (::lseek(fd_, off_t(position), SEEK_SET) < 0)
-        throw FileError("Read error on \"" + path_ + "\". " + systemMessage(errno));
-    position_ = position;
+    position_ = position; // reads are made at the position, not at the descriptor's
 }
 
 int64_t SourceFile::currentSize() const {
