@@ -6,9 +6,8 @@ namespace tarnwick {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TARNWICK_X86_VECTORS 1
-// AVX2, and POPCNT, which every processor with AVX2 has.
 inline bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    static const bool avx2 = __builtin_cpu_supports("avx2");
     return avx2;
 }
 #endif

@@ -1,59 +1,51 @@
 #include "engine/cpu_features.h"
 #include "engine/engine_call.h"
 
-#ifdef TARNWICK_X86_VECTORS
-#include <immintrin.h>
-#endif
+#include <cstring>
 
 namespace tarnwick {
 
 namespace {
 
+// The markers 00 00 01 <marker> ending at positions [j, j + Width) tested at
+// once with four shifted loads: coded video holds a 01 byte every few dozen
+// bytes, too often for a memchr per 01 byte, so every position is tested
+// without a branch. A hit lane is all ones; subtracting it counts the hit in
+// the lane's byte, which is added up before it can overflow. Written once for
+// any vector width; each caller's instruction set decides the instructions.
+typedef uint8_t Lanes16 __attribute__((vector_size(16)));
+typedef uint8_t Lanes32 __attribute__((vector_size(32)));
+
+template <class Lanes>
+inline int countBlocks(const uint8_t* piece, int& next, int count, uint8_t marker) {
+    constexpr int Width = sizeof(Lanes);
+    int j = next; // a local, which the byte loads cannot alias
+    int found = 0;
+    while (j + Width <= count) {
+        Lanes counts = {};
+        // 255 steps at most: a lane's byte counts up to 255 hits.
+        for (int step = 0; step < 255 && j + Width <= count; ++step, j += Width) {
+            Lanes third, second, last, at;
+            std::memcpy(&third, piece + j - 3, Width);
+            std::memcpy(&second, piece + j - 2, Width);
+            std::memcpy(&last, piece + j - 1, Width);
+            std::memcpy(&at, piece + j, Width);
+            const auto hits = ((third | second) == 0) & (last == 1) & (at == marker);
+            counts -= reinterpret_cast<const Lanes&>(hits);
+        }
+        for (int lane = 0; lane < Width; ++lane)
+            found += counts[lane];
+    }
+    next = j;
+    return found;
+}
+
 #ifdef TARNWICK_X86_VECTORS
-// The markers 00 00 01 <marker> ending at positions [j, j + 32): four
-// shifted loads compared at once, the hits counted from one bit mask.
-// Coded video holds a 01 byte every few dozen bytes, too often for a memchr
-// per 01 byte, so every position is tested without a branch.
-__attribute__((target("avx2"))) inline __m256i load32(const uint8_t* at) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-}
-
-inline __m128i load16(const uint8_t* at) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-}
-
-__attribute__((target("avx2,popcnt"))) int countBlocksAvx2(const uint8_t* piece, int& j, int count,
-                                                           uint8_t marker) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i one = _mm256_set1_epi8(1);
-    const __m256i wanted = _mm256_set1_epi8(char(marker));
-    int found = 0;
-    for (; j + 32 <= count; j += 32) {
-        const __m256i zeros =
-            _mm256_cmpeq_epi8(_mm256_or_si256(load32(piece + j - 3), load32(piece + j - 2)), zero);
-        const __m256i hits =
-            _mm256_and_si256(_mm256_and_si256(zeros, _mm256_cmpeq_epi8(load32(piece + j - 1), one)),
-                             _mm256_cmpeq_epi8(load32(piece + j), wanted));
-        found += __builtin_popcount(uint32_t(_mm256_movemask_epi8(hits)));
-    }
-    return found;
-}
-
-// The same 16 positions at a time with SSE2, which every x86-64 has.
-int countBlocksSse2(const uint8_t* piece, int& j, int count, uint8_t marker) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi8(1);
-    const __m128i wanted = _mm_set1_epi8(char(marker));
-    int found = 0;
-    for (; j + 16 <= count; j += 16) {
-        const __m128i zeros =
-            _mm_cmpeq_epi8(_mm_or_si128(load16(piece + j - 3), load16(piece + j - 2)), zero);
-        const __m128i hits =
-            _mm_and_si128(_mm_and_si128(zeros, _mm_cmpeq_epi8(load16(piece + j - 1), one)),
-                          _mm_cmpeq_epi8(load16(piece + j), wanted));
-        found += __builtin_popcount(uint32_t(_mm_movemask_epi8(hits)));
-    }
-    return found;
+// 32 positions at a time with AVX2, where the processor has it: the loop is
+// compiled into this function with its instructions.
+__attribute__((target("avx2"), flatten)) int countBlocksAvx2(const uint8_t* piece, int& j,
+                                                             int count, uint8_t marker) {
+    return countBlocks<Lanes32>(piece, j, count, marker);
 }
 #endif
 
@@ -72,9 +64,9 @@ int countFrameMarkers(const uint8_t* piece, int count, uint8_t marker, uint32_t&
     }
     int j = 3;
 #ifdef TARNWICK_X86_VECTORS
-    found += hasAvx2() ? countBlocksAvx2(piece, j, count, marker)
-                       : countBlocksSse2(piece, j, count, marker);
+    if (hasAvx2()) found += countBlocksAvx2(piece, j, count, marker);
 #endif
+    found += countBlocks<Lanes16>(piece, j, count, marker); // SSE2, which every x86-64 has
     for (; j < count; ++j)
         found +=
             (piece[j - 3] == 0) & (piece[j - 2] == 0) & (piece[j - 1] == 1) & (piece[j] == marker);
