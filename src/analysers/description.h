@@ -11,16 +11,9 @@
 #include <vector>
 
 #include "log/time_format.h"
+#include "model/field.h"
 
 namespace tarnwick {
-
-using FieldValue = std::variant<int64_t, double, std::string>;
-
-struct Field {
-    std::string key;  // snake_case and stable; empty for a line that holds no value
-    FieldValue value; // the decoded value, numbers as numbers
-    std::string line; // the marked-up log line; empty: the value is shown on the line before
-};
 
 struct Description {
     std::vector<Field> fields;

@@ -221,30 +221,22 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
     return a;
 }
 
-void applyOptions(const CliArguments& a, Options& o) {
-    if (a.output) o.eWorkdir = *a.output;
-    if (a.noContinue) o.cbContinue = false;
-    if (a.fastCheck) {
-        o.cbFastCheck = true;
-        o.ieFastSize = *a.fastCheck;
-    }
-    if (a.noFastCheck) o.cbFastCheck = false;
-    if (a.noCountFrames) o.cbCountFr = false;
-    if (a.noDetails) o.cbDetails = false;
-    if (a.adv) o.cbRBAdvanced = true;
-    if (a.videoExt) o.eVideoExt = *a.videoExt;
-    if (a.audioExt) o.eAudioExt = *a.audioExt;
-    if (a.subExt) o.eSubExt = *a.subExt;
-    selectAutoStep(o, AutoStep::None);
+ScanOptions scanOptions(const CliArguments& a) {
+    ScanOptions o;
+    if (a.fastCheck) o.fastCheckBytes = int64_t(std::stoi(*a.fastCheck)) << 20;
+    if (a.noFastCheck) o.fastCheckBytes.reset();
+    o.countFrames = !a.noCountFrames;
+    o.logDetails = !a.noDetails;
+    return o;
 }
 
-std::string boxName(char page, int slot) {
-    char text[8];
-    if (page == 'v')
-        std::snprintf(text, sizeof text, "v%d", slot);
-    else
-        std::snprintf(text, sizeof text, "%c%02d", page, slot);
-    return text;
+OutputNaming outputNaming(const CliArguments& a) {
+    OutputNaming o;
+    o.folder = a.output.value_or(std::string());
+    if (a.videoExt) o.videoExtension = *a.videoExt;
+    if (a.audioExt) o.audioExtension = *a.audioExt;
+    if (a.subExt) o.subpictureExtension = *a.subExt;
+    return o;
 }
 
 namespace {
@@ -255,16 +247,23 @@ std::string lower(std::string text) {
     return text;
 }
 
-template <typename Visit> void forEachBox(StreamBoxes& boxes, Visit visit) {
-    for (int k = 0; k < 8; ++k)
-        visit(boxName('v', k), boxes.cbVideo[k]);
-    for (int k = 0; k < 16; ++k)
-        visit(boxName('a', k), boxes.cbAudio[k]);
-    for (int k = 0; k < 32; ++k)
-        visit(boxName('s', k), boxes.cbSub[k]);
+bool isSlotName(const std::string& item) {
+    for (const StreamKind kind : {StreamKind::Video, StreamKind::Audio, StreamKind::Subpicture})
+        for (int k = 0; k < slotCount(kind); ++k)
+            if (lower(item) == slotName(kind, k)) return true;
+    return false;
 }
 
 } // namespace
+
+std::vector<NamedStream> foundStreams(const ScanReport& scan) {
+    std::vector<NamedStream> found;
+    for (const StreamKind kind : {StreamKind::Video, StreamKind::Audio, StreamKind::Subpicture})
+        for (int k = 0; k < slotCount(kind); ++k)
+            if (const StreamReport& s = scan.stream(kind, k); s.found() && !s.caption.empty())
+                found.push_back({kind, k, slotName(kind, k), s.caption});
+    return found;
+}
 
 std::vector<std::string> streamItems(const std::string& list) {
     std::vector<std::string> items;
@@ -284,47 +283,42 @@ std::vector<std::string> streamItems(const std::string& list) {
 std::string checkStreamItems(const std::string& list) {
     for (const std::string& item : streamItems(list)) {
         // Every caption holds a dot ("VC-1.stream.0", "Subpicture.12"), so
-        // an item without one must be a box name.
+        // an item without one must be a slot name.
         if (item.find('.') != std::string::npos) continue;
-        bool known = false;
-        StreamBoxes boxes;
-        forEachBox(boxes, [&](const std::string& name, StreamBox&) {
-            known = known || lower(item) == name;
-        });
-        if (!known)
+        if (!isSlotName(item))
             return "--streams: '" + item +
                    "' is no stream box (v0..v7, a00..a15, s00..s31) nor a caption";
     }
     return {};
 }
 
-std::string selectStreams(const std::string& list, StreamBoxes& boxes) {
+std::string selectStreams(const std::string& list, const std::vector<NamedStream>& found,
+                          SelectionSet& selection) {
     const std::vector<std::string> items = streamItems(list);
     std::vector<bool> used(items.size(), false);
-    std::string found;
-    StreamBoxes result = boxes;
-    forEachBox(result, [&](const std::string& name, StreamBox& box) {
-        if (!box.enabled) return;
-        found += (found.empty() ? " " : ", ") + name + " " + box.caption;
-        bool wanted = false;
+    std::string names;
+    SelectionSet chosen;
+    for (const NamedStream& s : found) {
+        names += (names.empty() ? " " : ", ") + s.name + " " + s.caption;
         for (size_t k = 0; k < items.size(); ++k)
-            if (lower(items[k]) == name || items[k] == box.caption) wanted = used[k] = true;
-        box.ticked = wanted;
-    });
+            if (lower(items[k]) == s.name || items[k] == s.caption) {
+                used[k] = true;
+                chosen.select(s.kind, s.slot);
+            }
+    }
     for (size_t k = 0; k < items.size(); ++k)
         if (!used[k])
             return "--streams: '" + items[k] + "' names no stream found; found:" +
-                   (found.empty() ? std::string(" none") : found);
-    boxes = result;
+                   (names.empty() ? std::string(" none") : names);
+    selection = chosen;
     return {};
 }
 
-std::vector<std::string> tickedStreamLines(const StreamBoxes& boxes) {
+std::vector<std::string> selectedStreamLines(const std::vector<NamedStream>& found,
+                                             const SelectionSet& selection) {
     std::vector<std::string> lines;
-    StreamBoxes copy = boxes;
-    forEachBox(copy, [&](const std::string& name, StreamBox& box) {
-        if (box.ticked) lines.push_back(name + "\t" + box.caption);
-    });
+    for (const NamedStream& s : found)
+        if (selection.selected(s.kind, s.slot)) lines.push_back(s.name + "\t" + s.caption);
     return lines;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The command line of tarnwick-cli.
 
-#include "app/window_state.h"
+#include "commands/demux_command.h"
+#include "commands/read_evo.h"
+#include "model/stream_selection.h"
 
 #include <optional>
 #include <string>
@@ -37,26 +39,38 @@ struct CliArguments {
 // their value as the next argument or after "=" ("--output=DIR").
 CliArguments parseCliArguments(const std::vector<std::string>& args, std::string& error);
 
-// Puts the arguments into the window's options.
-void applyOptions(const CliArguments& args, Options& options);
+// The scan's options as the arguments give them.
+ScanOptions scanOptions(const CliArguments& args);
+// The output folder and extensions.
+OutputNaming outputNaming(const CliArguments& args);
 
-// Box name of a slot: "v0", "a03", "s12".
-std::string boxName(char page, int slot);
+// A stream the scan found, as the command line names it: its slot name
+// ("v0", "a03", "s12") and its caption ("DD+.stream.03").
+struct NamedStream {
+    StreamKind kind;
+    int slot;
+    std::string name;
+    std::string caption;
+};
+// The streams found, in slot order: video, audio, subpicture.
+std::vector<NamedStream> foundStreams(const ScanReport& scan);
 
 // The items of a --streams list, blanks around each item removed.
 std::vector<std::string> streamItems(const std::string& list);
 
-// An item that cannot name any stream box nor caption ("a16", "x1"), checked
+// An item that cannot name any stream slot nor caption ("a16", "x1"), checked
 // before the scan; "" when the list may name streams.
 std::string checkStreamItems(const std::string& list);
 
-// Leaves ticked exactly the boxes named by a comma-separated list of box
-// names or captions; returns an error message for an item that names no
-// stream found.
-std::string selectStreams(const std::string& list, StreamBoxes& boxes);
+// Selects exactly the streams named by a comma-separated list of slot names
+// or captions; returns an error message for an item that names no stream
+// found, and leaves the selection as it was then.
+std::string selectStreams(const std::string& list, const std::vector<NamedStream>& found,
+                          SelectionSet& selection);
 
-// "v0\tMPEG-2.stream.0" lines of the ticked boxes.
-std::vector<std::string> tickedStreamLines(const StreamBoxes& boxes);
+// "v0\tMPEG-2.stream.0" lines of the selected streams.
+std::vector<std::string> selectedStreamLines(const std::vector<NamedStream>& found,
+                                             const SelectionSet& selection);
 
 extern const char* const CliUsage;
 

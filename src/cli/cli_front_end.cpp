@@ -1,6 +1,5 @@
 #include "cli/cli_front_end.h"
 
-#include "cli/terminal_text.h"
 
 #include <clocale>
 #include <cstdio>
@@ -29,19 +28,11 @@ void installInterruptHandler() {
         sigaction(signal, &action, nullptr);
 }
 
-void CliFrontEnd::pump() {
-    if (!InterruptRequested || !session_ || session_->run.CancelRequested) return;
-    const bool busy = session_->run.OutputBusy;
-    bCancelClick(*session_); // logs "Cancelled." while output is written
-    if (!busy && !cancelSeen_) session_->log.log("Cancelled.");
+void CliHost::pump() {
+    if (!InterruptRequested || run.cancelRequested) return;
+    run.cancelRequested = true;
+    if (!cancelSeen_) sink_.log("Cancelled.");
     cancelSeen_ = true;
-}
-
-void CliFrontEnd::showError(const std::string& message) {
-    failed_ = true;
-    sink_.endProgress();
-    std::fflush(stdout);
-    std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(message).c_str());
 }
 
 TimeFormat environmentLocale() {

@@ -1,10 +1,10 @@
 #pragma once
 // The CLI's side of a running command: SIGINT, SIGTERM and SIGHUP become
-// Cancel at the next pump, questions are answered yes, error boxes go to
-// standard error.
+// Cancel at the next pump, as the window's Cancel button does after its
+// question is answered yes.
 
 #include "cli/terminal_sink.h"
-#include "engine/session.h"
+#include "model/run_host.h"
 
 #include <csignal>
 
@@ -14,19 +14,13 @@ namespace tarnwick {
 extern volatile std::sig_atomic_t InterruptRequested;
 void installInterruptHandler();
 
-class CliFrontEnd : public FrontEnd {
+class CliHost : public RunHost {
 public:
-    explicit CliFrontEnd(TerminalSink& sink) : sink_(sink) {}
-    void attach(Session& session) { session_ = &session; }
+    explicit CliHost(TerminalSink& sink) : sink_(sink) {}
     void pump() override;
-    bool confirm(const std::string&) override { return true; }
-    void showError(const std::string& message) override;
-    bool failed() const { return failed_; }
 
 private:
     TerminalSink& sink_;
-    Session* session_ = nullptr;
-    bool failed_ = false;
     bool cancelSeen_ = false;
 };
 

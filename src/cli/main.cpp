@@ -1,7 +1,6 @@
-// tarnwick-cli: the commands of the window without a window.
+// tarnwick-cli: the commands of the window without a window. The arguments
+// become requests; the results are printed.
 
-#include "app/paths.h"
-#include "app/stream_selection.h"
 #include "cli/cli_arguments.h"
 #include "cli/cli_front_end.h"
 #include "cli/output_folder.h"
@@ -9,14 +8,17 @@
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "commands/report_json.h"
-#include "matroska/disc_titles.h"
+#include "commands/title_files.h"
+#include "engine/files.h"
 #include "matroska/mkv_command.h"
+#include "model/file_names.h"
 #include "playlist/chapter_writer.h"
+#include "playlist/disc_titles.h"
 #include "playlist/read_xpl.h"
+#include "playlist/title_choice.h"
 #include "playlist/title_list.h"
 #include "rebuild/rebuild.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -33,29 +35,28 @@ constexpr int ExitSignalBase = 128;
 
 int usageError(const std::string& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "tarnwick-cli: %s\nTry 'tarnwick-cli --help'.\n", message.c_str());
+    std::fprintf(stderr, "tarnwick-cli: %s\nTry 'tarnwick-cli --help'.\n",
+                 terminalText(message).c_str());
     return ExitUsage;
 }
 
 int failure(const std::string& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "tarnwick-cli: %s\n", message.c_str());
+    std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(message).c_str());
     return ExitFailure;
+}
+
+// The messages of a command's errors on standard error.
+void printErrors(const std::vector<std::string>& errors, TerminalSink& sink) {
+    sink.endProgress();
+    std::fflush(stdout);
+    for (const std::string& e : errors)
+        std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
 }
 
 bool writesFiles(const CliArguments& args) {
     return args.command == "demux" || args.command == "rebuild" || args.command == "mkv" ||
            (args.command == "xpl" && args.chapters);
-}
-
-bool anyStreamFound(const StreamBoxes& b) {
-    for (const auto& box : b.cbVideo)
-        if (box.enabled) return true;
-    for (const auto& box : b.cbAudio)
-        if (box.enabled) return true;
-    for (const auto& box : b.cbSub)
-        if (box.enabled) return true;
-    return false;
 }
 
 // Text from files reaches the terminal with its control bytes made visible;
@@ -81,15 +82,32 @@ void printLines(const std::vector<std::string>& lines, bool quiet, bool tabbedFi
     }
 }
 
-int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd& ui) {
-    WindowState& w = s.window;
-    w.eEVOfile = args.xplSource;
-    EVOadj(w);
-    w.eXPLfile = args.input;
-    XPLadj(w);
-    Resetcbs(w);
-    if (!bReadXPLClick(s, args.title)) return ExitFailure;
-    const std::vector<PlaylistTitle> titles = listTitles(w.playlist.mXPL);
+int interruptedStatus() {
+    return ExitSignalBase + InterruptRequested;
+}
+
+struct Cli {
+    const CliArguments& args;
+    TerminalSink& sink;
+    CliHost& host;
+    RunContext run;
+};
+
+int runXpl(Cli& c) {
+    const CliArguments& args = c.args;
+    PlaylistRequest request;
+    request.path = args.input;
+    request.source = args.xplSource;
+    request.titleNumber = args.title;
+    const PlaylistResult result = readPlaylist(request, c.run);
+    if (!result.ok()) {
+        printErrors(result.errors, c.sink);
+        return ExitFailure;
+    }
+    const std::vector<PlaylistTitle> titles = listTitles(result.tagLines);
+    // The chapter file is named like the source; with a title and no
+    // source, like the source that plays the title's first clip.
+    std::string baseName = withoutExtension(fileNamePart(args.xplSource));
     if (args.title != 0) {
         if (titles.size() != 1 || titles[0].number != args.title) {
             std::string numbers;
@@ -99,31 +117,39 @@ int runXpl(const CliArguments& args, Session& s, TerminalSink& sink, CliFrontEnd
                               ": the playlist has no such title (titles: " +
                               (numbers.empty() ? "none" : numbers) + ")");
         }
-        // Named like the source that plays the title's first clip.
-        if (args.xplSource.empty() && !titles[0].clips.empty())
-            w.paths.EVObase = titles[0].clips[0];
+        if (args.xplSource.empty() && !titles[0].clips.empty()) baseName = titles[0].clips[0];
     }
     const bool titleChosen = args.title != 0 || !args.xplSource.empty();
     if (args.chapters) {
-        if (w.playlist.mChapter.empty() && !args.quiet) {
-            sink.endProgress();
+        if (result.chapterLines.empty() && !args.quiet) {
+            c.sink.endProgress();
             std::fflush(stdout);
             std::fprintf(stderr, "tarnwick-cli: %s, no chapter file written\n",
                          titleChosen ? "no chapter found"
                                      : "no title chosen (--title N or --source SOURCE)");
-        } else if (!w.playlist.mChapter.empty() && !bWriteChapsClick(s)) {
-            return ExitFailure;
+        } else if (!result.chapterLines.empty()) {
+            ChaptersRequest chapters;
+            chapters.lines = result.chapterLines;
+            chapters.path = chapterFilePath(args.output.value_or(std::string()), baseName);
+            chapters.playlist = args.input;
+            if (!args.xplSource.empty())
+                chapters.sources = featureParts(args.xplSource, fileExists);
+            const ChaptersResult written = writeChapters(chapters, c.run);
+            if (!written.ok()) {
+                printErrors(written.errors, c.sink);
+                return ExitFailure;
+            }
         }
     }
     if (titleChosen) {
-        printLines(w.playlist.mXPL, args.quiet);
+        printLines(result.tagLines, args.quiet);
     } else {
         std::vector<std::string> summaries;
         for (const PlaylistTitle& title : titles)
             summaries.push_back(titleSummary(title));
         printLines(summaries, args.quiet, true);
     }
-    return ui.failed() ? ExitFailure : 0;
+    return 0;
 }
 
 // The checks that need no scan, so that a mistake shows at once and not after
@@ -139,21 +165,23 @@ int checkBeforeScan(const CliArguments& args) {
     return 0;
 }
 
-int interruptedStatus() {
-    return ExitSignalBase + InterruptRequested;
-}
-
 // The report as JSON: the only text on standard output. The playlist, when
 // given, is read after the scan and names the streams.
-bool printJson(const CliArguments& args, Session& s) {
-    WindowState& w = s.window;
-    if (args.playlist) {
-        w.eXPLfile = *args.playlist;
-        XPLadj(w);
-        if (!bReadXPLClick(s)) return false;
+bool printJson(Cli& c, const Title& title) {
+    std::vector<PlaylistStreamName> named;
+    if (c.args.playlist) {
+        PlaylistRequest request;
+        request.path = *c.args.playlist;
+        request.source = title.empty() ? std::string() : title.firstFile();
+        const PlaylistResult result = readPlaylist(request, c.run);
+        if (!result.ok()) {
+            printErrors(result.errors, c.sink);
+            return false;
+        }
+        named = result.streams;
     }
-    const std::string document = reportJson(
-        {s.table.Report, "tarnwick-cli", Version, args.playlist ? &w.playlist.streams : nullptr});
+    const std::string document =
+        reportJson({title.scan, "tarnwick-cli", Version, c.args.playlist ? &named : nullptr});
     std::fputs(document.c_str(), stdout);
     std::fflush(stdout);
     return true;
@@ -167,37 +195,91 @@ int runTitles(const CliArguments& args) {
         error = args.input + " is not a disc folder (one that holds HVDVD_TS).";
     else if (disc->playlist.empty())
         error = "The disc " + args.input + " has no playlist ADV_OBJ/VPLST000.XPL.";
-    if (!error.empty()) return failure(terminalText(error));
+    if (!error.empty()) return failure(error);
     try {
         printLines(titleListing(readPlaylistTitles(disc->playlist)), false, true);
-    } catch (const FileError& e) {
-        std::fprintf(stderr, "tarnwick-cli: %s\n", e.what());
-        return ExitFailure;
+    } catch (const std::exception& e) {
+        return failure(e.what());
     }
     return 0;
 }
 
-// Resolves the source and its playlist; reads the playlist first, so that
-// its chapters and names are there, then scans the whole source.
-std::optional<MkvSource> prepareMkv(const CliArguments& args, Session& s) {
-    std::string error;
-    const std::optional<int> title = args.title > 0 ? std::optional<int>(args.title) : std::nullopt;
-    auto source = resolveMkvSource({args.input, title, args.playlist}, error);
-    if (!source) {
-        std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(error).c_str());
-        return std::nullopt;
+// The selected streams to write, in slot order, with their captions.
+std::vector<DemuxStream> selectedStreams(const std::vector<NamedStream>& found,
+                                         const SelectionSet& selection) {
+    std::vector<DemuxStream> streams;
+    for (const NamedStream& s : found)
+        if (selection.selected(s.kind, s.slot)) streams.push_back({s.kind, s.slot, s.caption});
+    return streams;
+}
+
+int runSourceCommand(Cli& c) {
+    const CliArguments& args = c.args;
+    Title title;
+    ScanOptions options = scanOptions(args);
+    if (args.command == "mkv") {
+        std::string error;
+        const std::optional<int> number =
+            args.title > 0 ? std::optional<int>(args.title) : std::nullopt;
+        auto chosen = chooseTitle({args.input, number, args.playlist, !args.noContinue}, error);
+        if (!chosen) return failure(error);
+        for (const std::string& warning : chosen->warnings)
+            c.run.log.log(warning);
+        title = std::move(chosen->title);
+        // Every stream's first time stamp is needed, so the whole of each clip
+        // is read.
+        options.fastCheckBytes.reset();
+    } else {
+        title = titleOfSource(args.input, !args.noContinue);
     }
-    WindowState& w = s.window;
-    // Every stream's first time stamp is needed, so the whole file is read.
-    w.options.cbFastCheck = false;
-    w.eEVOfile = source->source;
-    EVOadj(w);
-    if (!source->playlist.empty()) {
-        w.eXPLfile = source->playlist;
-        XPLadj(w);
-        if (!bReadXPLClick(s)) return std::nullopt;
+
+    ScanResult scan = readEvo({title, options}, c.run);
+    if (!scan.ok()) {
+        printErrors(scan.errors, c.sink);
+        return ExitFailure;
     }
-    return source;
+    if (InterruptRequested) return interruptedStatus();
+    if (args.json && !printJson(c, scan.title)) return ExitFailure;
+    if (!scan.title.scan.anyStream()) {
+        c.sink.endProgress();
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarnwick-cli: no program stream found in %s\n",
+                     terminalText(args.input).c_str());
+        return ExitNoProgramStream;
+    }
+    if (args.json) return 0;
+    const std::vector<NamedStream> found = foundStreams(scan.title.scan);
+    SelectionSet selection;
+    for (const NamedStream& s : found)
+        selection.select(s.kind, s.slot);
+    if (args.streams) {
+        const std::string streamError = selectStreams(*args.streams, found, selection);
+        if (!streamError.empty()) return usageError(streamError);
+    }
+    std::vector<std::string> errors;
+    if (args.command == "read") {
+        printLines(selectedStreamLines(found, selection), args.quiet, true);
+    } else if (args.command == "demux") {
+        DemuxRequest request{scan.title, selectedStreams(found, selection), selection,
+                             outputNaming(args), options.countFrames, {}, nullptr};
+        errors = demuxTitle(request, c.run).errors;
+    } else if (args.command == "mkv") {
+        MatroskaRequest request{.title = scan.title,
+                                .streams = selectedStreams(found, selection),
+                                .selection = selection,
+                                .outputFolder = args.output.value_or(std::string())};
+        request.keepStreams = args.keepStreams;
+        request.mkvmerge = args.mkvmerge;
+        if (!scan.title.playlist.empty()) request.playlists = {scan.title.playlist};
+        errors = muxTitle(request, c.run).errors;
+    } else if (args.command == "rebuild") {
+        RebuildRequest request{scan.title, selection, args.adv,
+                               args.output.value_or(std::string()), {}};
+        errors = rebuildTitle(request, c.run).errors;
+    }
+    printErrors(errors, c.sink);
+    if (InterruptRequested) return interruptedStatus();
+    return errors.empty() ? 0 : ExitFailure;
 }
 
 } // namespace
@@ -216,6 +298,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (const int status = checkBeforeScan(args); status != 0) return status;
+    if (args.command == "titles") return runTitles(args);
 
     TerminalSinkOptions sinkOptions;
     sinkOptions.markup = args.markup;
@@ -224,69 +307,18 @@ int main(int argc, char** argv) {
     sinkOptions.progress = !args.quiet && isatty(STDERR_FILENO);
     sinkOptions.messages = !args.quiet && !args.json;
     TerminalSink sink(sinkOptions);
-    CliFrontEnd ui(sink);
-    StreamTable table;
-    table.TimeFormatSettings = environmentLocale();
-    WindowState window;
-    applyOptions(args, window.options);
-    Session session{table, window, sink, ui};
-    ui.attach(session);
+    CliHost host(sink);
+    Cli cli{args, sink, host, {sink, host, environmentLocale()}};
     installInterruptHandler();
 
-    if (args.command == "xpl") {
-        const int status = runXpl(args, session, sink, ui);
-        return InterruptRequested ? interruptedStatus() : status;
-    }
-    if (args.command == "titles") return runTitles(args);
-    std::optional<MkvSource> mkvSource;
-    if (args.command == "mkv") {
-        mkvSource = prepareMkv(args, session);
-        if (!mkvSource) return ExitFailure;
-    }
-
-    if (!mkvSource) {
-        window.eEVOfile = args.input;
-        EVOadj(window);
-    }
-    Resetcbs(window);
-    if (!bReadEVOClick(session)) return ExitFailure;
-    if (InterruptRequested) return interruptedStatus();
-    if (args.json && !printJson(args, session)) return ExitFailure;
-    if (!anyStreamFound(window.boxes)) {
-        sink.endProgress();
-        std::fflush(stdout);
-        std::fprintf(stderr, "tarnwick-cli: no program stream found in %s\n", args.input.c_str());
-        return ExitNoProgramStream;
-    }
-    if (args.streams) {
-        const std::string streamError = selectStreams(*args.streams, window.boxes);
-        if (!streamError.empty()) return usageError(streamError);
-        cbVideoClick(window);
-    }
-    bool ok = true;
-    if (args.json) {
-        return ui.failed() ? ExitFailure : 0;
-    } else if (args.command == "read") {
-        printLines(tickedStreamLines(window.boxes), args.quiet, true);
-    } else if (args.command == "demux") {
-        // Demux logs its errors and finishes; they go to standard error too.
-        std::vector<std::string> errors;
-        ok = bDemuxClick(session, &errors);
-        sink.endProgress();
-        std::fflush(stdout);
-        for (const std::string& e : errors)
-            std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
-    } else if (args.command == "mkv") {
-        std::vector<std::string> errors;
-        ok = muxMkv(session, *mkvSource, {args.keepStreams, args.mkvmerge}, &errors);
-        sink.endProgress();
-        std::fflush(stdout);
-        for (const std::string& e : errors)
-            std::fprintf(stderr, "tarnwick-cli: %s\n", terminalText(e).c_str());
-    } else if (args.command == "rebuild") {
-        ok = bRebuildClick(session);
+    int status = 0;
+    try {
+        status = args.command == "xpl" ? runXpl(cli) : runSourceCommand(cli);
+    } catch (const std::exception& e) {
+        // Every command has its own error boundary; this one catches what a
+        // front end's own step might raise.
+        status = failure(e.what());
     }
     std::fflush(stdout);
-    if (InterruptRequested) return interruptedStatus();
-    return ok && !ui.failed() ? 0 : ExitFailure;
+    return InterruptRequested ? interruptedStatus() : status;
 }

@@ -1,15 +1,16 @@
 #include "commands/demux_command.h"
 
-#include "app/paths.h"
+#include "commands/command_errors.h"
 #include "commands/frame_summary.h"
-#include "engine/demux.h"
-#include "engine/feature_plan.h"
+#include "commands/scan_reporter.h"
+#include "engine/clip_parser.h"
+#include "engine/demux_writer.h"
 #include "engine/file_identity.h"
 #include "engine/write_behind.h"
 #include "log/text_format.h"
+#include "model/file_names.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 namespace tarnwick {
@@ -17,87 +18,110 @@ namespace tarnwick {
 namespace {
 
 // Write buffers by stream kind: big enough that each write call moves a large
-// block, small enough that a run with every slot ticked stays within a few
+// block, small enough that a run with every slot selected stays within a few
 // mebibytes.
-constexpr size_t VideoBuffer = size_t(1) << 20;
-constexpr size_t AudioBuffer = size_t(256) << 10;
-constexpr size_t SubpictureBuffer = size_t(64) << 10;
-
-// One ticked box's output, named before any file is created.
-struct PlannedOutput {
-    std::unique_ptr<OutputFile>* slot;
-    std::string path;
-    size_t bufferSize;
-};
-
-// The short name of a stream box, as the command line's stream list has it.
-std::string shortBoxName(char page, size_t slot) {
-    char text[8];
-    std::snprintf(text, sizeof text, page == 'v' ? "%c%zu" : "%c%02zu", page, slot);
-    return text;
+size_t bufferSize(StreamKind kind) {
+    switch (kind) {
+    case StreamKind::Video: return size_t(1) << 20;
+    case StreamKind::Audio: return size_t(256) << 10;
+    default: return size_t(64) << 10;
+    }
 }
 
-// One file per ticked box, in box order. Captions from a playlist can give
-// two boxes the same file name; the later one then gets its box name added,
-// so that no stream writes over another.
-std::vector<PlannedOutput> planOutputFiles(Session& s, StreamOutputs& files,
-                                           const std::string& pathBase) {
-    const StreamBoxes& b = s.window.boxes;
-    const Options& o = s.window.options;
+// One stream's output, named before any file is created.
+struct PlannedOutput {
+    StreamKind kind;
+    int slot;
+    std::string path;
+};
+
+// One file per stream, in the request's order. Captions from a playlist can
+// give two streams the same file name; the later one then gets its slot name
+// added, so that no stream writes over another.
+std::vector<PlannedOutput> planOutputFiles(const DemuxRequest& request, const std::string& pathBase,
+                                           LogSink& log) {
     std::vector<PlannedOutput> plan;
-    auto add = [&](std::unique_ptr<OutputFile>& slot, const StreamBox& box, char page, size_t index,
-                   const std::string& extension, size_t bufferSize) {
-        if (!box.ticked) return;
+    for (const DemuxStream& stream : request.streams) {
+        if (stream.kind == StreamKind::Video && stream.slot >= UsedVideoSlots) continue;
         auto taken = [&](const std::string& path) {
             return std::any_of(plan.begin(), plan.end(),
                                [&](const PlannedOutput& p) { return p.path == path; });
         };
-        const std::string wanted = outputFileName(pathBase, box.caption, extension);
+        const std::string& extension = request.output.extension(stream.kind);
+        const std::string wanted = outputFileName(pathBase, stream.caption, extension);
         std::string path = wanted;
-        const std::string boxName = shortBoxName(page, index);
+        const std::string name = slotName(stream.kind, stream.slot);
         for (int k = 1; taken(path); ++k)
             path = outputFileName(pathBase,
-                                  box.caption + "." + boxName + (k > 1 ? std::to_string(k) : ""),
+                                  stream.caption + "." + name + (k > 1 ? std::to_string(k) : ""),
                                   extension);
         if (path != wanted)
-            s.log.log("Two streams would share the file " + wanted + "; stream " + boxName +
-                      " is written to " + path + " instead.");
-        plan.push_back({&slot, path, bufferSize});
-    };
-    for (size_t k = 0; k < files.VideoOut.size(); ++k)
-        add(files.VideoOut[k], b.cbVideo[k], 'v', k, o.eVideoExt, VideoBuffer);
-    for (size_t k = 0; k < files.AudioOut.size(); ++k)
-        add(files.AudioOut[k], b.cbAudio[k], 'a', k, o.eAudioExt, AudioBuffer);
-    for (size_t k = 0; k < files.SubOut.size(); ++k)
-        add(files.SubOut[k], b.cbSub[k], 's', k, o.eSubExt, SubpictureBuffer);
+            log.log("Two streams would share the file " + wanted + "; stream " + name +
+                    " is written to " + path + " instead.");
+        plan.push_back({stream.kind, stream.slot, path});
+    }
     return plan;
 }
 
 // Refuses the run, before any file exists, when an output would be one of
 // the files read or another output.
-void checkOutputFiles(const Session& s, const std::vector<PlannedOutput>& plan,
-                      const std::string& second) {
+void checkOutputFiles(const DemuxRequest& request, const std::vector<PlannedOutput>& plan) {
     std::vector<std::string> outputs;
     for (const PlannedOutput& p : plan)
         outputs.push_back(p.path);
-    const std::string conflict = outputConflict(
-        outputs,
-        {{"source", s.window.eEVOfile}, {"source", second}, {"playlist", s.window.eXPLfile}});
+    std::vector<ReadFile> reads;
+    for (const std::string& file : titleFiles(request.title))
+        reads.push_back({"source", file});
+    for (const std::string& playlist : request.playlists)
+        reads.push_back({"playlist", playlist});
+    const std::string conflict = outputConflict(outputs, reads);
     if (!conflict.empty()) throw FileError(conflict);
 }
 
 // The outputs share one thread that writes their full buffers while the
 // source is parsed; it ends when the last of them is closed.
-void createOutputFiles(Session& s, const std::vector<PlannedOutput>& plan) {
+void createOutputFiles(const std::vector<PlannedOutput>& plan, StreamOutputs& outputs,
+                       LogSink& log) {
     const auto writer = std::make_shared<WriteBehind>();
     for (const PlannedOutput& p : plan) {
-        *p.slot = std::make_unique<OutputFile>(p.path, p.bufferSize);
-        (*p.slot)->writeBehind(writer);
-        s.log.log("Creating " + p.path);
+        std::unique_ptr<OutputFile>* entry = outputs.entry(p.kind, p.slot);
+        *entry = std::make_unique<OutputFile>(p.path, bufferSize(p.kind));
+        (*entry)->writeBehind(writer);
+        log.log("Creating " + p.path);
     }
 }
 
+// A demux logs a clip's copy-control packet as a scan does.
+class CopyControlLog : public ParseListener {
+public:
+    explicit CopyControlLog(LogSink& log) : log_(log) {}
+    void copyControl(const CopyControlReport& report) override { logCopyControl(report, log_); }
+
+private:
+    LogSink& log_;
+};
+
+// The time origin of subpicture records: the scan's earliest audio or video
+// time, or 0 when the scan found none.
+uint32_t subpictureOrigin(const ScanReport& scan) {
+    return scan.minFirstPts == 0xFFFFFFFF ? 0 : scan.minFirstPts;
+}
+
 } // namespace
+
+const std::string& OutputNaming::extension(StreamKind kind) const {
+    switch (kind) {
+    case StreamKind::Video: return videoExtension;
+    case StreamKind::Audio: return audioExtension;
+    default: return subpictureExtension;
+    }
+}
+
+const DemuxedFile* DemuxResult::file(StreamKind kind, int slot) const {
+    for (const DemuxedFile& f : files)
+        if (f.kind == kind && f.slot == slot) return &f;
+    return nullptr;
+}
 
 std::string outputFileName(const std::string& pathBase, const std::string& caption,
                            const std::string& extension) {
@@ -106,64 +130,84 @@ std::string outputFileName(const std::string& pathBase, const std::string& capti
     return pathBase + "." + name + "." + extension;
 }
 
-bool bDemuxClick(Session& s, std::vector<std::string>* errors) {
-    WindowState& w = s.window;
-    StreamTable& t = s.table;
-    w.buttons.bDemux = w.buttons.bRebuild = false;
-    w.page = Page::Status;
-    const std::string outputFolder = w.options.eWorkdir;
-    t.FrameCount = {0, 0};
-    t.TotalSeconds = 0;
-    const FeaturePlan plan = planFeature(w);
-    const bool continueFlag = plan.continues();
-    const std::string& second = plan.second;
-    s.run.OutputBusy = true;
-    // The files of the ticked streams; every one is closed before the end.
+DemuxResult demuxTitle(const DemuxRequest& request, RunContext& run) {
+    DemuxResult result;
+    const Title& title = request.title;
+    RunControl& control = run.host.run;
+    control.cancelRequested = false;
+    control.writingOutput = true;
+    const std::string pathBase = joinOutputPath(request.output.folder, title.baseName);
+    // The files of the selected streams; every one is closed before the end.
     StreamOutputs outputs;
-    const std::string pathBase = joinOutputPath(outputFolder, w.paths.EVObase);
-    s.log.log("Opening file " + w.paths.EVOname);
-    s.log.slog("Opening", 0);
-    s.ui.stateChanged();
+    std::vector<PlannedOutput> plan;
+    std::vector<std::vector<int64_t>> clipStarts;
+    if (!title.empty()) run.log.log("Opening file " + fileNamePart(title.firstFile()));
+    run.log.slog("Opening", 0);
 
-    bool ok = true;
     auto logError = [&](const std::string& message) {
-        s.log.log("[re]" + message + "[/re]");
-        if (errors) errors->push_back(message);
-        ok = false;
+        run.log.log("[re]" + message + "[/re]");
+        result.errors.push_back(message);
     };
-    try {
-        t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
-        s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
-        const std::vector<PlannedOutput> plan = planOutputFiles(s, outputs, pathBase);
-        checkOutputFiles(s, plan, second);
-        createOutputFiles(s, plan);
-        s.log.log("Demuxing...");
-        s.log.slog("Demuxing " + fileNamePart(w.eEVOfile), 0);
-        demux(EngineMode::Demux, s, false, &outputs);
-        if (w.options.cbContinue && !s.run.CancelRequested && continueFlag) {
-            t.InputFile.reset();
-            t.InputFile = std::make_unique<SourceFile>(second);
-            s.log.log("");
-            s.log.log(continueOnLine(second));
-            s.log.log("Demuxing...");
-            s.log.slog("Demuxing " + fileNamePart(second), 0);
-            demux(EngineMode::Demux, s, true, &outputs);
+    std::vector<std::string> errors;
+    guarded(errors, [&] {
+        FrameTally tally(request.countFrames, &request.selection);
+        DemuxWriter writer(outputs, request.selection, subpictureOrigin(title.scan));
+        CopyControlLog copyControl(run.log);
+        ParseListeners listeners{&writer, &tally, &copyControl, request.listener};
+        TitleSlots slots;
+        try {
+            for (size_t k = 0; k < title.clips.size() && !control.cancelRequested; ++k) {
+                const Clip& clip = title.clips[k];
+                SourceFile source(clip.files);
+                const std::string name = fileNamePart(clip.path());
+                if (k == 0) {
+                    run.log.log("File size: " + std::to_string(mebibytes(source.size())) +
+                                " Mbytes.");
+                    plan = planOutputFiles(request, pathBase, run.log);
+                    checkOutputFiles(request, plan);
+                    createOutputFiles(plan, outputs, run.log);
+                } else {
+                    run.log.log("");
+                    run.log.log("Continue on [b]" + name + "[/b]");
+                }
+                for (size_t part = 1; part < clip.files.size(); ++part)
+                    run.log.log("Followed by [b]" + fileNamePart(clip.files[part]) +
+                                "[/b] as one stream");
+                std::vector<int64_t> starts;
+                for (const PlannedOutput& p : plan)
+                    starts.push_back(outputs.file(p.kind, p.slot)->written());
+                clipStarts.push_back(std::move(starts));
+                run.log.log("Demuxing...");
+                run.log.slog("Demuxing " + name, 0);
+                parseClip(source, slots, listeners, run, DemuxReading);
+            }
+        } catch (...) {
+            result.frames = tally.summary(title.scan.frameRates, control.cancelRequested);
+            throw;
         }
-    } catch (const std::exception& e) {
-        logError(e.what());
+        result.frames = tally.summary(title.scan.frameRates, control.cancelRequested);
+    });
+    for (const std::string& e : errors)
+        logError(e);
+    result.cancelled = control.cancelRequested;
+    for (const PlannedOutput& p : plan) {
+        const OutputFile* out = outputs.file(p.kind, p.slot);
+        // A failed run leaves no file it wrote nothing into.
+        if (!out || (!result.errors.empty() && out->written() == 0)) continue;
+        DemuxedFile file{p.kind, p.slot, p.path, out->written(), {}};
+        for (const auto& starts : clipStarts)
+            file.clipStarts.push_back(starts[size_t(&p - plan.data())]);
+        result.files.push_back(std::move(file));
     }
-    t.InputFile.reset();
     // The last buffered bytes reach the disk only now, so a full disk may
     // show itself here rather than during the run.
-    const std::string closeError = closeOutputFiles(outputs, !ok);
+    const std::string closeError = closeOutputFiles(outputs, !result.errors.empty());
     if (!closeError.empty()) logError(closeError);
 
-    logDone(s.log);
-    logframes(t, s.log, continueFlag);
-    w.buttons.bDemux = w.buttons.bRebuild = true;
-    s.run.OutputBusy = false;
-    s.ui.stateChanged();
-    return ok;
+    logDone(run.log);
+    logFrameSummary(result.frames, run.log, run.locale, titleFiles(title).size() > 1);
+    control.writingOutput = false;
+    return result;
 }
 
 } // namespace tarnwick

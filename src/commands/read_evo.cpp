@@ -1,122 +1,103 @@
 #include "commands/read_evo.h"
 
-#include "app/paths.h"
-#include "app/stream_selection.h"
+#include "commands/command_errors.h"
 #include "commands/frame_summary.h"
+#include "commands/scan_reporter.h"
 #include "commands/stream_kinds.h"
-#include "engine/demux.h"
-#include "engine/feature_plan.h"
+#include "engine/clip_parser.h"
 #include "log/text_format.h"
-
-#include <memory>
+#include "model/file_names.h"
 
 namespace tarnwick {
 
-void fillStreamBoxes(Session& s) {
-    StreamTable& t = s.table;
-    StreamBoxes& b = s.window.boxes;
-    auto fill = [](StreamBox& box, StreamReport& report, int32_t id, const std::string& caption) {
-        box.enabled = id >= 0;
-        box.ticked = box.enabled;
-        if (!box.ticked) return;
-        box.caption = caption;
-        report.id = id;
-        report.caption = caption;
-    };
-    for (int k = 0; k < 2; ++k)
-        fill(b.cbVideo[k], t.Report.video[k], t.VideoIds[k], videoCaption(t.VideoIds[k], k));
-    for (int k = 0; k < AudioSlots; ++k)
-        fill(b.cbAudio[k], t.Report.audio[k], t.AudioIds[k], audioCaption(t.AudioIds[k], k));
-    for (int k = 0; k < SubSlots; ++k)
-        fill(b.cbSub[k], t.Report.subpicture[k], t.SubIds[k], subpictureCaption(t.SubIds[k], k));
-}
-
 namespace {
 
-SourceReport sourceReport(const std::string& path, int64_t size) {
-    SourceReport source;
-    source.path = path;
-    source.size = size;
-    return source;
+// Each stream found gets the caption of its kind and slot.
+void captionStreams(ScanReport& report) {
+    for (int k = 0; k < UsedVideoSlots; ++k)
+        if (StreamReport& s = report.video[size_t(k)]; s.found()) s.caption = videoCaption(s.id, k);
+    for (int k = 0; k < AudioSlots; ++k)
+        if (StreamReport& s = report.audio[size_t(k)]; s.found()) s.caption = audioCaption(s.id, k);
+    for (int k = 0; k < SubSlots; ++k)
+        if (StreamReport& s = report.subpicture[size_t(k)]; s.found())
+            s.caption = subpictureCaption(s.id, k);
 }
 
 // The frame counts of the summary, as data.
-void reportFrames(StreamTable& t, bool counted) {
-    for (int v = 0; v < 2; ++v) {
-        StreamReport& report = t.Report.video[v];
-        if (report.id < 0) continue;
-        if (counted) report.countedFrames = t.FrameCount[v];
-        if (t.FrameRate[v] > 0) report.calculatedFrames = calculatedFrames(t, v);
+void reportFrames(ScanReport& report, const FrameSummary& frames, bool counted) {
+    for (int v = 0; v < UsedVideoSlots; ++v) {
+        StreamReport& stream = report.video[size_t(v)];
+        if (!stream.found()) continue;
+        if (counted) stream.countedFrames = frames.counted[size_t(v)];
+        if (frames.rate[size_t(v)] > 0) stream.calculatedFrames = calculatedFrames(frames, v);
+    }
+}
+
+void logClipStart(RunContext& run, const Clip& clip, size_t index, int64_t size) {
+    const std::string name = fileNamePart(clip.path());
+    if (index > 0) {
+        run.log.log("");
+        run.log.log("Continue on [b]" + name + "[/b]");
+    }
+    for (size_t part = 1; part < clip.files.size(); ++part)
+        run.log.log("Followed by [b]" + fileNamePart(clip.files[part]) + "[/b] as one stream");
+    run.log.log("Reading...");
+    if (index == 0) {
+        run.log.slog("Reading " + name + " ", 0);
+        run.log.log("File size: " + std::to_string(mebibytes(size)) + " Mbytes.");
+    } else {
+        run.log.slog("Reading " + name, 0);
     }
 }
 
 } // namespace
 
-bool bReadEVOClick(Session& s) {
-    WindowState& w = s.window;
-    StreamTable& t = s.table;
-    Buttons& buttons = w.buttons;
-    if (w.cbAutoClear) s.log.clear();
-    buttons.bReadEVO = false;
-    const bool readXplWasEnabled = buttons.bReadXPL;
-    buttons.bReadXPL = buttons.bDemux = buttons.bRebuild = false;
-    buttons.bbEVO = buttons.bbXPL = false;
-    Resetcbs(w);
-    w.page = Page::Status;
-    t.FrameCount = {0, 0};
-    t.MinFirstPts = 0xFFFFFFFF;
-    t.FirstVideoPtm = 0;
-    t.TotalSeconds = 0;
-    t.Report = ScanReport{};
-    t.Report.audioObject = upperExtension(w.eEVOfile) == ".AOB";
-    const FeaturePlan plan = planFeature(w);
-    const bool continueFlag = plan.continues();
-    const std::string& second = plan.second;
-    s.ui.stateChanged();
+ScanResult readEvo(const ScanRequest& request, RunContext& run) {
+    ScanResult result;
+    result.title = request.title;
+    Title& title = result.title;
+    const ScanOptions& options = request.options;
+    ScanReport& report = title.scan;
+    report = ScanReport{};
+    report.audioObject = !title.empty() && upperExtension(title.firstFile()) == ".AOB";
+    RunControl& control = run.host.run;
+    control.cancelRequested = false;
+    control.writingOutput = false;
 
-    auto restoreButtons = [&] {
-        buttons.bReadEVO = !w.eEVOfile.empty();
-        buttons.bReadXPL = readXplWasEnabled;
-        buttons.bbEVO = buttons.bbXPL = true;
-    };
-    try {
-        s.log.log("Opening file [b]" + w.paths.EVOname + "[/b]");
-        t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
-        t.Report.sources.push_back(sourceReport(w.eEVOfile, t.InputFile->size()));
-        s.log.log("Reading...");
-        s.log.slog("Reading " + fileNamePart(w.eEVOfile) + " ", 0);
-        s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
-        demux(EngineMode::Scan, s);
-        if (w.options.cbContinue && !s.run.CancelRequested && continueFlag) {
-            t.InputFile.reset();
-            t.InputFile = std::make_unique<SourceFile>(second);
-            t.Report.sources.push_back(sourceReport(second, t.InputFile->size()));
-            s.log.log("");
-            s.log.log(continueOnLine(second));
-            s.log.log("Reading...");
-            s.log.slog("Reading " + fileNamePart(second), 0);
-            demux(EngineMode::Scan, s, true);
+    ScanReporter reporter(report, run, options.logDetails);
+    FrameTally tally(options.countFrames);
+    ParseListeners listeners{&reporter, &tally};
+    TitleSlots slots;
+    ClipRead read = ScanReading;
+    read.fastCheckBytes = options.fastCheckBytes;
+    const bool ok = guarded(result.errors, [&] {
+        for (size_t k = 0; k < title.clips.size() && !control.cancelRequested; ++k) {
+            const Clip& clip = title.clips[k];
+            if (k == 0) run.log.log("Opening file [b]" + fileNamePart(clip.path()) + "[/b]");
+            SourceFile source(clip.files);
+            ClipReport clipReport;
+            clipReport.path = clip.path();
+            clipReport.size = source.size();
+            report.clips.push_back(clipReport);
+            logClipStart(run, clip, k, source.size());
+            reporter.startClip(k);
+            const ClipEnd end = parseClip(source, slots, listeners, run, read);
+            report.clips.back().complete = end == ClipEnd::Complete;
+            reporter.endClip(end);
         }
-        t.InputFile.reset();
-    } catch (const FileError& e) {
-        t.InputFile.reset();
-        // The window stays usable after a failed open.
-        restoreButtons();
-        cbVideoClick(w);
-        showReady(s.log);
-        s.ui.stateChanged();
-        s.ui.showError(e.what());
-        return false;
+    });
+    result.cancelled = control.cancelRequested;
+    if (!ok) {
+        // The window stays usable after a failed open or read.
+        showReady(run.log);
+        return result;
     }
-
-    fillStreamBoxes(s);
-    reportFrames(t, w.options.cbCountFr);
-    logDone(s.log);
-    logframes(t, s.log, continueFlag);
-    restoreButtons();
-    cbVideoClick(w);
-    s.ui.stateChanged();
-    return true;
+    captionStreams(report);
+    result.frames = tally.summary(report.frameRates, result.cancelled);
+    reportFrames(report, result.frames, options.countFrames);
+    logDone(run.log);
+    logFrameSummary(result.frames, run.log, run.locale, titleFiles(title).size() > 1);
+    return result;
 }
 
 } // namespace tarnwick

@@ -60,11 +60,11 @@ std::string audioCodec(const StreamReport& stream, bool audioObject) {
     return codec;
 }
 
-const PlaylistStreamName* playlistEntry(const std::vector<PlaylistStreamName>* playlist, char page,
-                                        int slot) {
+const PlaylistStreamName* playlistEntry(const std::vector<PlaylistStreamName>* playlist,
+                                        StreamKind kind, int slot) {
     if (!playlist) return nullptr;
     for (const PlaylistStreamName& entry : *playlist)
-        if (entry.page == page && entry.slot == slot) return &entry;
+        if (entry.kind == kind && entry.slot == slot) return &entry;
     return nullptr;
 }
 
@@ -76,11 +76,6 @@ struct StreamIds {
 StreamIds videoIds(int32_t id) {
     if (id == 0x55 || id == 0x56) return {0xFD, id}; // the stream id extension
     return {id, std::nullopt};
-}
-
-std::string boxName(char page, int slot) {
-    const std::string number = std::to_string(slot);
-    return std::string(1, page) + (page != 'v' && slot < 10 ? "0" : "") + number;
 }
 
 } // namespace
@@ -106,21 +101,21 @@ std::optional<int64_t> delayMilliseconds(const ScanReport& report, const StreamR
 std::string reportJson(const ReportJsonInput& input) {
     const ScanReport& report = input.report;
     ordered_json sources = ordered_json::array();
-    for (const SourceReport& source : report.sources)
+    for (const ClipReport& source : report.clips)
         sources.push_back({{"path", source.path},
                            {"size", source.size},
                            {"navigation", dsiJson(source.dsi)},
                            {"copy_control", copyControlJson(source.copyControl)}});
 
     ordered_json streams = ordered_json::array();
-    auto add = [&](char page, int slot, const StreamReport& stream, const char* kind,
+    auto add = [&](StreamKind streamKind, int slot, const StreamReport& stream, const char* kind,
                    const std::string& codec, StreamIds ids) {
         if (stream.id < 0) return;
         ordered_json firstPts = ordered_json::array();
-        for (size_t file = 0; file < report.sources.size(); ++file)
+        for (size_t file = 0; file < report.clips.size(); ++file)
             firstPts.push_back(file < stream.firstPts.size() ? orNull(stream.firstPts[file])
                                                              : ordered_json(nullptr));
-        ordered_json entry = {{"box", boxName(page, slot)},
+        ordered_json entry = {{"box", slotName(streamKind, slot)},
                               {"caption", stream.caption},
                               {"kind", kind},
                               {"codec", codec},
@@ -129,10 +124,10 @@ std::string reportJson(const ReportJsonInput& input) {
                               {"first_pts", firstPts},
                               {"delay_ms", orNull(delayMilliseconds(report, stream))},
                               {"details", detailsJson(stream.details)}};
-        if (page == 'v')
+        if (streamKind == StreamKind::Video)
             entry["frames"] = {{"counted", orNull(stream.countedFrames)},
                                {"calculated", orNull(stream.calculatedFrames)}};
-        if (const PlaylistStreamName* named = playlistEntry(input.playlist, page, slot)) {
+        if (const PlaylistStreamName* named = playlistEntry(input.playlist, streamKind, slot)) {
             entry["label"] = named->label;
             entry["description"] = textOrNull(named->description);
             entry["language"] = textOrNull(named->language);
@@ -140,20 +135,22 @@ std::string reportJson(const ReportJsonInput& input) {
         streams.push_back(std::move(entry));
     };
     for (int k = 0; k < int(report.video.size()); ++k)
-        add('v', k, report.video[k], "video", videoCodecName(report.video[k].id),
+        add(StreamKind::Video, k, report.video[k], "video", videoCodecName(report.video[k].id),
             videoIds(report.video[k].id));
     for (int k = 0; k < int(report.audio.size()); ++k)
-        add('a', k, report.audio[k], "audio", audioCodec(report.audio[k], report.audioObject),
+        add(StreamKind::Audio, k, report.audio[k], "audio", audioCodec(report.audio[k], report.audioObject),
             {0xBD, report.audio[k].id});
     for (int k = 0; k < int(report.subpicture.size()); ++k)
-        add('s', k, report.subpicture[k], "subpicture",
+        add(StreamKind::Subpicture, k, report.subpicture[k], "subpicture",
             subpictureCodecName(report.subpicture[k].id), {0xBD, report.subpicture[k].id});
 
     const ordered_json document = {{"tool", input.tool},
                                    {"version", input.version},
                                    {"sources", sources},
                                    {"streams", streams}};
-    return document.dump(2) + "\n";
+    // Names from the file system or a playlist need not be UTF-8: such bytes
+    // become U+FFFD rather than stopping the report.
+    return document.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 } // namespace tarnwick

@@ -2,9 +2,10 @@
 // The report of the last Read EVO as one JSON document (keys in
 // docs/json.md; keys are only ever added).
 
-#include "app/window_state.h"
-#include "engine/scan_report.h"
+#include "model/playlist_view.h"
+#include "model/scan_report.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 

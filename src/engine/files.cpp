@@ -2,6 +2,7 @@
 
 #include "engine/write_behind.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -43,32 +44,53 @@ std::string ownName(const std::string& path, uint32_t random) {
 
 } // namespace
 
-SourceFile::SourceFile(const std::string& path) : path_(path) {
+SourceFile::SourceFile(const std::string& path) : SourceFile(std::vector<std::string>{path}) {}
+
+SourceFile::SourceFile(const std::vector<std::string>& paths) {
+    try {
+        for (const std::string& path : paths)
+            open(path);
+    } catch (...) {
+        for (const Part& part : parts_)
+            ::close(part.fd);
+        throw;
+    }
+    if (parts_.empty()) throw FileError("Cannot open file \"\". No file given.");
+}
+
+void SourceFile::open(const std::string& path) {
     // Without O_NONBLOCK, opening a pipe would wait for a writer forever.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd_ < 0) throw FileError("Cannot open file \"" + path + "\". " + systemMessage(errno));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) throw FileError("Cannot open file \"" + path + "\". " + systemMessage(errno));
     struct stat st {};
     std::string refusal;
-    if (::fstat(fd_, &st) != 0)
+    if (::fstat(fd, &st) != 0)
         refusal = systemMessage(errno);
     else if (!S_ISREG(st.st_mode))
         refusal = notRegularMessage(st.st_mode);
-    else if (const int flags = ::fcntl(fd_, F_GETFL);
-             flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    else if (const int flags = ::fcntl(fd, F_GETFL);
+             flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         refusal = systemMessage(errno);
     if (!refusal.empty()) {
-        ::close(fd_);
-        fd_ = -1;
+        ::close(fd);
         throw FileError("Cannot open file \"" + path + "\". " + refusal);
     }
-    size_ = static_cast<int64_t>(st.st_size);
 #ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
+    parts_.push_back({path, fd, size_, static_cast<int64_t>(st.st_size)});
+    size_ += parts_.back().size;
 }
 
 SourceFile::~SourceFile() {
-    if (fd_ >= 0) ::close(fd_);
+    for (const Part& part : parts_)
+        ::close(part.fd);
+}
+
+const SourceFile::Part& SourceFile::partOf(int64_t position) const {
+    for (const Part& part : parts_)
+        if (position < part.start + part.size) return part;
+    return parts_.back();
 }
 
 size_t SourceFile::read(void* buffer, size_t count) {
@@ -81,14 +103,26 @@ size_t SourceFile::readAt(void* buffer, size_t count, int64_t position) const {
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t got =
-            ::pread(fd_, out + done, count - done, off_t(position + static_cast<int64_t>(done)));
+        const int64_t at = position + static_cast<int64_t>(done);
+        const Part& part = partOf(at);
+        const bool lastPart = &part == &parts_.back();
+        // A part is read up to the size it had at opening, the last one to
+        // its end: a part that grew does not push the next one back.
+        const int64_t inPart = at - part.start;
+        const size_t wanted =
+            lastPart ? count - done
+                     : static_cast<size_t>(std::min<int64_t>(int64_t(count - done),
+                                                             part.size - inPart));
+        if (wanted == 0) break;
+        const ssize_t got = ::pread(part.fd, out + done, wanted, off_t(inPart));
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw FileError("Read error on \"" + path_ + "\". " + systemMessage(errno));
+            throw FileError("Read error on \"" + part.path + "\". " + systemMessage(errno));
         }
         if (got == 0) break;
         done += static_cast<size_t>(got);
+        // A part that ends before its size at opening ends the source there.
+        if (!lastPart && size_t(got) < wanted && inPart + got < part.size) break;
     }
     // A file that shrank while it is read: the bytes still there are handed
     // out; the read after them fails, so that the command reports the loss
@@ -101,15 +135,31 @@ void SourceFile::seek(int64_t position) {
     position_ = position; // reads are made at the position, not at the descriptor's
 }
 
+SourceFile::Place SourceFile::placeOf(int64_t position) const {
+    const Part& part = partOf(position);
+    const int64_t offset = position - part.start;
+    return {part.fd, offset, std::max<int64_t>(part.size - offset, 0)};
+}
+
 int64_t SourceFile::currentSize() const {
-    struct stat st {};
-    return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : size_;
+    for (const Part& part : parts_) {
+        struct stat st {};
+        if (::fstat(part.fd, &st) != 0) continue;
+        if (static_cast<int64_t>(st.st_size) < part.size)
+            return part.start + static_cast<int64_t>(st.st_size);
+    }
+    if (parts_.size() == 1) {
+        struct stat st {};
+        if (::fstat(parts_.front().fd, &st) == 0) return static_cast<int64_t>(st.st_size);
+    }
+    return size_;
 }
 
 FileError SourceFile::shrankAt(int64_t position) const {
-    return FileError("Read error on \"" + path_ + "\". The file shrank while it was read: it " +
-                     "ends at byte " + std::to_string(position) + " of " + std::to_string(size_) +
-                     ".");
+    const Part& part = partOf(position);
+    return FileError("Read error on \"" + part.path + "\". The file shrank while it was read: " +
+                     "it ends at byte " + std::to_string(position - part.start) + " of " +
+                     std::to_string(part.size) + ".");
 }
 
 OutputFile::OutputFile(const std::string& path, size_t bufferSize)
@@ -195,10 +245,13 @@ void OutputFile::copyFrom(const SourceFile& source, int64_t offset, const void* 
     settle();
     written_ += static_cast<int64_t>(count);
     size_t copied = 0;
-    loff_t from = offset; // the source's own position is the reader's, left alone
     while (kernelCopy_ && copied < count) {
-        const ssize_t put =
-            ::copy_file_range(source.descriptor(), &from, fd_, nullptr, count - copied, 0);
+        // The source's own position is the reader's, left alone.
+        const SourceFile::Place place = source.placeOf(offset + int64_t(copied));
+        loff_t from = place.offset;
+        const size_t wanted = std::min<size_t>(count - copied, size_t(std::max<int64_t>(place.left, 0)));
+        if (wanted == 0) break;
+        const ssize_t put = ::copy_file_range(place.descriptor, &from, fd_, nullptr, wanted, 0);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
             // Another file system, an old kernel: no kernel copy from now on.

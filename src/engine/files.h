@@ -26,17 +26,21 @@ public:
 
 // An existing regular file opened for reading; size and position are 64-bit.
 // Pipes, devices and folders are refused at once, without waiting for a
-// writer at the other end of a pipe.
+// writer at the other end of a pipe. A source may also be several files read
+// as one byte stream (a DVD title's VOB parts, cut anywhere).
 class SourceFile {
 public:
     explicit SourceFile(const std::string& path);
+    explicit SourceFile(const std::vector<std::string>& paths);
     ~SourceFile();
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
 
     int64_t size() const { return size_; }
     int64_t position() const { return position_; }
-    const std::string& path() const { return path_; }
+    // The first file's path.
+    const std::string& path() const { return parts_.front().path; }
+    size_t partCount() const { return parts_.size(); }
     // Reads up to count bytes; returns the number read (0 at the end).
     size_t read(void* buffer, size_t count);
     // The same at `position`, without moving the position: several threads
@@ -44,17 +48,32 @@ public:
     size_t readAt(void* buffer, size_t count, int64_t position) const;
     // Moves the position, for the next read.
     void seek(int64_t position);
-    // For copies inside the kernel at explicit positions.
-    int descriptor() const { return fd_; }
-    // The file's size now (it may have shrunk since it was opened); the size
-    // at opening when it cannot be told.
+    // The file that holds `position`, for copies inside the kernel: its
+    // descriptor, the position in it and the bytes of it from there on.
+    struct Place {
+        int descriptor = -1;
+        int64_t offset = 0;
+        int64_t left = 0;
+    };
+    Place placeOf(int64_t position) const;
+    // The source's size now (a file may have shrunk since it was opened,
+    // which ends the source there); the size at opening when it cannot be
+    // told.
     int64_t currentSize() const;
-    // The error of a read at `position` that finds the file ended there.
+    // The error of a read at `position` that finds the source ended there.
     FileError shrankAt(int64_t position) const;
 
 private:
-    std::string path_;
-    int fd_ = -1;
+    struct Part {
+        std::string path;
+        int fd = -1;
+        int64_t start = 0; // in the source
+        int64_t size = 0;
+    };
+    void open(const std::string& path);
+    const Part& partOf(int64_t position) const;
+
+    std::vector<Part> parts_;
     int64_t size_ = 0;
     int64_t position_ = 0;
 };

@@ -1,5 +1,7 @@
+#include "engine/frame_counter.h"
+
+#include "engine/clip_parse.h"
 #include "engine/cpu_features.h"
-#include "engine/engine_call.h"
 
 #include <cstring>
 
@@ -72,6 +74,22 @@ int countFrameMarkers(const uint8_t* piece, int count, uint8_t marker, uint32_t&
             (piece[j - 3] == 0) & (piece[j - 2] == 0) & (piece[j - 1] == 1) & (piece[j] == marker);
     window = count >= 4 ? loadBigEndian32(piece + count - 4) : w;
     return found;
+}
+
+uint8_t frameMarker(StreamCodec codec) {
+    switch (codec) {
+    case StreamCodec::H264: return 0x09; // access unit delimiter
+    case StreamCodec::VC1: return 0x0D;  // frame start code
+    default: return 0x00;                // MPEG-2 picture start code
+    }
+}
+
+void FrameCounter::payload(const PayloadPiece& piece) {
+    if (piece.kind != StreamKind::Video || piece.slot >= UsedVideoSlots) return;
+    if (selection_ && !selection_->selected(StreamKind::Video, piece.slot)) return;
+    const auto slot = size_t(piece.slot);
+    counts[slot] +=
+        countFrameMarkers(piece.bytes(), piece.count, frameMarker(piece.codec), windows_[slot]);
 }
 
 } // namespace tarnwick

@@ -1,9 +1,8 @@
 // Navigation packets (private stream 2): the first copy-control packet and
-// the first data search information (DSI) of each engine call.
+// the first data search information (DSI) of each clip.
 
 #include "analysers/bit_reader.h"
-#include "engine/engine_call.h"
-#include "log/text_format.h"
+#include "engine/clip_parse.h"
 #include "model/navigation_layout.h"
 
 #include <algorithm>
@@ -29,38 +28,29 @@ const char* const AnalogProtectionLabels[8] = {"",
 // of the chunk; one that runs past them is skipped undecoded, since the rest
 // of it is not in the buffer. (Packets too short to hold the fields that the
 // decodes read are skipped at their sub-stream byte.)
-bool decodable(const EngineCall& c, int u) {
+bool decodable(const ClipParse& c, int u) {
     return int64_t(u) + c.p.remaining <= c.p.n;
 }
 
-void continueAfterPacket(EngineCall& c, int u) {
+void continueAfterPacket(ClipParse& c, int u) {
     const int32_t rest = c.p.remaining > 0 ? c.p.remaining : 0;
     c.p.i = u + rest - 1; // the loop's increment moves past the packet
     c.p.remaining = 0;
 }
 
-void copyControlDecode(EngineCall& c, BitReader& packet, int u) {
+void copyControlDecode(ClipParse& c, BitReader& packet, int u) {
     c.p.nav.firstCopyControl = false;
-    LogSink& log = c.host.log;
-    if (packet.byteAt(u + copy_control::Encryption) & 0xC0)
-        log.log("[b]This file is ENCRYPTED![/b] Decrypt it before any process.");
-    const uint8_t v = packet.byteAt(u + copy_control::Validity);
-    const uint8_t w = packet.byteAt(u + copy_control::Values);
-    if (c.scanning() && !c.t.Report.sources.empty()) {
-        CopyControlReport report;
-        report.encrypted = packet.byteAt(u + copy_control::Encryption) & 0xC0;
-        if (v & 0x80) report.generation = CopyGenerationLabels[w >> 5];
-        if (v & 0x40) report.analogProtection = AnalogProtectionLabels[(w >> 2) & 7];
-        report.ict = (v & 0x20) && (w & 0x02);
-        report.dot = (v & 0x10) && (w & 0x01);
-        c.t.Report.sources.back().copyControl = report;
-    }
-    if ((v & 0x80) && (w >> 5) != 0)
-        log.log(std::string("[b]") + CopyGenerationLabels[w >> 5] + "[/b]");
-    if ((v & 0x40) && ((w >> 2) & 7) != 0)
-        log.log(std::string("[b]") + AnalogProtectionLabels[(w >> 2) & 7] + "[/b]");
-    if ((v & 0x20) && (w & 0x02)) log.log("[b]ICT on, constrained analog output[/b]");
-    if ((v & 0x10) && (w & 0x01)) log.log("[b]DOT on, analog output not allowed[/b]");
+    CopyControlReport report;
+    report.validity = packet.byteAt(u + copy_control::Validity);
+    report.values = packet.byteAt(u + copy_control::Values);
+    const uint8_t v = report.validity;
+    const uint8_t w = report.values;
+    report.encrypted = packet.byteAt(u + copy_control::Encryption) & 0xC0;
+    if (v & 0x80) report.generation = CopyGenerationLabels[w >> 5];
+    if (v & 0x40) report.analogProtection = AnalogProtectionLabels[(w >> 2) & 7];
+    report.ict = (v & 0x20) && (w & 0x02);
+    report.dot = (v & 0x10) && (w & 0x01);
+    c.listener.copyControl(report);
 }
 
 // The 16-bit big-endian field at an index.
@@ -68,9 +58,8 @@ uint32_t halfWordAt(BitReader& packet, int index) {
     return wordAt(packet, index) >> 16;
 }
 
-void dsiDecode(EngineCall& c, BitReader& packet, int u, const dsi::EntryLayout& layout) {
+void dsiDecode(ClipParse& c, BitReader& packet, int u, const dsi::EntryLayout& layout) {
     NavigationState& nav = c.p.nav;
-    StreamTable& t = c.t;
     nav.firstDsi = false;
     if (nav.audioCount == 0)
         for (int k = 0; k < dsi::AudioEntryCount; ++k)
@@ -78,44 +67,16 @@ void dsiDecode(EngineCall& c, BitReader& packet, int u, const dsi::EntryLayout& 
     nav.subCount = 0;
     for (int k = 0; k < dsi::SubpictureEntryCount; ++k)
         if (wordAt(packet, u + layout.subpictureEntries + 4 * k) != 0) ++nav.subCount;
-
-    if (c.scanning()) {
-        const uint32_t vobNumber = halfWordAt(packet, u + dsi::VobNumber);
-        const bool subs = nav.subCount > 0;
-        const int total = nav.videoCount + nav.audioCount + nav.subCount;
-        c.host.log.log("VOB number " + std::to_string(vobNumber) + " contains [b]" +
-                       std::to_string(nav.videoCount) + "[/b] video " + (subs ? "," : "and") +
-                       " [b]" + std::to_string(nav.audioCount) + "[/b] audio " +
-                       (subs ? "and [b]" + std::to_string(nav.subCount) + "[/b] subpicture " : "") +
-                       "stream" + (total > 1 ? "s." : "."));
-    }
     const uint32_t first = wordAt(packet, u + dsi::FirstVideoPtm);
-    if (t.FirstVideoPtm == 0) t.FirstVideoPtm = first;
-    if (c.scanning()) c.host.log.log("PTM of first video frame = [re]" + hex8(first) + "[/re]");
     const uint32_t last = wordAt(packet, u + dsi::LastVideoPtm);
-    t.LastVideoPtm = last;
-    if (c.scanning()) c.host.log.log("PTM of last video frame = " + hex8(last));
-    const uint32_t d = last - first;
-    t.TotalSeconds += d / 90000.0;
-    t.FileDuration = d / 90000.0 / 86400.0;
-    if (c.scanning() && !t.Report.sources.empty())
-        t.Report.sources.back().dsi = DsiReport{halfWordAt(packet, u + dsi::VobNumber),
-                                                nav.videoCount,
-                                                nav.audioCount,
-                                                nav.subCount,
-                                                first,
-                                                last,
-                                                d / 90000.0};
-    if (c.scanning())
-        c.host.log.log(
-            "Duration = [b]" +
-            formatTimeOfDay(t.FileDuration, TimePattern::HMSDotMillis, t.TimeFormatSettings) +
-            "[/b]");
+    c.listener.dataSearchInfo(DsiReport{halfWordAt(packet, u + dsi::VobNumber), nav.videoCount,
+                                        nav.audioCount, nav.subCount, first, last,
+                                        (last - first) / 90000.0});
 }
 
 } // namespace
 
-void navigationStep(EngineCall& c, uint8_t b) {
+void navigationStep(ClipParse& c, uint8_t b) {
     ParserState& p = c.p;
     NavigationState& nav = p.nav;
     const dsi::EntryLayout& layout = p.isVob ? dsi::DvdEntries : dsi::EvoEntries;

@@ -1,16 +1,14 @@
 #pragma once
-// The state of one engine call: the byte-driven pack and PES parser.
+// The state of the byte-driven pack and PES parser while it reads one clip,
+// and the slots that last over all the clips of a title.
 
 #include "model/stream_ids.h"
+#include "model/stream_slots.h"
 
 #include <array>
 #include <cstdint>
 
 namespace tarnwick {
-
-constexpr int VideoSlots = 8;
-constexpr int AudioSlots = 16;
-constexpr int SubSlots = 32;
 
 // What a payload piece of the current packet is.
 enum class PayloadKind : uint8_t {
@@ -42,6 +40,18 @@ enum class ParseStage : uint8_t {
     Dsi,                 // the first byte after it of a DSI to decode
 };
 
+// The sub-stream id each audio and subpicture slot was given over all the
+// clips of a title: a stream keeps its slot, and so its output file, in every
+// clip whatever the order in which its streams are met there.
+struct TitleSlots {
+    TitleSlots() {
+        audio.fill(-1);
+        subpicture.fill(-1);
+    }
+    std::array<int32_t, AudioSlots> audio;
+    std::array<int32_t, SubSlots> subpicture;
+};
+
 struct NavigationState {
     bool firstCopyControl = true;
     bool firstDsi = true;
@@ -51,9 +61,16 @@ struct NavigationState {
 };
 
 struct ParserState {
+    ParserState() {
+        videoIds.fill(-1);
+        audioIds.fill(-1);
+        subIds.fill(-1);
+    }
+
     uint32_t window = 0; // the last four bytes, the newest in the low byte
     int i = 0;           // index of the current byte in the chunk
     int n = 0;           // bytes in the chunk
+    int64_t chunkStart = 0; // the chunk's position in the clip
 
     ParseStage stage = ParseStage::Search;
     int left = 0;          // bytes still to read in the stage's countdown
@@ -68,6 +85,16 @@ struct ParserState {
     uint8_t headerDataLength = 0;
     uint8_t headerData[255] = {};
 
+    // The current packet's own time stamps, handed out with its first piece.
+    bool packetHasPts = false;
+    bool packetHasDts = false;
+    uint64_t packetPts = 0;
+    uint64_t packetDts = 0;
+    bool firstPieceOfPacket = false;
+
+    // The times the streams are reported with: the latest PTS (cleared after
+    // an audio or subpicture sub-stream header), the video's latest
+    // presentation time, and each stream's time when it was met.
     uint32_t currentPts = 0;
     uint32_t videoPts = 0;
     uint32_t audioFirstPts = 0;
@@ -81,14 +108,12 @@ struct ParserState {
     int32_t audioSubId = 0;
     int32_t subSubId = 0;
 
-    // Per slot and call: the first PTS reported (and the first payload
-    // analysed); described from a payload holding its sequence header or
-    // sync word.
-    std::array<bool, VideoSlots> videoPtsShown{};
-    std::array<bool, AudioSlots> audioPtsShown{};
-    std::array<bool, SubSlots> subPtsShown{};
-    std::array<bool, VideoSlots> videoDescribed{};
-    std::array<bool, AudioSlots> audioDescribed{};
+    // The stream each slot was given in this clip; -1: none. A slot's payload
+    // is handed out only for that stream, so that another stream that maps to
+    // the same slot is never mixed into its file.
+    std::array<int32_t, 16> videoIds;
+    std::array<int32_t, AudioSlots> audioIds;
+    std::array<int32_t, SubSlots> subIds;
 
     NavigationState nav;
     double startTime = 0; // days

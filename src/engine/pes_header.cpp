@@ -19,10 +19,12 @@ PesHeaderFields walkPesHeader(uint8_t flags2, const uint8_t* data, int length) {
     if (timeStamps >= 2 && at + 5 <= length) {
         f.hasPts = true;
         f.pts = timeStamp(data + at);
+        f.ptsHighBit = data[at] & 0x08;
     }
     if (timeStamps == 3 && at + 10 <= length) {
         f.hasDts = true;
         f.dts = timeStamp(data + at + 5);
+        f.dtsHighBit = data[at + 5] & 0x08;
     }
     at += timeStamps == 2 ? 5 : timeStamps == 3 ? 10 : 0;
     if (flags2 & 0x20) at += 6; // ESCR

@@ -11,6 +11,8 @@ struct PesHeaderFields {
     bool hasDts = false;
     uint32_t pts = 0; // 90 kHz, the 33rd bit dropped
     uint32_t dts = 0;
+    bool ptsHighBit = false; // the 33rd bit of each
+    bool dtsHighBit = false;
     // Index in the header data of the stream id extension byte, or -1.
     int streamIdExtensionAt = -1;
 };

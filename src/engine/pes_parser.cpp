@@ -1,17 +1,16 @@
 // The byte-driven pack and PES parser: the byte step, the start codes, the
 // PES header, the private-stream-1 sub-stream header and the payload step,
-// one stage at a time.
+// one stage at a time. What it finds goes to the clip's listener.
 
-#include "engine/analysis.h"
-#include "engine/engine_call.h"
+#include "engine/clip_parse.h"
 #include "engine/pes_header.h"
 #include "engine/slot_assignment.h"
-#include "log/text_format.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <string>
+#include <span>
+#include <utility>
 
 namespace tarnwick {
 
@@ -20,20 +19,17 @@ namespace {
 using Kind = PayloadKind;
 
 // A new video stream met at its start code or its stream id extension.
-void recordVideoStream(EngineCall& c, int32_t id, const StreamIdRange& r) {
+void recordVideoStream(ClipParse& c, int32_t id, const StreamIdRange& r) {
     ParserState& p = c.p;
-    StreamTable& t = c.t;
-    if (t.VideoIds[p.videoSlot] != -1) return;
-    t.VideoIds[p.videoSlot] = id;
-    if (c.scanning())
-        c.host.log.log(std::string(r.foundName) + " video stream " + std::to_string(p.videoSlot) +
-                       " found!");
+    if (p.videoIds[size_t(p.videoSlot)] != -1) return;
+    p.videoIds[size_t(p.videoSlot)] = id;
+    c.listener.streamFound({StreamKind::Video, p.videoSlot, id, &r});
     // An H.264 stream reports the PTS of the latest header that carried PTS
     // and DTS; the others the current PTS when they are first met.
     if (r.codec != StreamCodec::H264) p.videoPts = p.currentPts;
 }
 
-void videoPacket(EngineCall& c, int32_t id, const StreamIdRange& r) {
+void videoPacket(ClipParse& c, int32_t id, const StreamIdRange& r) {
     ParserState& p = c.p;
     p.videoSlot = ownSlot(r, id);
     p.videoId = id;
@@ -42,7 +38,7 @@ void videoPacket(EngineCall& c, int32_t id, const StreamIdRange& r) {
     p.kind = Kind::Video;
 }
 
-void startCode(EngineCall& c, uint8_t streamId) {
+void startCode(ClipParse& c, uint8_t streamId) {
     ParserState& p = c.p;
     p.streamId = streamId;
     if (const StreamIdRange* r = findStreamIdRange(IdSpace::StreamId, streamId)) {
@@ -91,7 +87,7 @@ void headerEnds(ParserState& p) {
     }
 }
 
-void streamIdExtension(EngineCall& c, uint8_t b) {
+void streamIdExtension(ClipParse& c, uint8_t b) {
     ParserState& p = c.p;
     const int32_t e = b & 0x7F;
     if (const StreamIdRange* r = findStreamIdRange(IdSpace::Extension, e))
@@ -100,11 +96,20 @@ void streamIdExtension(EngineCall& c, uint8_t b) {
         p.kind = Kind::Ignore;
 }
 
+uint64_t fullTimeStamp(uint32_t low, bool highBit) {
+    return (uint64_t(highBit) << 32) | low;
+}
+
 // The PES header data is complete: its time stamps and, for an
 // extended-stream-id packet, the stream id extension that names the stream.
-void headerDataEnds(EngineCall& c) {
+void headerDataEnds(ClipParse& c) {
     ParserState& p = c.p;
     const PesHeaderFields f = walkPesHeader(p.flags2, p.headerData, p.headerDataLength);
+    p.packetHasPts = f.hasPts;
+    p.packetHasDts = f.hasDts;
+    p.packetPts = fullTimeStamp(f.pts, f.ptsHighBit);
+    p.packetDts = fullTimeStamp(f.dts, f.dtsHighBit);
+    p.firstPieceOfPacket = true;
     if (f.hasPts) p.currentPts = f.pts;
     if (f.hasPts && f.hasDts) p.videoPts = f.pts;
     if (p.streamId == 0xFD) {
@@ -116,33 +121,27 @@ void headerDataEnds(EngineCall& c) {
     headerEnds(p);
 }
 
-std::string audioFoundMessage(const StreamIdRange& r, uint8_t s, bool isAob, int slot) {
-    // A DVD-Audio object carries MLP in the second LPCM sub-stream.
-    const char* name =
-        r.codec == StreamCodec::LPCM && s == 0xA1 && isAob ? "[b]MLP[/b]" : r.foundName;
-    return std::string(name) + " audio stream " + std::to_string(slot) + " found!";
+bool isMlpInAudioObject(const ParserState& p, int32_t subId) {
+    return subId == 0xA1 && p.isAob;
 }
 
 // The private-stream-1 sub-stream header, one byte at a time.
-void subStreamHeaderStep(EngineCall& c, uint8_t b) {
+void subStreamHeaderStep(ClipParse& c, uint8_t b) {
     ParserState& p = c.p;
-    StreamTable& t = c.t;
     --p.remaining;
     --p.left;
     if (p.left == 3) {
         const uint8_t s = b;
         const StreamIdRange* r = findStreamIdRange(IdSpace::SubStream, s);
         if (r && r->kind == StreamKind::Subpicture) {
-            p.subSlot = subStreamSlot(t.FeatureSubIds, ownSlot(*r, s), r->collisionStart, s);
+            p.subSlot = subStreamSlot(c.slots.subpicture, ownSlot(*r, s), r->collisionStart, s);
             p.subSubId = s;
-            if (t.SubIds[p.subSlot] == -1 && t.FeatureSubIds[p.subSlot] == s) {
-                t.SubIds[p.subSlot] = s;
-                if (c.scanning())
-                    c.host.log.log(std::string(r->foundName) + " stream " +
-                                   std::to_string(p.subSlot) + " found!");
+            if (p.subIds[size_t(p.subSlot)] == -1 && c.slots.subpicture[size_t(p.subSlot)] == s) {
+                p.subIds[size_t(p.subSlot)] = s;
+                c.listener.streamFound({StreamKind::Subpicture, p.subSlot, s, r});
                 p.subFirstPts = p.currentPts;
             }
-            if (c.scanning()) p.currentPts = 0;
+            p.currentPts = 0;
             p.kind = Kind::Subpicture;
             p.stage = ParseStage::Payload;
         }
@@ -160,11 +159,12 @@ void subStreamHeaderStep(EngineCall& c, uint8_t b) {
         return;
     }
     p.audioCodec = r->codec;
-    p.audioSlot = subStreamSlot(t.FeatureAudioIds, ownSlot(*r, s), r->collisionStart, s);
+    p.audioSlot = subStreamSlot(c.slots.audio, ownSlot(*r, s), r->collisionStart, s);
     p.audioSubId = s;
-    if (t.AudioIds[p.audioSlot] < 0 && t.FeatureAudioIds[p.audioSlot] == s) {
-        t.AudioIds[p.audioSlot] = s;
-        if (c.scanning()) c.host.log.log(audioFoundMessage(*r, s, p.isAob, p.audioSlot));
+    if (p.audioIds[size_t(p.audioSlot)] < 0 && c.slots.audio[size_t(p.audioSlot)] == s) {
+        p.audioIds[size_t(p.audioSlot)] = s;
+        c.listener.streamFound(
+            {StreamKind::Audio, p.audioSlot, s, r, isMlpInAudioObject(p, s)});
         p.audioFirstPts = p.currentPts;
     }
     p.currentPts = 0;
@@ -196,7 +196,7 @@ void packetLengthRead(ParserState& p) {
 }
 
 // A byte of the packet's header, outside the header data.
-void headerStep(EngineCall& c, uint8_t b) {
+void headerStep(ClipParse& c, uint8_t b) {
     ParserState& p = c.p;
     switch (p.stage) {
     case ParseStage::PacketLength:
@@ -230,150 +230,61 @@ void headerStep(EngineCall& c, uint8_t b) {
 }
 
 // A byte of the PES header data.
-void headerDataStep(EngineCall& c, uint8_t b) {
+void headerDataStep(ClipParse& c, uint8_t b) {
     ParserState& p = c.p;
     --p.remaining;
     p.headerData[p.headerDataLength - p.left] = b;
     if (--p.left == 0) headerDataEnds(c);
 }
 
-uint8_t frameMarker(StreamCodec codec) {
-    switch (codec) {
-    case StreamCodec::H264: return 0x09; // access unit delimiter
-    case StreamCodec::VC1: return 0x0D;  // frame start code
-    default: return 0x00;                // MPEG-2 picture start code
+// The piece's stream, when the piece belongs to the stream its slot was
+// given in this clip; false for MPEG audio (no slot of its own), packets to
+// ignore and a VC-1 packet met before any video stream.
+bool pieceStream(const ParserState& p, PayloadPiece& piece) {
+    switch (p.kind) {
+    case Kind::Video:
+        if (p.videoSlot < 0 || p.videoIds[size_t(p.videoSlot)] != p.videoId) return false;
+        piece.kind = StreamKind::Video;
+        piece.slot = p.videoSlot;
+        piece.id = p.videoId;
+        piece.codec = p.videoCodec;
+        piece.reportPts = p.videoPts;
+        return true;
+    case Kind::Audio:
+        if (p.audioSlot < 0 || p.audioIds[size_t(p.audioSlot)] != p.audioSubId) return false;
+        piece.kind = StreamKind::Audio;
+        piece.slot = p.audioSlot;
+        piece.id = p.audioSubId;
+        piece.codec = p.audioCodec;
+        piece.mlp = isMlpInAudioObject(p, p.audioSubId);
+        piece.reportPts = p.audioFirstPts;
+        return true;
+    case Kind::Subpicture:
+        if (p.subSlot < 0 || p.subIds[size_t(p.subSlot)] != p.subSubId) return false;
+        piece.kind = StreamKind::Subpicture;
+        piece.slot = p.subSlot;
+        piece.id = p.subSubId;
+        piece.codec = StreamCodec::Subpicture;
+        piece.reportPts = p.subFirstPts;
+        return true;
+    default: return false;
     }
 }
 
-Description describe(EngineCall& c, const AnalyserInput& in) {
-    const ParserState& p = c.p;
-    if (p.kind == Kind::Audio) {
-        switch (p.audioCodec) {
-        case StreamCodec::DolbyDigital:
-        case StreamCodec::DolbyDigitalPlus: return describeAC3(in, p.audioSlot);
-        case StreamCodec::DTS: return describeDTS(in);
-        case StreamCodec::TrueHD: return describeMLP(in);
-        case StreamCodec::LPCM:
-            if (p.audioSubId == 0xA1 && p.isAob) return describeMLP(in);
-            return describeLPCM(in);
-        default: break;
-        }
-    } else if (p.kind == Kind::Video) {
-        switch (p.videoCodec) {
-        case StreamCodec::MPEG2: return describeMPEG2(in, p.videoPts);
-        case StreamCodec::H264: return describeH264(in);
-        case StreamCodec::VC1: return describeVC1(in);
-        default: break;
-        }
-    } else if (p.kind == Kind::Subpicture) {
-        return describeSubpicture(in);
-    }
-    return {};
-}
-
-// Analyses the payload piece: its lines to the log, its fields to the report.
-void analyse(EngineCall& c, int position, int count, StreamReport* report) {
-    Analysis a{c.t, c.host.log};
-    Description d = describe(c, analyserInput(c.t, position, count));
-    logDescription(a, d, c.p.kind == Kind::Video ? c.p.videoSlot : -1);
-    if (report && report->details.empty()) report->details = std::move(d.fields);
-}
-
-// The report entry of the stream whose payload is being parsed.
-StreamReport* streamReport(ScanReport& report, const ParserState& p) {
-    if (p.kind == Kind::Audio && p.audioSlot >= 0) return &report.audio[p.audioSlot];
-    if (p.kind == Kind::Video && p.videoSlot >= 0) return &report.video[p.videoSlot];
-    if (p.kind == Kind::Subpicture && p.subSlot >= 0) return &report.subpicture[p.subSlot];
-    return nullptr;
-}
-
-// The stream's description, from the first payload that holds its sequence
-// header or sync word; one met after the first payload is introduced by a
-// line that names its stream, as other streams' lines came in between.
-void describeOnce(EngineCall& c, bool* described, int position, int count, bool firstPayload) {
+void payloadStep(ClipParse& c) {
     ParserState& p = c.p;
-    if (described) {
-        const int end = std::min(position + count, c.p.n);
-        if (*described || !holdsDescription(p, c.chunk() + position, end - position)) return;
-        *described = true;
-        if (!firstPayload)
-            c.host.log.log(p.kind == Kind::Video ? "Video stream " + std::to_string(p.videoSlot) +
-                                                       " from its first sequence header:"
-                                                 : "Audio stream " + std::to_string(p.audioSlot) +
-                                                       " from its first sync word:");
-    }
-    analyse(c, position, count, streamReport(c.t.Report, p));
-}
-
-// The first-payload report of a stream, once per stream and call, and its
-// description.
-void firstPayloadReport(EngineCall& c, int position, int count) {
-    ParserState& p = c.p;
-    StreamTable& t = c.t;
-    bool* shown = nullptr;
-    bool* described = nullptr;
-    uint32_t pts = 0;
-    int32_t id = 0;
-    if (p.kind == Kind::Audio && p.audioSlot >= 0) {
-        shown = &p.audioPtsShown[p.audioSlot];
-        described = &p.audioDescribed[p.audioSlot];
-        pts = p.audioFirstPts;
-        id = p.audioSubId;
-    } else if (p.kind == Kind::Video && p.videoSlot >= 0) {
-        shown = &p.videoPtsShown[p.videoSlot];
-        described = &p.videoDescribed[p.videoSlot];
-        pts = p.videoPts;
-        id = p.videoId;
-    } else if (p.kind == Kind::Subpicture && p.subSlot >= 0) {
-        shown = &p.subPtsShown[p.subSlot];
-        pts = p.subFirstPts;
-        id = p.subSubId;
-    }
-    if (!shown) return;
-    if (*shown) {
-        if (described && !*described) describeOnce(c, described, position, count, false);
-        return;
-    }
-    *shown = true;
-    StreamReport* report = streamReport(t.Report, p);
-    if (report && !t.Report.sources.empty()) {
-        report->firstPts.resize(t.Report.sources.size());
-        report->firstPts.back() = pts;
-    }
-    std::string line = "   First PTS = [re]" + hex8(pts) + "[/re]";
-    if (pts != t.FirstVideoPtm) {
-        // A stream that starts before the first video frame has a negative
-        // delay; printing the modulo-2^32 difference would read as hours.
-        const int64_t delay = (int64_t(pts) - int64_t(t.FirstVideoPtm)) / 90;
-        line +=
-            std::string("  ([re]") + (delay >= 0 ? "+" : "") + std::to_string(delay) + "[/re]ms)";
-    }
-    c.host.log.log(line);
-    c.host.log.log("   Substream id = " + hex(uint32_t(id), 2));
-    if (p.kind != Kind::Subpicture && pts < t.MinFirstPts) t.MinFirstPts = pts;
-    describeOnce(c, described, position, count, true);
-}
-
-void payloadStep(EngineCall& c) {
-    ParserState& p = c.p;
-    const Options& options = c.host.options;
     if (p.remaining < 0) p.remaining = 0;
     const int a = std::min<int>(p.remaining, p.n - p.i);
-    const bool counted = p.kind == Kind::Video || p.kind == Kind::Audio ||
-                         p.kind == Kind::MpegAudio || p.kind == Kind::Subpicture;
-    // A VC-1 packet met before any video stream has no slot to belong to.
-    const bool orphanVideo = p.kind == Kind::Video && p.videoSlot < 0;
-    if (counted && !orphanVideo) {
-        // Counted are the pieces that the slot's file receives, so that the
-        // count equals the markers in that file.
-        StreamTable& t = c.t;
-        if (p.kind == Kind::Video && options.cbCountFr && p.videoSlot < 2 &&
-            t.VideoIds[p.videoSlot] == p.videoId &&
-            (c.scanning() || c.host.selection.cbVideo[p.videoSlot].ticked))
-            t.FrameCount[p.videoSlot] += countFrameMarkers(
-                c.chunk() + p.i, a, frameMarker(p.videoCodec), t.FrameWindow[p.videoSlot]);
-        if (c.scanning() && options.cbDetails) firstPayloadReport(c, p.i, a);
-        if (!c.scanning()) writePayloadPiece(c, p.i, a);
+    const bool first = std::exchange(p.firstPieceOfPacket, false);
+    PayloadPiece piece{};
+    if (pieceStream(p, piece)) {
+        piece.chunk = std::span<const uint8_t>(c.chunk(), size_t(p.n));
+        piece.offset = p.i;
+        piece.count = a;
+        piece.position = p.chunkStart + p.i;
+        if (first && p.packetHasPts) piece.pts = p.packetPts;
+        if (first && p.packetHasDts) piece.dts = p.packetDts;
+        c.listener.payload(piece);
     }
     p.remaining -= a;
     p.i += a - 1;
@@ -422,7 +333,7 @@ bool jumpToStartCode(ParserState& p, const uint8_t* chunk) {
 
 } // namespace
 
-void parseChunk(EngineCall& c) {
+void parseChunk(ClipParse& c) {
     ParserState& p = c.p;
     const uint8_t* chunk = c.chunk();
     for (p.i = 0; p.i < p.n; ++p.i) {

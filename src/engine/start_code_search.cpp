@@ -1,5 +1,5 @@
 #include "engine/cpu_features.h"
-#include "engine/engine_call.h"
+#include "engine/stream_description.h"
 
 #include <algorithm>
 

@@ -1,8 +1,9 @@
 // Which payload a stream is described from: the first that holds its
 // sequence header or sync word, so that no field is taken from other bytes.
 
-#include "engine/engine_call.h"
+#include "engine/stream_description.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -40,11 +41,11 @@ bool holdsVideoHeader(StreamCodec codec, const uint8_t* bytes, int count) {
     }
 }
 
-bool holdsAudioSync(const ParserState& p, const uint8_t* bytes, int count) {
+bool holdsAudioSync(const PayloadPiece& p, const uint8_t* bytes, int count) {
     static const uint8_t ac3[] = {0x0B, 0x77};
     static const uint8_t dts[] = {0x7F, 0xFE, 0x80, 0x01};
     static const uint8_t mlp[] = {0xF8, 0x72, 0x6F, 0xBA}; // or 0xBB: standard MLP
-    switch (p.audioCodec) {
+    switch (p.codec) {
     case StreamCodec::DolbyDigital:
     case StreamCodec::DolbyDigitalPlus: return holds(bytes, count, ac3, 2, 0x77);
     case StreamCodec::DTS: return holds(bytes, count, dts, 4, 0x01);
@@ -52,27 +53,20 @@ bool holdsAudioSync(const ParserState& p, const uint8_t* bytes, int count) {
     case StreamCodec::LPCM:
         // LPCM is described from its sub-stream header; MLP in a DVD-Audio
         // file from its major sync.
-        return !(p.audioSubId == 0xA1 && p.isAob) || holds(bytes, count, mlp, 4, 0xBB);
+        return !p.mlp || holds(bytes, count, mlp, 4, 0xBB);
     default: return true;
     }
 }
 
 } // namespace
 
-bool holdsDescription(const ParserState& p, const uint8_t* bytes, int count) {
-    if (p.kind == PayloadKind::Video) return holdsVideoHeader(p.videoCodec, bytes, count);
-    if (p.kind == PayloadKind::Audio) return holdsAudioSync(p, bytes, count);
+bool holdsDescription(const PayloadPiece& p) {
+    const int end = std::min(p.offset + p.count, int(p.chunk.size()));
+    const uint8_t* bytes = p.bytes();
+    const int count = end - p.offset;
+    if (p.kind == StreamKind::Video) return holdsVideoHeader(p.codec, bytes, count);
+    if (p.kind == StreamKind::Audio) return holdsAudioSync(p, bytes, count);
     return true;
-}
-
-void reportUndescribedStreams(EngineCall& c) {
-    for (int k = 0; k < 2; ++k)
-        if (c.p.videoPtsShown[k] && !c.p.videoDescribed[k])
-            c.host.log.log("   No sequence header found in video stream " + std::to_string(k) +
-                           ".");
-    for (int k = 0; k < AudioSlots; ++k)
-        if (c.p.audioPtsShown[k] && !c.p.audioDescribed[k])
-            c.host.log.log("   No sync word found in audio stream " + std::to_string(k) + ".");
 }
 
 } // namespace tarnwick

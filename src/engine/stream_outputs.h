@@ -1,9 +1,9 @@
 #pragma once
-// The files a demux writes, one per ticked slot. The command that demuxes
+// The files a demux writes, one per selected slot. The command that demuxes
 // owns them: it creates them before the engine runs and closes them after.
 
 #include "engine/files.h"
-#include "engine/stream_table.h"
+#include "model/stream_slots.h"
 
 #include <array>
 #include <memory>
@@ -12,9 +12,13 @@
 namespace tarnwick {
 
 struct StreamOutputs {
-    std::array<std::unique_ptr<OutputFile>, 2> VideoOut;
-    std::array<std::unique_ptr<OutputFile>, AudioSlots> AudioOut;
-    std::array<std::unique_ptr<OutputFile>, SubSlots> SubOut;
+    std::array<std::unique_ptr<OutputFile>, UsedVideoSlots> video;
+    std::array<std::unique_ptr<OutputFile>, AudioSlots> audio;
+    std::array<std::unique_ptr<OutputFile>, SubSlots> subpicture;
+
+    // The slot's file, or nullptr.
+    OutputFile* file(StreamKind kind, int slot) const;
+    std::unique_ptr<OutputFile>* entry(StreamKind kind, int slot);
 };
 
 // Closes and drops every output file; returns the first close error's message

@@ -1,34 +1,63 @@
 #pragma once
-// The Matroska step: the ticked streams of the last Read EVO demuxed into a
-// work folder inside the output folder, LPCM wrapped as WAV, and one
-// mkvmerge run that gives each track its name, language and delay, the
-// title and the chapters of the playlist; subpictures stay beside the MKV.
+// The Matroska step: a title's selected streams demuxed into a work folder
+// inside the output folder, LPCM wrapped as WAV, and one mkvmerge run that
+// gives each track its name, language and start, the title and the
+// chapters of the playlist.
 
-#include "engine/session.h"
-#include "matroska/mkv_source.h"
+#include "commands/demux_command.h"
+#include "model/run_host.h"
+#include "model/stream_selection.h"
+#include "model/title.h"
 
 #include <string>
 #include <vector>
 
 namespace tarnwick {
 
-struct MkvSettings {
+struct MatroskaRequest {
+    // Scanned; with a playlist, its name, stream names, languages and
+    // chapters go into the MKV.
+    const Title& title;
+    std::vector<DemuxStream> streams; // what goes in, in track order
+    const StreamSelection& selection;
+    std::string outputFolder{}; // empty: the current folder
+    // The MKV's name without ".mkv"; empty: the title's name, else its base
+    // name.
+    std::string name{};
     bool keepStreams = false; // keep the work folder
     std::string mkvmerge = "mkvmerge";
+    std::vector<std::string> playlists{}; // never to be written
+    // The files a Demux of this title has just written: muxed as they are
+    // instead of demuxing again.
+    const DemuxResult* demuxed = nullptr;
 };
 
-// Runs after Read EVO and, when the source has a playlist, Read XPL. The MKV
-// is written under a temporary name and gets its own name only when mkvmerge
-// succeeded. Returns false when an error was logged; the messages are added
-// to `errors` when given.
-bool muxMkv(Session& s, const MkvSource& source, const MkvSettings& settings,
-            std::vector<std::string>* errors = nullptr);
+struct MatroskaTrack {
+    StreamKind kind;
+    int slot;
+    std::string codec;
+    std::string name;
+    std::string language;
+    int64_t startMs = 0;
+    bool isDefault = false;
+};
 
-// The window's Matroska step after Demux, for "Mux into MKV after Demux": the
-// same ticked streams, named by the playlist title that Read XPL shows (none
-// when no playlist was read or none of its titles plays the source). Nothing
-// happens after a cancelled Demux.
-bool muxAfterDemux(Session& s, const MkvSettings& settings = {},
-                   std::vector<std::string>* errors = nullptr);
+struct MatroskaResult {
+    std::string path; // the MKV, once it is in place
+    std::vector<MatroskaTrack> tracks;
+    size_t chapters = 0;
+    std::vector<std::string> warnings;
+    bool cancelled = false;
+    std::vector<std::string> errors; // logged in red as they happened
+
+    bool ok() const { return errors.empty(); }
+};
+
+MatroskaResult muxTitle(const MatroskaRequest& request, RunContext& run);
+
+// A display name as a file name: no folder delimiter, control character or
+// leading dot or blank; cut to a length every file system takes. Empty when
+// nothing usable is left.
+std::string safeFileName(const std::string& name);
 
 } // namespace tarnwick

@@ -4,6 +4,7 @@
 // kind and codec names of the stream boxes and the report.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace tarnwick {

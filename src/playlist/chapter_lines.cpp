@@ -2,6 +2,8 @@
 
 #include "playlist/attributes.h"
 
+#include <algorithm>
+
 namespace tarnwick {
 
 namespace {
@@ -32,6 +34,13 @@ void addChapterLines(std::vector<std::string>& memo, int counter, std::string_vi
     const std::string n = chapterNumber(counter);
     memo.push_back("CHAPTER" + n + "=" + chapterTime(begin));
     memo.push_back("CHAPTER" + n + "NAME=" + std::string(name));
+}
+
+std::string chapterTimeOfTicks(int64_t ticks) {
+    const int64_t ms = std::max<int64_t>(ticks, 0) / 90;
+    const int64_t seconds = ms / 1000;
+    return ZeroPad(seconds / 3600, 2) + ":" + ZeroPad(seconds / 60 % 60, 2) + ":" +
+           ZeroPad(seconds % 60, 2) + "." + ZeroPad(ms % 1000, 3);
 }
 
 } // namespace tarnwick

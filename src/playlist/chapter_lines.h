@@ -2,6 +2,7 @@
 // The two lines a chapter gives in the chapter file:
 // "CHAPTER01=00:05:24.950" and "CHAPTER01NAME=Chapter 2".
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,5 +19,8 @@ std::string chapterNumber(int counter);
 
 void addChapterLines(std::vector<std::string>& memo, int counter, std::string_view titleTimeBegin,
                      std::string_view name);
+
+// A title time in 90 kHz ticks as HH:MM:SS.mmm (milliseconds truncated).
+std::string chapterTimeOfTicks(int64_t ticks);
 
 } // namespace tarnwick

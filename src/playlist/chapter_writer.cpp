@@ -1,39 +1,35 @@
 #include "playlist/chapter_writer.h"
 
-#include "app/paths.h"
+#include "commands/command_errors.h"
 #include "engine/file_identity.h"
 #include "engine/files.h"
+#include "model/file_names.h"
 
 namespace tarnwick {
 
-bool bWriteChapsClick(Session& s) {
-    WindowState& w = s.window;
-    w.buttons.bWriteChaps = false;
-    const std::string name = joinOutputPath(w.options.eWorkdir, w.paths.EVObase + ".chapters.txt");
-    try {
+std::string chapterFilePath(const std::string& outputFolder, const std::string& baseName) {
+    return joinOutputPath(outputFolder, baseName + ".chapters.txt");
+}
+
+ChaptersResult writeChapters(const ChaptersRequest& request, RunContext& run) {
+    ChaptersResult result;
+    const bool ok = guarded(result.errors, [&] {
         // The chapter file must never be the playlist it was read from, nor
         // a source of the title.
-        const std::string conflict =
-            outputConflict({name}, {{"playlist", w.eXPLfile},
-                                    {"source", w.eEVOfile},
-                                    {"source", getsecond(w.eEVOfile, fileExists)}});
+        std::vector<ReadFile> reads{{"playlist", request.playlist}};
+        for (const std::string& source : request.sources)
+            reads.push_back({"source", source});
+        const std::string conflict = outputConflict({request.path}, reads);
         if (!conflict.empty()) throw FileError(conflict);
-        OutputFile file(name, 1 << 16);
-        for (const std::string& line : w.playlist.mChapter) {
+        OutputFile file(request.path, 1 << 16);
+        for (const std::string& line : request.lines) {
             file.write(line.data(), line.size());
             file.write("\r\n", 2);
         }
         file.close();
-    } catch (const FileError& e) {
-        // The button stays disabled until a Read XPL run finds chapters again.
-        s.ui.stateChanged();
-        s.ui.showError(e.what());
-        return false;
-    }
-    s.log.log("Chapters info writed to " + name);
-    w.buttons.bWriteChaps = true;
-    s.ui.stateChanged();
-    return true;
+    });
+    if (ok) run.log.log("Chapters info writed to " + request.path);
+    return result;
 }
 
 } // namespace tarnwick

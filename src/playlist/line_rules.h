@@ -2,7 +2,7 @@
 // What a playlist says about itself, picked up from each tag line as the
 // scanner completes it.
 
-#include "app/window_state.h"
+#include "model/playlist_view.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,8 @@
 #include "playlist/read_xpl.h"
 
-#include "app/paths.h"
-#include "app/stream_selection.h"
+#include "commands/command_errors.h"
+#include "engine/files.h"
+#include "model/file_names.h"
 #include "playlist/line_rules.h"
 #include "playlist/tag_scanner.h"
 #include "playlist/title_cut.h"
@@ -25,12 +26,12 @@ size_t keptLinesBudget(int64_t playlistSize) {
 
 // Reads the playlist chunk by chunk into the tag lines of the memo; the
 // scanner carries a tag that a chunk boundary cuts.
-void readTagLines(SourceFile& file, Session& s, PlaylistHeader& header) {
-    // A buffer of its own: the engine's chunk and its valid length stay as
-    // the last scan left them.
-    std::vector<uint8_t> chunk(ChunkSize);
-    PlaylistCodecs& codecs = s.window.playlist.codecs;
-    std::vector<std::string>& lines = s.window.playlist.mXPL;
+void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log,
+                  PlaylistHeader& header) {
+    constexpr size_t ReadBytes = 262144;
+    std::vector<uint8_t> chunk(ReadBytes);
+    PlaylistCodecs& codecs = result.codecs;
+    std::vector<std::string>& lines = result.tagLines;
     TagScanner scanner;
     const int64_t size = file.size();
     const size_t budget = keptLinesBudget(size);
@@ -52,71 +53,39 @@ void readTagLines(SourceFile& file, Session& s, PlaylistHeader& header) {
     // cannot keep the run going.
     while (file.position() < size) {
         const size_t wanted =
-            static_cast<size_t>(std::min<int64_t>(ChunkSize, size - file.position()));
+            static_cast<size_t>(std::min<int64_t>(ReadBytes, size - file.position()));
         const size_t got = file.read(chunk.data(), wanted);
         if (got == 0) break;
-        s.log.slog(std::to_string(file.position()) + "/" + std::to_string(size) + " bytes", 1);
+        log.slog(std::to_string(file.position()) + "/" + std::to_string(size) + " bytes", 1);
         scanTags(scanner, chunk.data(), got, onLine);
     }
     if (leftOut > 0)
-        s.log.log("The playlist has too many tag lines to show: the last " +
+        log.log("The playlist has too many tag lines to show: the last " +
                   std::to_string(leftOut) + " of them were left out.");
-}
-
-void markNoStreams(StreamTable& t) {
-    t.VideoIds.fill(-1);
-    t.AudioIds.fill(-1);
-    t.SubIds.fill(-1);
 }
 
 } // namespace
 
-bool bReadXPLClick(Session& s, int titleNumber) {
-    WindowState& w = s.window;
-    Buttons& buttons = w.buttons;
-    Resetcbs(w);
-    buttons.bReadXPL = false;
-    const bool readEvoWasEnabled = buttons.bReadEVO;
-    buttons.bReadEVO = false;
-    buttons.bbEVO = buttons.bbXPL = false;
-    w.page = Page::XPL;
-    s.ui.stateChanged();
-
-    auto restoreButtons = [&] {
-        buttons.bReadXPL = true;
-        buttons.bReadEVO = readEvoWasEnabled;
-        buttons.bbEVO = buttons.bbXPL = true;
-        buttons.bWriteChaps = !w.playlist.mChapter.empty();
-    };
-
+PlaylistResult readPlaylist(const PlaylistRequest& request, RunContext& run) {
+    PlaylistResult result;
+    result.codecs = request.codecs;
     PlaylistHeader header;
-    try {
-        SourceFile file(w.eXPLfile);
-        s.log.log("Open " + w.paths.XPLname);
-        s.log.log("Filesize: " + std::to_string(file.size()) + " bytes");
-        w.playlist.mXPL.clear();
-        w.playlist.mChapter.clear();
-        w.playlist.streams.clear();
-        readTagLines(file, s, header);
-    } catch (const FileError& e) {
-        // The window stays usable: the buttons come back as after a run.
-        restoreButtons();
-        showReady(s.log);
-        s.ui.stateChanged();
-        s.ui.showError(e.what());
-        return false;
+    const bool ok = guarded(result.errors, [&] {
+        SourceFile file(request.path);
+        run.log.log("Open " + fileNamePart(request.path));
+        run.log.log("Filesize: " + std::to_string(file.size()) + " bytes");
+        readTagLines(file, result, run.log, header);
+    });
+    if (!ok) {
+        showReady(run.log);
+        return result;
     }
-
-    markNoStreams(s.table);
-    const bool cut = titleNumber != 0
-                         ? cutToTitleNumber(w.playlist.mXPL, titleNumber)
-                         : cutToTitle(w.playlist.mXPL, CutExt(fileNamePart(w.eEVOfile)));
-    if (cut) showTitle(s, header);
-
-    logDone(s.log);
-    restoreButtons();
-    s.ui.stateChanged();
-    return true;
+    const bool cut = request.titleNumber != 0
+                         ? cutToTitleNumber(result.tagLines, request.titleNumber)
+                         : cutToTitle(result.tagLines, withoutExtension(fileNamePart(request.source)));
+    if (cut) showTitle(result, header, run.log);
+    logDone(run.log);
+    return result;
 }
 
 } // namespace tarnwick

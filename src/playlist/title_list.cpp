@@ -1,6 +1,6 @@
 #include "playlist/title_list.h"
 
-#include "app/paths.h"
+#include "model/file_names.h"
 #include "engine/files.h"
 #include "playlist/attributes.h"
 #include "playlist/tag_scanner.h"
@@ -37,6 +37,8 @@ constexpr size_t MaxStreamsPerTitle = 256;
 // memory does not grow with a file of nothing but Title or clip tags.
 constexpr size_t MaxTitles = 1024;
 constexpr size_t MaxClipsPerTitle = 1024;
+// A disc's title has at most a few hundred chapters.
+constexpr size_t MaxChaptersPerTitle = 999;
 
 // Each stream number once: every clip of the title lists its streams.
 void addStream(std::vector<TitleStream>& streams, std::string_view line) {
@@ -110,9 +112,13 @@ private:
         if (hasTag(line, "AUDIOVIDEOCLIP ")) {
             const std::string src = attribute(line, "src");
             if (src.empty() || t.clips.size() >= MaxClipsPerTitle) return;
-            t.clips.push_back(CutExt(fileNamePart(src)));
-            if (hasTag(line, "<PRIMARYAUDIOVIDEOCLIP "))
+            t.clips.push_back(withoutExtension(fileNamePart(src)));
+            if (hasTag(line, "<PRIMARYAUDIOVIDEOCLIP ")) {
                 t.primaryClips.push_back(src.substr(src.find_last_of("/\\") + 1));
+                t.primaryClipTimes.push_back({t.primaryClips.back(),
+                                              attribute(line, "titleTimeBegin"),
+                                              attribute(line, "titleTimeEnd")});
+            }
         } else if (hasTag(line, "<VIDEO ")) {
             video_.insert(GetAttrInt(line, "track"));
         } else if (hasTag(line, "<AUDIO ")) {
@@ -125,6 +131,9 @@ private:
             setLangcode(t.subtitles, line);
         } else if (hasTag(line, "<CHAPTER ")) {
             ++t.chapters;
+            if (t.chapterList.size() < MaxChaptersPerTitle)
+                t.chapterList.push_back(
+                    {attribute(line, "displayName"), attribute(line, "titleTimeBegin")});
         }
     }
 
@@ -187,9 +196,11 @@ bool cutToTitleNumber(std::vector<std::string>& lines, int number) {
     return false;
 }
 
-int64_t playlistTimeMs(const std::string& time) {
-    // HH:MM:SS:FF, two digits each but the hours.
-    int64_t fields[4] = {};
+namespace {
+
+// The fields of "HH:MM:SS:FF", two digits each but the hours; false when the
+// text is not such a time.
+bool playlistTimeFields(const std::string& time, int64_t (&fields)[4]) {
     size_t field = 0, digits = 0;
     for (const char c : time) {
         if (c == ':' && digits > 0 && field < 3) {
@@ -199,11 +210,24 @@ int64_t playlistTimeMs(const std::string& time) {
             fields[field] = fields[field] * 10 + (c - '0');
             ++digits;
         } else {
-            return -1;
+            return false;
         }
     }
-    if (field != 3 || digits == 0 || fields[1] > 59 || fields[2] > 59 || fields[3] > 59) return -1;
-    return ((fields[0] * 60 + fields[1]) * 60 + fields[2]) * 1000 + fields[3] * 1000 / 60;
+    return field == 3 && digits > 0 && fields[1] <= 59 && fields[2] <= 59 && fields[3] <= 59;
+}
+
+} // namespace
+
+int64_t playlistTimeMs(const std::string& time) {
+    int64_t f[4] = {};
+    if (!playlistTimeFields(time, f)) return -1;
+    return ((f[0] * 60 + f[1]) * 60 + f[2]) * 1000 + f[3] * 1000 / 60;
+}
+
+int64_t playlistTimeTicks(const std::string& time) {
+    int64_t f[4] = {};
+    if (!playlistTimeFields(time, f)) return -1;
+    return ((f[0] * 60 + f[1]) * 60 + f[2]) * 90000 + f[3] * 1500;
 }
 
 } // namespace tarnwick

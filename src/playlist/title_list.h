@@ -20,6 +20,19 @@ struct TitleStream {
     std::string langcode;
 };
 
+// A primary clip of a title: its .MAP file and where it plays on the title's
+// timeline ("HH:MM:SS:FF"; empty when not given).
+struct PlaylistClip {
+    std::string map;
+    std::string titleTimeBegin;
+    std::string titleTimeEnd;
+};
+
+struct PlaylistChapter {
+    std::string name;
+    std::string titleTimeBegin;
+};
+
 struct PlaylistTitle {
     int number = 0; // titleNumber, else the title's place in the playlist
     std::string name;
@@ -27,10 +40,12 @@ struct PlaylistTitle {
     int64_t durationMs = 0;
     std::vector<std::string> clips;        // the clip files' names without extension
     std::vector<std::string> primaryClips; // the primary clips' .MAP file names, in order
+    std::vector<PlaylistClip> primaryClipTimes; // the same clips with their title times
     int videoTracks = 0;
     std::vector<TitleStream> audio; // each stream number once
     std::vector<TitleStream> subtitles;
-    int chapters = 0;
+    int chapters = 0; // all the title lists
+    std::vector<PlaylistChapter> chapterList;
     size_t firstLine = 0; // the "<Title " line
     size_t lastLine = 0;  // the "</Title" line, or the last line
 };
@@ -54,5 +69,7 @@ bool cutToTitleNumber(std::vector<std::string>& lines, int number);
 // Milliseconds of a playlist time "HH:MM:SS:FF" whose frame field counts
 // sixtieths of a second; -1 when the text is not such a time.
 int64_t playlistTimeMs(const std::string& time);
+// The same time in 90 kHz ticks; -1 when the text is not such a time.
+int64_t playlistTimeTicks(const std::string& time);
 
 } // namespace tarnwick

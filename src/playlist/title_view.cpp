@@ -1,10 +1,10 @@
 #include "playlist/title_view.h"
 
-#include "app/paths.h"
-#include "app/stream_selection.h"
+#include "model/file_names.h"
 #include "playlist/attributes.h"
 #include "playlist/chapter_lines.h"
 
+#include <bitset>
 #include <string_view>
 
 namespace tarnwick {
@@ -17,14 +17,15 @@ std::string attribute(std::string_view line, std::string_view name) {
     return GetAttr(line, name).value_or(std::string());
 }
 
-// The slot of a 1-based track or stream number, -1 when the table has none.
-template <size_t N> int slotOf(const std::array<int32_t, N>&, int32_t number) {
-    return number >= 1 && number <= static_cast<int32_t>(N) ? number - 1 : -1;
+// The slot of a 1-based track or stream number among `slots`, -1 when there
+// is none.
+int slotOf(int32_t number, int slots) {
+    return number >= 1 && number <= slots ? number - 1 : -1;
 }
 
 class TitleReader {
 public:
-    explicit TitleReader(Session& s) : s_(s), w_(s.window), t_(s.table) {}
+    TitleReader(PlaylistResult& result, LogSink& log) : r_(result), log_(log) {}
 
     void apply(std::string_view line) {
         if (containsIgnoringCase(line, "<TITLE ")) {
@@ -38,41 +39,33 @@ public:
     }
 
 private:
-    void add(Node node, std::string text) {
-        w_.playlist.tvXPL[node].children.push_back(std::move(text));
-    }
+    void add(Node node, std::string text) { r_.tree[node].children.push_back(std::move(text)); }
 
-    // Marks the slot as listed; false when it was listed before.
-    template <size_t N> bool firstListing(std::array<int32_t, N>& ids, int slot) {
-        if (ids[slot] != -1) return false;
-        ids[slot] = 1;
+    // Marks the slot as listed; false when it was listed before (every clip
+    // of the title lists its streams).
+    template <size_t N> static bool firstListing(std::bitset<N>& listed, int slot) {
+        if (listed[size_t(slot)]) return false;
+        listed[size_t(slot)] = true;
         return true;
     }
 
-    void list(Node node, const std::string& label, std::string_view line, int slot) {
+    void list(Node node, StreamKind kind, const std::string& label, std::string_view line,
+              int slot) {
         add(node, label);
-        s_.log.log(label + " found!");
-        static constexpr char Pages[] = {'i', 'v', 'a', 's'};
-        w_.playlist.streams.push_back({Pages[node], slot, label, attribute(line, "description"),
-                                       attribute(line, "language")});
-    }
-
-    static void fill(StreamBox& box, const std::string& label, bool withHint) {
-        box.enabled = true;
-        box.ticked = true;
-        box.caption = captionFromLabel(label);
-        if (withHint) box.hint = label;
+        log_.log(label + " found!");
+        r_.streams.push_back(
+            {kind, slot, label, attribute(line, "description"), attribute(line, "language")});
     }
 
     void video(std::string_view line) {
-        const int slot = slotOf(t_.VideoIds, GetAttrInt(line, "track"));
-        if (slot < 0 || !firstListing(t_.VideoIds, slot)) return;
+        // The video tracks are numbered like the 16 entries of the parser's
+        // video table.
+        const int slot = slotOf(GetAttrInt(line, "track"), 16);
+        if (slot < 0 || !firstListing(video_, slot)) return;
         const std::string label =
-            codecEntry(w_.playlist.codecs.video, GetAttrInt(line, "mediaAttr")) + ".s" +
+            codecEntry(r_.codecs.video, GetAttrInt(line, "mediaAttr")) + ".s" +
             std::to_string(slot);
-        list(VideoNode, label, line, slot);
-        // Only the first video track has a box; the others are shown.
-        if (slot == 0) fill(w_.boxes.cbVideo[0], label, false);
+        list(VideoNode, StreamKind::Video, label, line, slot);
     }
 
     std::string streamLabel(const std::array<std::string, 8>& codecs, std::string_view line,
@@ -82,31 +75,30 @@ private:
     }
 
     void audio(std::string_view line) {
-        const int slot = slotOf(t_.AudioIds, GetAttrInt(line, "streamNumber"));
-        if (slot < 0 || !firstListing(t_.AudioIds, slot)) return;
-        const std::string label = streamLabel(w_.playlist.codecs.audio, line, slot);
-        list(AudioNode, label, line, slot);
-        fill(w_.boxes.cbAudio[slot], label, true);
+        const int slot = slotOf(GetAttrInt(line, "streamNumber"), AudioSlots);
+        if (slot < 0 || !firstListing(audio_, slot)) return;
+        list(AudioNode, StreamKind::Audio, streamLabel(r_.codecs.audio, line, slot), line, slot);
     }
 
     void subtitle(std::string_view line) {
-        const int slot = slotOf(t_.SubIds, GetAttrInt(line, "streamNumber"));
-        if (slot < 0 || !firstListing(t_.SubIds, slot)) return;
-        const std::string label = streamLabel(w_.playlist.codecs.subpicture, line, slot);
-        list(SubtitleNode, label, line, slot);
-        fill(w_.boxes.cbSub[slot], label, true);
+        const int slot = slotOf(GetAttrInt(line, "streamNumber"), SubSlots);
+        if (slot < 0 || !firstListing(subtitles_, slot)) return;
+        list(SubtitleNode, StreamKind::Subpicture, streamLabel(r_.codecs.subpicture, line, slot),
+             line, slot);
     }
 
     void chapter(std::string_view line) {
         const std::string name = attribute(line, "displayName");
         const std::string begin = attribute(line, "titleTimeBegin");
         add(ChapterNode, name + ": " + begin);
-        addChapterLines(w_.playlist.mChapter, counter_++, begin, name);
+        addChapterLines(r_.chapterLines, counter_++, begin, name);
     }
 
-    Session& s_;
-    WindowState& w_;
-    StreamTable& t_;
+    PlaylistResult& r_;
+    LogSink& log_;
+    std::bitset<16> video_;
+    std::bitset<AudioSlots> audio_;
+    std::bitset<SubSlots> subtitles_;
     int counter_ = 1;
 };
 
@@ -119,18 +111,17 @@ std::string captionFromLabel(const std::string& label) {
     return caption;
 }
 
-void showTitle(Session& s, const PlaylistHeader& header) {
-    PlaylistView& view = s.window.playlist;
-    view.streams.clear();
-    view.tvXPL = {{"Info", {}}, {"Video", {}}, {"Audio", {}}, {"Subtitle", {}}, {"Chapter", {}}};
+void showTitle(PlaylistResult& result, const PlaylistHeader& header, LogSink& log) {
+    result.streams.clear();
+    result.titleShown = true;
+    result.tree = {{"Info", {}}, {"Video", {}}, {"Audio", {}}, {"Subtitle", {}}, {"Chapter", {}}};
     if (!header.displayName.empty())
-        view.tvXPL[InfoNode].children.push_back("Title: " + header.displayName);
-    TitleReader reader(s);
-    for (const std::string& line : view.mXPL)
+        result.tree[InfoNode].children.push_back("Title: " + header.displayName);
+    TitleReader reader(result, log);
+    for (const std::string& line : result.tagLines)
         reader.apply(line);
-    view.tvXPL[InfoNode].children.push_back("TimeBase: " + header.timeBase);
-    view.tvXPL[InfoNode].children.push_back("TickBase: " + header.tickBase);
-    cbVideoClick(s.window);
+    result.tree[InfoNode].children.push_back("TimeBase: " + header.timeBase);
+    result.tree[InfoNode].children.push_back("TickBase: " + header.tickBase);
 }
 
 } // namespace tarnwick

@@ -4,11 +4,11 @@ namespace tarnwick {
 
 namespace {
 
-template <size_t Slots, size_t Boxes>
-bool slotUnticked(int id, const std::array<int32_t, Slots>& ids,
-                  const std::array<StreamBox, Boxes>& boxes, size_t slots) {
-    for (size_t k = 0; k < slots; ++k)
-        if (ids[k] == id) return !boxes[k].ticked;
+template <size_t Slots>
+bool slotUnselected(int id, const std::array<int32_t, Slots>& ids, const RebuildStreams& s,
+                    StreamKind kind) {
+    for (size_t k = 0; k < Slots; ++k)
+        if (ids[k] == id) return !s.selected(kind, int(k));
     return false;
 }
 
@@ -30,30 +30,29 @@ bool testedSubpictureSubStream(int s) {
 
 } // namespace
 
-bool videoSlotUnticked(int id, const StreamTable& t, const StreamBoxes& boxes) {
-    return slotUnticked(id, t.VideoIds, boxes.cbVideo, 2);
+bool videoSlotUnselected(int id, const RebuildStreams& s) {
+    return slotUnselected(id, s.videoIds, s, StreamKind::Video);
 }
 
-bool audioSlotUnticked(int id, const StreamTable& t, const StreamBoxes& boxes) {
-    return slotUnticked(id, t.AudioIds, boxes.cbAudio, AudioSlots);
+bool audioSlotUnselected(int id, const RebuildStreams& s) {
+    return slotUnselected(id, s.audioIds, s, StreamKind::Audio);
 }
 
-bool subpictureSlotUnticked(int id, const StreamTable& t, const StreamBoxes& boxes) {
-    return slotUnticked(id, t.SubIds, boxes.cbSub, SubSlots);
+bool subpictureSlotUnselected(int id, const RebuildStreams& s) {
+    return slotUnselected(id, s.subIds, s, StreamKind::Subpicture);
 }
 
-bool keepPack(const PackClass& c, const StreamTable& t, const WindowState& w) {
-    const StreamBoxes& boxes = w.boxes;
+bool keepPack(const PackClass& c, const RebuildStreams& streams) {
     const int b = c.streamId;
     const int s = c.subId;
-    if (b == 0xBD && testedAudioSubStream(s) && audioSlotUnticked(s, t, boxes)) return false;
-    if (b == 0xBD && testedSubpictureSubStream(s) && subpictureSlotUnticked(s, t, boxes))
+    if (b == 0xBD && testedAudioSubStream(s) && audioSlotUnselected(s, streams)) return false;
+    if (b == 0xBD && testedSubpictureSubStream(s) && subpictureSlotUnselected(s, streams))
         return false;
-    if (b == 0xFD && inRange(s, 0x55, 0x56) && videoSlotUnticked(s, t, boxes)) return false;
-    if (inRange(b, 0xE0, 0xE3) && videoSlotUnticked(b, t, boxes)) return false;
+    if (b == 0xFD && inRange(s, 0x55, 0x56) && videoSlotUnselected(s, streams)) return false;
+    if (inRange(b, 0xE0, 0xE3) && videoSlotUnselected(b, streams)) return false;
     // MPEG audio stream ids are looked up among the audio sub-stream ids.
-    if (inRange(b, 0xC0, 0xDF) && audioSlotUnticked(b, t, boxes)) return false;
-    if (b == 0xBF && s == 0x80) return w.options.cbRBAdvanced; // an advanced pack
+    if (inRange(b, 0xC0, 0xDF) && audioSlotUnselected(b, streams)) return false;
+    if (b == 0xBF && s == 0x80) return streams.advancedPacks; // an advanced pack
     return true;
 }
 

@@ -24,9 +24,8 @@ bool hasDsi(const uint8_t* pack) {
 
 } // namespace
 
-void patchNavigationPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t,
-                         const StreamBoxes& boxes) {
-    const TickedCounts ticked = assignNumbers(numbers, t, boxes);
+void patchNavigationPack(uint8_t* pack, StreamNumbers& numbers, const RebuildStreams& streams) {
+    const TickedCounts ticked = assignNumbers(numbers, streams);
     uint8_t& videoBound = pack[pack_offset::VideoBound];
     videoBound = uint8_t((videoBound & 0xE0) + ticked.video);
     uint8_t& audioBound = pack[pack_offset::AudioBound];
@@ -35,8 +34,8 @@ void patchNavigationPack(uint8_t* pack, StreamNumbers& numbers, const StreamTabl
     const int subpictureCount = ticked.subpicture;
     if (!hasDsi(pack)) return;
 
-    putBigEndian32(pack + pack_offset::DsiFirstVideoPtm, t.FirstVideoPtm);
-    putBigEndian32(pack + pack_offset::DsiLastVideoPtm, t.LastVideoPtm);
+    putBigEndian32(pack + pack_offset::DsiFirstVideoPtm, streams.firstVideoPtm);
+    putBigEndian32(pack + pack_offset::DsiLastVideoPtm, streams.lastVideoPtm);
     // The entries of the kept streams stay where they were; only those of the
     // numbers past the kept count are cleared.
     for (int k = audioCount; k < dsi::AudioEntryCount; ++k)

@@ -1,9 +1,9 @@
 #include "rebuild/rebuild.h"
 
-#include "app/paths.h"
-#include "engine/feature_plan.h"
+#include "commands/command_errors.h"
 #include "engine/file_identity.h"
 #include "log/text_format.h"
+#include "model/file_names.h"
 #include "rebuild/pack_layout.h"
 #include "rebuild/rebuild_pack.h"
 
@@ -18,77 +18,68 @@ namespace {
 // are gathered first.
 constexpr size_t OutputBufferSize = 16 * PackSize;
 
-void startRebuilding(Session& s, const std::string& sourcePath) {
-    s.log.log("Rebuilding...");
-    s.log.slog("Rebuilding " + fileNamePart(sourcePath), 0);
-}
-
-// The buttons and the busy flag as after a normal end, so that the window
-// stays usable after a failure too.
-void restoreButtons(Session& s) {
-    s.window.buttons.bRebuild = true;
-    s.window.buttons.bDemux = true;
-    s.run.OutputBusy = false;
-    s.ui.stateChanged();
+void startRebuilding(LogSink& log, const std::string& sourcePath) {
+    log.log("Rebuilding...");
+    log.slog("Rebuilding " + fileNamePart(sourcePath), 0);
 }
 
 } // namespace
 
-bool bRebuildClick(Session& s) {
-    WindowState& w = s.window;
-    StreamTable& t = s.table;
-    w.buttons.bDemux = w.buttons.bRebuild = false;
-    w.page = Page::Status;
-    const std::string outputFolder = w.options.eWorkdir;
-    s.run.OutputBusy = true;
-    // One numbering for the whole command: the streams of a second file keep
+RebuildResult rebuildTitle(const RebuildRequest& request, RunContext& run) {
+    RebuildResult result;
+    const Title& title = request.title;
+    RunControl& control = run.host.run;
+    control.cancelRequested = false;
+    control.writingOutput = true;
+    // One numbering for the whole command: the streams of a later clip keep
     // the numbers given in the first.
     StreamNumbers numbers;
+    const RebuildStreams streams =
+        rebuildStreams(title.scan, request.selection, request.advancedPacks);
     std::unique_ptr<OutputFile> out; // the rebuilt EVO
+    const std::string pathBase = joinOutputPath(request.outputFolder, title.baseName);
 
-    const FeaturePlan plan = planFeature(w);
-    const bool continueFlag = plan.continues();
-    const std::string& second = plan.second;
-    const std::string pathBase = joinOutputPath(outputFolder, w.paths.EVObase);
-    s.ui.stateChanged();
-
-    try {
-        s.log.log("Opening file [b]" + w.paths.EVOname + "[/b]");
-        s.log.slog("Opening", 0);
-        t.InputFile = std::make_unique<SourceFile>(w.eEVOfile);
-        s.log.log("File size: " + std::to_string(mebibytes(t.InputFile->size())) + " Mbytes.");
-        const std::string outputPath = pathBase + ".rebuilt.EVO";
-        const std::string conflict = outputConflict(
-            {outputPath}, {{"source", w.eEVOfile}, {"source", second}, {"playlist", w.eXPLfile}});
-        if (!conflict.empty()) throw FileError(conflict);
-        out = std::make_unique<OutputFile>(outputPath, OutputBufferSize);
-        s.log.log("Creating " + out->path());
-        startRebuilding(s, w.eEVOfile);
-        Rebuild(s, numbers, *out);
-        if (w.options.cbContinue && !s.run.CancelRequested && continueFlag) {
-            t.InputFile.reset();
-            t.InputFile = std::make_unique<SourceFile>(second);
-            s.log.log(continueOnLine(second));
-            startRebuilding(s, second);
-            Rebuild(s, numbers, *out);
+    const bool ok = guarded(result.errors, [&] {
+        for (size_t k = 0; k < title.clips.size() && !control.cancelRequested; ++k) {
+            const Clip& clip = title.clips[k];
+            if (k == 0) {
+                run.log.log("Opening file [b]" + fileNamePart(clip.path()) + "[/b]");
+                run.log.slog("Opening", 0);
+            }
+            SourceFile source(clip.files);
+            if (k == 0) {
+                run.log.log("File size: " + std::to_string(mebibytes(source.size())) +
+                            " Mbytes.");
+                result.path = pathBase + ".rebuilt.EVO";
+                std::vector<ReadFile> reads;
+                for (const std::string& file : titleFiles(title))
+                    reads.push_back({"source", file});
+                for (const std::string& playlist : request.playlists)
+                    reads.push_back({"playlist", playlist});
+                const std::string conflict = outputConflict({result.path}, reads);
+                if (!conflict.empty()) throw FileError(conflict);
+                out = std::make_unique<OutputFile>(result.path, OutputBufferSize);
+                run.log.log("Creating " + out->path());
+            } else {
+                run.log.log("Continue on [b]" + fileNamePart(clip.path()) + "[/b]");
+            }
+            startRebuilding(run.log, clip.path());
+            rebuildClip(source, numbers, streams, *out, run);
         }
-        t.InputFile.reset();
+        if (!out) throw FileError("Rebuild: the title has no clip to read.");
         out->close();
         out.reset();
-    } catch (const FileError& e) {
-        // Whatever was written stays in the output; its last buffered bytes
-        // go out as the file is closed.
-        t.InputFile.reset();
-        out.reset();
-        showReady(s.log);
-        restoreButtons(s);
-        s.ui.showError(e.what());
-        return false;
-    }
-
-    logDone(s.log);
-    restoreButtons(s);
-    return true;
+    });
+    // After a failure, whatever was written stays in the output; its last
+    // buffered bytes go out as the file is closed.
+    out.reset();
+    result.cancelled = control.cancelRequested;
+    control.writingOutput = false;
+    if (ok)
+        logDone(run.log);
+    else
+        showReady(run.log);
+    return result;
 }
 
 } // namespace tarnwick

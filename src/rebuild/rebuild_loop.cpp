@@ -2,9 +2,10 @@
 // pack goes through the pack rules on its own, exactly as if it had been read
 // alone.
 
-#include "app/paths.h"
 #include "engine/chunk_reader.h"
+#include "engine/clip_parser.h"
 #include "log/text_format.h"
+#include "model/file_names.h"
 #include "rebuild/pack_layout.h"
 #include "rebuild/rebuild_pack.h"
 
@@ -21,40 +22,29 @@ constexpr int64_t ProgressStep = 4194304; // 4 MiB
 // file to file; shorter ones cost less through the output's buffer.
 constexpr size_t MinKernelCopy = 65536;
 
-void showProgress(Session& s, const std::string& name, double startTime, int64_t position,
+void showProgress(RunContext& run, const std::string& name, double startTime, int64_t position,
                   int64_t size) {
-    s.log.slog(
-        "Rebuilding " + name + " " + std::to_string(mebibytes(position)) + "/" +
-            std::to_string(mebibytes(size)) + " Mbytes, Remaining time: " +
-            remainingTimeText(startTime, s.ui.now(), position, size, s.table.TimeFormatSettings),
-        1);
-    s.ui.pump();
+    run.log.slog("Rebuilding " + name + " " + std::to_string(mebibytes(position)) + "/" +
+                     std::to_string(mebibytes(size)) + " Mbytes, Remaining time: " +
+                     remainingTimeText(startTime, run.host.now(), position, size, run.locale),
+                 1);
+    run.host.pump();
 }
 
 } // namespace
 
-void Rebuild(Session& s, StreamNumbers& numbers, OutputFile& out) {
-    StreamTable& t = s.table;
-    SourceFile& in = *t.InputFile;
-    const RunControl& run = s.run;
-    s.window.buttons.bCancel = true;
-    s.run.CancelRequested = false;
-    const double startTime = s.ui.now();
-    s.ui.stateChanged();
-    // "Cancel" goes off again also when a read or write fails.
-    struct CancelOff {
-        Session& s;
-        ~CancelOff() {
-            s.window.buttons.bCancel = false;
-            s.ui.stateChanged();
-        }
-    } cancelOff{s};
+void rebuildClip(SourceFile& in, StreamNumbers& numbers, const RebuildStreams& streams,
+                 OutputFile& out, RunContext& run) {
+    const RunControl& control = run.host.run;
+    const double startTime = run.host.now();
+    // Cancel goes off again also when a read or write fails.
+    const CancellableSpan cancellable(run.host);
 
     const std::string name = fileNamePart(in.path());
     std::vector<uint8_t> buffer(ChunkSize + ChunkSlack);
     ChunkReader reader(in, ChunkSize, buffer.size());
     ChunkReader::Chunk read;
-    while (!run.CancelRequested && reader.next(buffer, read)) {
+    while (!control.cancelRequested && reader.next(buffer, read)) {
         uint8_t* chunk = buffer.data();
         const size_t got = read.length;
         // The packs that are kept as they are go out as runs: copied by the
@@ -69,12 +59,13 @@ void Rebuild(Session& s, StreamNumbers& numbers, OutputFile& out) {
                 out.write(chunk + runStart, length);
             runStart = runEnd;
         };
-        for (size_t at = 0; at < got && !run.CancelRequested; at += PackSize) {
+        for (size_t at = 0; at < got && !control.cancelRequested; at += PackSize) {
             const size_t n = std::min(PackSize, got - at);
             const int64_t position = read.start + int64_t(at + n);
-            if (position % ProgressStep == 0) showProgress(s, name, startTime, position, in.size());
+            if (position % ProgressStep == 0)
+                showProgress(run, name, startTime, position, in.size());
             bool changed = false;
-            const bool kept = rebuildPack(chunk + at, numbers, t, s.window, &changed);
+            const bool kept = rebuildPack(chunk + at, numbers, streams, &changed);
             if (!kept || changed) {
                 writeRun();
                 if (kept) out.write(chunk + at, n);

@@ -13,10 +13,10 @@ bool isRenumberedStreamId(uint8_t b) {
 }
 
 // Writes the new identifiers; false when the pack's stream has none left.
-bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers, const StreamTable& t,
-              const StreamBoxes& boxes, bool& changed) {
+bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers,
+              const RebuildStreams& streams, bool& changed) {
     auto put = [&](size_t offset, uint8_t id, IdSpace space) {
-        const int number = outputIdentifier(numbers, id, space, t, boxes);
+        const int number = outputIdentifier(numbers, id, space, streams);
         if (number < 0) return false;
         changed = changed || pack[offset] != uint8_t(number);
         pack[offset] = uint8_t(number);
@@ -35,16 +35,16 @@ bool renumber(uint8_t* pack, const PackClass& c, StreamNumbers& numbers, const S
 
 } // namespace
 
-bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const StreamTable& t, const WindowState& w,
+bool rebuildPack(uint8_t* pack, StreamNumbers& numbers, const RebuildStreams& streams,
                  bool* changed) {
     bool patched = false;
     const PackClass c = classifyPack(pack);
     if (c.streamId == stream_id::SystemHeader) {
-        patchNavigationPack(pack, numbers, t, w.boxes);
+        patchNavigationPack(pack, numbers, streams);
         patched = true;
     }
-    const bool kept = startsWithPackStartCode(pack) && keepPack(c, t, w) &&
-                      renumber(pack, c, numbers, t, w.boxes, patched);
+    const bool kept = startsWithPackStartCode(pack) && keepPack(c, streams) &&
+                      renumber(pack, c, numbers, streams, patched);
     if (changed) *changed = patched;
     return kept;
 }

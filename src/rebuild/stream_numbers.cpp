@@ -49,12 +49,12 @@ void assign(StreamNumbers& n, int32_t id, IdSpace space, int candidate, uint8_t&
 
 } // namespace
 
-TickedCounts assignNumbers(StreamNumbers& n, const StreamTable& t, const StreamBoxes& boxes) {
+TickedCounts assignNumbers(StreamNumbers& n, const RebuildStreams& s) {
     TickedCounts ticked;
-    for (int k = 0; k < 2; ++k) {
-        if (!boxes.cbVideo[size_t(k)].ticked) continue;
+    for (int k = 0; k < UsedVideoSlots; ++k) {
+        if (!s.selected(StreamKind::Video, k)) continue;
         ++ticked.video;
-        const int32_t id = t.VideoIds[size_t(k)];
+        const int32_t id = s.videoIds[size_t(k)];
         // VC-1 streams are numbered by their stream id extension.
         if (const StreamIdRange* r = findStreamIdRange(IdSpace::Extension, id))
             assign(n, id, IdSpace::Extension, r->first + n.video, n.video);
@@ -62,31 +62,30 @@ TickedCounts assignNumbers(StreamNumbers& n, const StreamTable& t, const StreamB
             assign(n, id, IdSpace::StreamId, (id & 0xFE) | n.video, n.video);
     }
     for (int k = 0; k < AudioSlots; ++k) {
-        if (!boxes.cbAudio[size_t(k)].ticked) continue;
+        if (!s.selected(StreamKind::Audio, k)) continue;
         ++ticked.audio;
-        const int32_t id = t.AudioIds[size_t(k)];
+        const int32_t id = s.audioIds[size_t(k)];
         // Dolby Digital Plus keeps four free bits, the other kinds three.
         const int fixedBits = (id & 0xF0) == 0xC0 ? 0xF0 : 0xF8;
         assign(n, id, IdSpace::SubStream, (id & fixedBits) | n.audio, n.audio);
     }
     for (int k = 0; k < SubSlots; ++k) {
-        if (!boxes.cbSub[size_t(k)].ticked) continue;
+        if (!s.selected(StreamKind::Subpicture, k)) continue;
         ++ticked.subpicture;
-        const int32_t id = t.SubIds[size_t(k)];
+        const int32_t id = s.subIds[size_t(k)];
         assign(n, id, IdSpace::SubStream, (id & 0xE0) | n.subpicture, n.subpicture);
     }
     return ticked;
 }
 
-int outputIdentifier(StreamNumbers& n, uint8_t id, IdSpace space, const StreamTable& t,
-                     const StreamBoxes& boxes) {
+int outputIdentifier(StreamNumbers& n, uint8_t id, IdSpace space, const RebuildStreams& streams) {
     if (n.map[id] != NoNumber) return n.map[id];
     int16_t& standIn = n.unnumbered[size_t(space)][id];
     if (standIn != StreamNumbers::Undecided) return standIn >= 0 ? standIn : -1;
     // A kept stream of a ticked slot met before the navigation pack that
     // would number it gets that number now, so that all its packets carry
     // one identifier.
-    assignNumbers(n, t, boxes);
+    assignNumbers(n, streams);
     if (n.map[id] != NoNumber) return n.map[id];
     std::bitset<256>& taken = n.taken[size_t(space)];
     const int number = freeIdentifier(taken, id, kindRange(id, space));

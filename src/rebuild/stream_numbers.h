@@ -3,9 +3,8 @@
 // given once per command, at a navigation pack, in slot order, and kept for
 // the rest of the command (also across the second source file).
 
-#include "app/window_state.h"
-#include "engine/stream_table.h"
 #include "model/stream_ids.h"
+#include "rebuild/rebuild_streams.h"
 
 #include <array>
 #include <bitset>
@@ -39,20 +38,19 @@ struct StreamNumbers {
     std::array<std::bitset<256>, 3> taken;
 };
 
-// The ticked boxes of each kind, as the navigation pack counts them.
+// The selected streams of each kind, as the navigation pack counts them.
 struct TickedCounts {
     int video = 0;
     int audio = 0;
     int subpicture = 0;
 };
 
-// Gives every ticked slot's stream that has none yet its number, in slot
+// Gives every selected slot's stream that has none yet its number, in slot
 // order: video, audio, then subpicture.
-TickedCounts assignNumbers(StreamNumbers& n, const StreamTable& t, const StreamBoxes& boxes);
+TickedCounts assignNumbers(StreamNumbers& n, const RebuildStreams& streams);
 
 // The identifier to write for a source identifier of a kept packet, or -1 when
 // no identifier of its kind is free and the packet must be left out.
-int outputIdentifier(StreamNumbers& n, uint8_t id, IdSpace space, const StreamTable& t,
-                     const StreamBoxes& boxes);
+int outputIdentifier(StreamNumbers& n, uint8_t id, IdSpace space, const RebuildStreams& streams);
 
 } // namespace tarnwick

@@ -2,7 +2,7 @@
 // carry their clips, streams, languages and chapter counts.
 
 #include "engine/files.h"
-#include "matroska/disc_titles.h"
+#include "playlist/disc_titles.h"
 #include "matroska/language_codes.h"
 #include "support/shared_samples.h"
 #include "support/test_session.h"

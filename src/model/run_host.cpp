@@ -1,13 +1,23 @@
-#include "engine/session.h"
+#include "model/run_host.h"
 
 #include <chrono>
 
 namespace tarnwick {
 
-double FrontEnd::now() {
+double RunHost::now() {
     using namespace std::chrono;
     const auto since = system_clock::now().time_since_epoch();
     return duration<double>(since).count() / 86400.0;
+}
+
+CancellableSpan::CancellableSpan(RunHost& host) : host_(host) {
+    host_.run.cancellable = true;
+    host_.runChanged();
+}
+
+CancellableSpan::~CancellableSpan() {
+    host_.run.cancellable = false;
+    host_.runChanged();
 }
 
 void logDone(LogSink& log) {
@@ -19,17 +29,6 @@ void logDone(LogSink& log) {
 void showReady(LogSink& log) {
     log.slog("Ready", 0);
     log.slog("", 1);
-}
-
-void bCancelClick(Session& s) {
-    if (!s.run.OutputBusy) {
-        s.run.CancelRequested = true;
-        return;
-    }
-    if (s.ui.confirm("Are you sure to stop demuxing?")) {
-        s.run.CancelRequested = true;
-        s.log.log("Cancelled.");
-    }
 }
 
 } // namespace tarnwick
