@@ -9,8 +9,8 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release
 sample=samples/DISC/HVDVD_TS/FEATURE_1.EVO
 playlist=samples/DISC/ADV_OBJ/VPLST000.XPL
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/release/src/app/window/tarnwick ]; then
-  exec build/release/src/app/window/tarnwick "$sample"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/release/src/window/tarnwick ]; then
+  exec build/release/src/window/tarnwick "$sample"
 fi
 if [ -f "$playlist" ]; then
   build/release/tarnwick-cli read "$sample"

@@ -241,7 +241,7 @@ private:
                                 int(detail(stream, "bits_per_sample").value_or(0)),
                                 int(detail(stream, "channels").value_or(0))};
         if (!isLpcmFormat(format)) return lpcmFile;
-        const std::string wave = withoutExtension(lpcmFile) + ".wav";
+        const std::string wave = joinOutputPath(work_, withoutExtension(fileNamePart(lpcmFile)) + ".wav");
         const WaveResult w = writeWaveFromLpcm(lpcmFile, format, wave);
         run_.log.log("LPCM " + fileNamePart(lpcmFile) + " wrapped as " +
                      (w.container == WaveContainer::Wave64 ? "W64 " : "WAV ") + fileNamePart(wave));
@@ -274,6 +274,10 @@ private:
 };
 
 } // namespace
+
+bool mkvmergeFound(const std::string& program) {
+    return programFound(program);
+}
 
 MatroskaResult muxTitle(const MatroskaRequest& request, RunContext& run) {
     MatroskaResult result;

@@ -55,6 +55,11 @@ struct MatroskaResult {
 
 MatroskaResult muxTitle(const MatroskaRequest& request, RunContext& run);
 
+// Whether the muxer program can be started (checked before a long demux).
+bool mkvmergeFound(const std::string& program);
+// The message when it cannot.
+std::string mkvmergeMissingMessage(const std::string& program);
+
 // A display name as a file name: no folder delimiter, control character or
 // leading dot or blank; cut to a length every file system takes. Empty when
 // nothing usable is left.

@@ -3,7 +3,7 @@
 // types, applied to the window state at start-up and taken from it at close,
 // over a small store interface (an INI file for the window, a map in tests).
 
-#include "app/window_state.h"
+#include "window/window_state.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,9 @@
 #pragma once
-// The main window as plain data: what the commands read and write, mirrored
-// by the Qt window both ways and filled from the arguments by the CLI.
+// The main window as plain data: its controls' states, mirrored by the Qt
+// window both ways. The window maps them to the core's requests and shows
+// the results in them.
+
+#include "model/playlist_view.h"
 
 #include <array>
 #include <string>
@@ -62,29 +65,6 @@ struct PathState {
     std::string EVObase;
     std::string XPLdir;
     std::string XPLname;
-};
-
-struct TreeNode {
-    std::string text;
-    std::vector<std::string> children;
-};
-
-// A stream the playlist names, with its texts as the playlist gives them.
-struct PlaylistStreamName {
-    char page = 'a'; // 'v', 'a' or 's', as in the box names
-    int slot = 0;
-    std::string label;
-    std::string description;
-    std::string language;
-};
-
-// The codec texts of the playlist's video, audio and subpicture attribute
-// items, by item index - 1. An item that a later playlist does not list keeps
-// its text.
-struct PlaylistCodecs {
-    std::array<std::string, 8> video;
-    std::array<std::string, 8> audio;
-    std::array<std::string, 8> subpicture;
 };
 
 // What Read XPL shows: the tag lines of the memo, the tree and the chapter

@@ -1,7 +1,7 @@
 #pragma once
 // The user's locale settings that times and real numbers are written with.
 
-#include "engine/stream_table.h"
+#include "log/time_format.h"
 
 #include <QLocale>
 

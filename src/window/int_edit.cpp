@@ -1,6 +1,6 @@
 #include "int_edit.h"
 
-#include "app/window_state.h"
+#include "window/window_state.h"
 
 #include <QApplication>
 #include <QKeyEvent>

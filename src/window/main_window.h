@@ -3,9 +3,9 @@
 // mirrors the state in its widgets both ways, and runs the commands of its
 // buttons on its own thread.
 
-#include "app/settings.h"
+#include "window/settings.h"
 #include "controls.h"
-#include "engine/session.h"
+#include "window/window_session.h"
 #include "show_state.h"
 
 #include <QMainWindow>
@@ -27,8 +27,8 @@ public:
     ~MainWindow() override;
 
     WindowState& state() { return state_; }
-    StreamTable& table() { return table_; }
-    const RunControl& run() const { return session_->run; }
+    WindowSession& session() { return *session_; }
+    const RunControl& run() const { return session_->control(); }
     const Controls& controls() const { return c_; }
     LogSink& logSink();
     bool commandRunning() const { return running_; }
@@ -74,12 +74,11 @@ private:
     void RegWrite();
 
     QStringList arguments_;
-    StreamTable table_;
     WindowState state_;
     Controls c_;
     std::unique_ptr<WindowLog> log_;
     std::unique_ptr<WindowFrontEnd> ui_;
-    std::unique_ptr<Session> session_;
+    std::unique_ptr<WindowSession> session_;
     ShownPlaylist shownPlaylist_;
     int treeWidth_ = 96;
 

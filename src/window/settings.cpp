@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "window/settings.h"
 
 #include <algorithm>
 #include <string>

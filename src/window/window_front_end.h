@@ -2,7 +2,7 @@
 // The window's side of a running command: events are processed on the
 // window's own thread, questions and errors are message boxes.
 
-#include "engine/session.h"
+#include "window/window_session.h"
 
 #include <functional>
 
@@ -10,7 +10,7 @@ class QWidget;
 
 namespace tarnwick {
 
-class WindowFrontEnd : public FrontEnd {
+class WindowFrontEnd : public WindowUi {
 public:
     WindowFrontEnd(QWidget& window, std::function<void()> showState);
 

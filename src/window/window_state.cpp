@@ -1,6 +1,6 @@
-#include "app/window_state.h"
+#include "window/window_state.h"
 
-#include "app/stream_selection.h"
+#include "window/stream_boxes.h"
 
 #include <cerrno>
 #include <climits>
@@ -17,8 +17,7 @@ StreamBoxes::StreamBoxes() {
         box = StreamBox{false, false, "Subpicture", SubPageHint};
 }
 
-PlaylistView::PlaylistView()
-    : tvXPL{{"Video", {}}, {"Audio", {}}, {"Subpicture", {}}, {"Chapter", {}}} {}
+PlaylistView::PlaylistView() : tvXPL(emptyPlaylistTree()) {}
 
 int intEditValue(const std::string& text) {
     if (text.empty()) return 0;

@@ -3,8 +3,9 @@
 
 #include "main_window.h"
 
-#include "app/paths.h"
-#include "app/stream_selection.h"
+#include "window/window_paths.h"
+#include "model/file_names.h"
+#include "window/stream_boxes.h"
 #include "engine/files.h"
 #include "layout.h"
 #include "locale_format.h"
@@ -48,7 +49,7 @@ MainWindow::MainWindow(QStringList arguments, QWidget* parent)
     c_ = buildControls(*this);
     log_ = std::make_unique<WindowLog>(c_.reMessage, c_.StatusBar, c_.panels);
     ui_ = std::make_unique<WindowFrontEnd>(*this, [this] { refresh(); });
-    session_ = std::make_unique<Session>(Session{table_, state_, *log_, *ui_});
+    session_ = std::make_unique<WindowSession>(state_, *log_, *ui_);
     setMinimumSize(ClientWidth, ClientHeight);
     resize(ClientWidth, ClientHeight);
     connectControls();
@@ -95,7 +96,7 @@ void MainWindow::FormActivate() {
         return;
     }
     Resetcbs(state_);
-    table_.TimeFormatSettings = localeTimeFormat(QLocale::system());
+    session_->locale = localeTimeFormat(QLocale::system());
     refresh();
     startUpDone_ = true;
     if (arguments_.size() == 1) {
@@ -169,15 +170,15 @@ void MainWindow::runCommand(const std::function<void()>& command) {
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     if (running_) {
-        if (session_->run.OutputBusy) {
+        if (session_->control().writingOutput) {
             tarnwick::bCancelClick(*session_);
             refresh();
-            if (!session_->run.CancelRequested) {
+            if (!session_->control().cancelRequested) {
                 e->ignore();
                 return;
             }
         } else {
-            session_->run.CancelRequested = true;
+            session_->host.run.cancelRequested = true;
         }
         // A closing window starts no automatic step after the scan it
         // stopped; the option itself is stored as the user left it.

@@ -1,7 +1,7 @@
 // The seven tab pages.
 
 #include "about_text.h"
-#include "app/stream_selection.h"
+#include "window/stream_boxes.h"
 #include "int_edit.h"
 #include "layout.h"
 

@@ -2,7 +2,7 @@
 // Shows the window state in the widgets: texts, ticks, captions, hints,
 // enabled states, the page shown and the playlist views.
 
-#include "app/window_state.h"
+#include "window/window_state.h"
 #include "controls.h"
 
 namespace tarnwick {

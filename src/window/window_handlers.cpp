@@ -3,17 +3,12 @@
 
 #include "main_window.h"
 
-#include "app/paths.h"
-#include "app/stream_selection.h"
-#include "commands/demux_command.h"
-#include "commands/read_evo.h"
+#include "window/window_paths.h"
+#include "model/file_names.h"
+#include "window/stream_boxes.h"
 #include "engine/files.h"
 #include "file_dialogs.h"
 #include "int_edit.h"
-#include "matroska/mkv_command.h"
-#include "playlist/chapter_writer.h"
-#include "playlist/read_xpl.h"
-#include "rebuild/rebuild.h"
 #include "window_log.h"
 
 #include <QCheckBox>
@@ -53,8 +48,7 @@ void MainWindow::bReadEVOClick() {
         switch (autoStep(state_.options)) {
         case AutoStep::Demux:
             // The Matroska step follows the automatic Demux.
-            if (tarnwick::bDemuxClick(*session_) && state_.options.cbMuxMKV)
-                muxAfterDemux(*session_);
+            demuxAndMux(*session_);
             break;
         case AutoStep::Rebuild: tarnwick::bRebuildClick(*session_); break;
         case AutoStep::None: break;
@@ -67,9 +61,7 @@ void MainWindow::bReadXPLClick() {
 }
 
 void MainWindow::bDemuxClick() {
-    runCommand([this] {
-        if (tarnwick::bDemuxClick(*session_) && state_.options.cbMuxMKV) muxAfterDemux(*session_);
-    });
+    runCommand([this] { demuxAndMux(*session_); });
 }
 
 void MainWindow::bRebuildClick() {

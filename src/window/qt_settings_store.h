@@ -3,7 +3,7 @@
 // (Brackenfold/Tarnwick.ini): integers and Booleans as numbers, strings as
 // text.
 
-#include "app/settings.h"
+#include "window/settings.h"
 
 #include <QSettings>
 
