@@ -1,5 +1,6 @@
 #include "support/test_session.h"
 
+#include "commands/title_files.h"
 #include "log/log_line.h"
 
 #include <filesystem>
@@ -7,11 +8,34 @@
 
 namespace tarnwick::testing {
 
-std::vector<std::string> TestSession::visibleLines() const {
+namespace {
+
+std::vector<std::string> visible(const RecordingSink& sink) {
     std::vector<std::string> out;
     for (const auto& line : sink.lines)
         out.push_back(visibleText(line));
     return out;
+}
+
+} // namespace
+
+std::vector<std::string> TestSession::visibleLines() const {
+    return visible(sink);
+}
+
+const ScanReport& TestSession::scan() const {
+    static const ScanReport none;
+    return session.scanned ? session.scanned->scan : none;
+}
+
+ScanResult CoreRun::read(const std::string& source, const ScanOptions& options,
+                         bool continueParts) {
+    RunContext run = context();
+    return readEvo({titleOfSource(source, continueParts), options}, run);
+}
+
+std::vector<std::string> CoreRun::visibleLines() const {
+    return visible(sink);
 }
 
 namespace {

@@ -1,11 +1,14 @@
 #pragma once
-// A whole command context for tests: stream table, window state, a recording
-// log and a scripted front end.
+// Command contexts for tests. `CoreRun` runs the core's commands with a
+// recording log and a scripted run host; `TestSession` runs the window's
+// command flows over its controls as plain data, with a scripted window.
 
-#include "app/paths.h"
-#include "engine/session.h"
-#include "app/stream_selection.h"
+#include "commands/read_evo.h"
 #include "log/log_sink.h"
+#include "model/run_host.h"
+#include "window/stream_boxes.h"
+#include "window/window_paths.h"
+#include "window/window_session.h"
 
 #include <functional>
 #include <string>
@@ -13,7 +16,39 @@
 
 namespace tarnwick::testing {
 
-class ScriptedFrontEnd : public FrontEnd {
+// A run host whose pump runs a script, with a fixed clock.
+class ScriptedHost : public RunHost {
+public:
+    void pump() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
+    void repaint() override { ++repaints; }
+    double now() override { return clock; }
+    void runChanged() override { ++runChanges; }
+
+    std::function<void()> onPump;
+    double clock = 46000.5; // a fixed day
+    int pumps = 0;
+    int repaints = 0;
+    int runChanges = 0;
+};
+
+// The core's commands with a recording log.
+struct CoreRun {
+    RunContext context() { return {sink, host, locale}; }
+    // Read EVO on a source and, with `continueParts`, the parts the file-name
+    // rule finds after it.
+    ScanResult read(const std::string& source, const ScanOptions& options = {},
+                    bool continueParts = true);
+    std::vector<std::string> visibleLines() const;
+
+    RecordingSink sink;
+    ScriptedHost host;
+    TimeFormat locale;
+};
+
+class ScriptedFrontEnd : public WindowUi {
 public:
     void pump() override {
         ++pumps;
@@ -36,6 +71,7 @@ public:
     std::vector<std::string> errors;
 };
 
+// The window's state and commands, without Qt.
 struct TestSession {
     TestSession() { Resetcbs(window); }
 
@@ -45,12 +81,13 @@ struct TestSession {
         EVOadj(window);
     }
     std::vector<std::string> visibleLines() const;
+    // The last Read EVO's findings (empty before one).
+    const ScanReport& scan() const;
 
-    StreamTable table;
     WindowState window;
     RecordingSink sink;
     ScriptedFrontEnd ui;
-    Session session{table, window, sink, ui};
+    WindowSession session{window, sink, ui};
 };
 
 // A fresh, empty folder of the running test program, under the system's
