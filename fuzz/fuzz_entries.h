@@ -8,15 +8,16 @@
 
 #include "memory_file.h"
 
-#include "app/paths.h"
-#include "app/stream_selection.h"
+#include "analysers/analysers.h"
+#include "commands/demux_command.h"
 #include "commands/frame_summary.h"
 #include "commands/read_evo.h"
-#include "engine/analysis.h"
-#include "engine/demux.h"
-#include "engine/session.h"
+#include "commands/title_files.h"
+#include "engine/clip_parser.h"
 #include "log/log_line.h"
 #include "log/log_sink.h"
+#include "model/file_names.h"
+#include "model/run_host.h"
 #include "playlist/chapter_writer.h"
 #include "playlist/read_xpl.h"
 #include "rebuild/rebuild.h"
@@ -31,25 +32,16 @@
 
 namespace tarnwick::fuzz {
 
-// A front end that never waits: Yes to every question, a fixed clock.
-class QuietFrontEnd : public FrontEnd {
+// A run host that never waits, with a fixed clock.
+class QuietHost : public RunHost {
 public:
-    bool confirm(const std::string&) override { return true; }
-    void showError(const std::string& message) override { errors += message + "\n"; }
     double now() override { return 46000.5; }
-    std::string errors;
 };
 
 struct Context {
-    Context() {
-        Resetcbs(window);
-        window.options.cbContinue = false;
-    }
-    StreamTable table;
-    WindowState window;
+    RunContext run() { return {sink, host, {}}; }
     RecordingSink sink;
-    QuietFrontEnd ui;
-    Session session{table, window, sink, ui};
+    QuietHost host;
 };
 
 // A folder on tmpfs for the files a command writes, one per process.
@@ -92,11 +84,6 @@ inline SourceFlags placeSource(const uint8_t* data, size_t size) {
     return flags;
 }
 
-inline void openSource(Context& c) {
-    c.table.InputFile.reset();
-    c.table.InputFile = std::make_unique<SourceFile>(sourceFile().path());
-}
-
 // Video identifiers sit in the slot their value selects. A sub-stream whose
 // own slot is taken moves to a free one, so audio and subpicture identifiers
 // need only be of their kind, each in one slot.
@@ -113,120 +100,120 @@ inline bool subIdFits(int32_t id, int) {
     return (id & 0xE0) == 0x20 || (id & 0xE0) == 0x60;
 }
 
-inline std::string checkIdentifierTables(const StreamTable& t) {
-    auto check = [](const auto& ids, auto fits, const char* kind) -> std::string {
-        for (int k = 0; k < int(ids.size()); ++k) {
-            if (ids[k] == -1) continue;
-            if (!fits(ids[k], k) || std::count(ids.begin(), ids.end(), ids[k]) != 1)
-                return std::string(kind) + " identifier " + std::to_string(ids[k]) + " in slot " +
+// Every stream the scan found sits in a slot its identifier fits, once; the
+// frame summary's numbers are in range.
+inline std::string checkScan(const ScanReport& scan, const FrameSummary& frames) {
+    auto check = [](const auto& streams, auto fits, const char* kind) -> std::string {
+        for (int k = 0; k < int(streams.size()); ++k) {
+            const int32_t id = streams[size_t(k)].id;
+            if (id == -1) continue;
+            const auto same = std::count_if(streams.begin(), streams.end(),
+                                            [&](const StreamReport& s) { return s.id == id; });
+            if (!fits(id, k) || same != 1)
+                return std::string(kind) + " identifier " + std::to_string(id) + " in slot " +
                        std::to_string(k);
         }
         return {};
     };
-    std::string problem = check(t.VideoIds, videoIdFits, "video");
-    if (problem.empty()) problem = check(t.AudioIds, audioIdFits, "audio");
-    if (problem.empty()) problem = check(t.SubIds, subIdFits, "subpicture");
+    std::string problem = check(scan.video, videoIdFits, "video");
+    if (problem.empty()) problem = check(scan.audio, audioIdFits, "audio");
+    if (problem.empty()) problem = check(scan.subpicture, subIdFits, "subpicture");
     for (int v = 0; v < 2 && problem.empty(); ++v)
-        if (t.FrameCount[v] < 0 || !std::isfinite(t.FrameRate[v]) || t.FrameRate[v] < 0)
+        if (frames.counted[size_t(v)] < 0 || !std::isfinite(frames.rate[size_t(v)]) ||
+            frames.rate[size_t(v)] < 0)
             problem = "frame count or rate out of range in video stream " + std::to_string(v);
     return problem;
 }
 
-inline void applySourceOptions(Context& c, const SourceFlags& flags) {
-    Options& o = c.window.options;
-    o.cbDetails = flags.details();
-    o.cbCountFr = flags.countFrames();
-    o.cbFastCheck = flags.fastCheck();
-    o.ieFastSize = "0";
+inline ScanOptions scanOptions(const SourceFlags& flags) {
+    ScanOptions o;
+    o.logDetails = flags.details();
+    o.countFrames = flags.countFrames();
+    if (flags.fastCheck())
+        o.fastCheckBytes = 0;
+    else
+        o.fastCheckBytes.reset();
+    return o;
+}
+
+// The memory file as a one-clip title whose name gives the DSI layout and MLP
+// reporting of the flags.
+inline Title fuzzTitle(const SourceFlags& flags) {
+    const std::string folder = scratchFolder();
+    const std::string named = folder + "FUZZ" + flags.extension();
+    std::error_code error;
+    std::filesystem::remove(named, error);
+    std::filesystem::create_symlink(sourceFile().path(), named, error);
+    Title title = titleOfSource(error ? sourceFile().path() : named, false);
+    return title;
 }
 
 // The engine in scan mode over arbitrary bytes.
 inline std::string engineScan(const uint8_t* data, size_t size) {
     const SourceFlags flags = placeSource(data, size);
     Context c;
-    c.window.eEVOfile = "FUZZ" + flags.extension();
-    applySourceOptions(c, flags);
-    c.table.MinFirstPts = 0xFFFFFFFF;
-    try {
-        openSource(c);
-        demux(EngineMode::Scan, c.session);
-    } catch (const std::exception& e) {
-        return std::string("scan threw: ") + e.what();
-    }
-    if (c.window.buttons.bCancel) return "Cancel left enabled after the scan";
-    logframes(c.table, c.sink, true);
-    return checkIdentifierTables(c.table);
+    RunContext run = c.run();
+    const ScanResult result = readEvo({fuzzTitle(flags), scanOptions(flags)}, run);
+    if (!result.ok()) return "scan failed: " + result.errors.front();
+    if (c.host.run.cancellable) return "Cancel left enabled after the scan";
+    return checkScan(result.title.scan, result.frames);
 }
 
-// A scan (for the boxes and the subpicture time origin) and the engine in
-// demux mode into one output per ticked box.
+// A scan (for the streams and the subpicture time origin) and a demux into
+// one output per selected stream.
 inline std::string engineDemux(const uint8_t* data, size_t size) {
     const SourceFlags flags = placeSource(data, size);
     Context c;
-    c.window.eEVOfile = "FUZZ" + flags.extension();
-    applySourceOptions(c, flags);
-    c.table.MinFirstPts = 0xFFFFFFFF;
-    try {
-        openSource(c);
-        demux(EngineMode::Scan, c.session);
-        fillStreamBoxes(c.session);
-        StreamBoxes& b = c.window.boxes;
-        const std::string folder = scratchFolder();
-        StreamOutputs files;
-        int outputs = 0;
-        auto output = [&](std::unique_ptr<OutputFile>& slot, StreamBox& box) {
-            if (flags.tickAll()) box.ticked = true;
-            if (box.ticked)
-                slot = std::make_unique<OutputFile>(folder + std::to_string(outputs++), 4096);
-        };
-        for (int k = 0; k < 2; ++k)
-            output(files.VideoOut[k], b.cbVideo[k]);
-        for (int k = 0; k < AudioSlots; ++k)
-            output(files.AudioOut[k], b.cbAudio[k]);
-        for (int k = 0; k < SubSlots; ++k)
-            output(files.SubOut[k], b.cbSub[k]);
-        openSource(c);
-        demux(EngineMode::Demux, c.session, false, &files);
-        const std::string closeError = closeOutputFiles(files);
-        if (!closeError.empty()) return "closing the outputs failed: " + closeError;
-    } catch (const std::exception& e) {
-        return std::string("demux threw: ") + e.what();
+    RunContext run = c.run();
+    const ScanResult scan = readEvo({fuzzTitle(flags), scanOptions(flags)}, run);
+    if (!scan.ok()) return "scan failed: " + scan.errors.front();
+    SelectionSet selection;
+    std::vector<DemuxStream> streams;
+    for (const StreamKind kind : {StreamKind::Video, StreamKind::Audio, StreamKind::Subpicture})
+        for (int k = 0; k < slotCount(kind); ++k) {
+            const bool found = scan.title.scan.stream(kind, k).found();
+            if (!found && !(flags.tickAll() && (kind != StreamKind::Video || k < 2))) continue;
+            selection.select(kind, k);
+            streams.push_back({kind, k, slotName(kind, k)});
+        }
+    DemuxRequest request{scan.title, streams, selection, {}, flags.countFrames(), {}, nullptr};
+    request.output.folder = scratchFolder();
+    const DemuxResult result = demuxTitle(request, run);
+    for (const DemuxedFile& file : result.files) {
+        std::error_code error;
+        std::filesystem::remove(file.path, error);
     }
-    if (c.window.buttons.bCancel) return "Cancel left enabled after the demux";
-    return checkIdentifierTables(c.table);
+    if (!result.ok()) return "demux failed: " + result.errors.front();
+    if (c.host.run.cancellable || c.host.run.writingOutput) return "Cancel left enabled after the demux";
+    return checkScan(scan.title.scan, result.frames);
 }
 
-// Read EVO, some boxes unticked by the flags, then Rebuild: the output holds
-// only whole packs of the source, never more bytes than it.
+// Read EVO, some streams left out by the flags, then Rebuild: the output
+// holds only whole packs of the source, never more bytes than it.
 inline std::string rebuild(const uint8_t* data, size_t size) {
     const SourceFlags flags = placeSource(data, size);
     Context c;
-    c.window.eEVOfile = sourceFile().path();
-    EVOadj(c.window);
-    applySourceOptions(c, flags);
-    c.window.options.cbFastCheck = false;
-    c.window.options.cbRBAdvanced = flags.advanced();
-    c.window.options.eWorkdir = scratchFolder();
-    if (!bReadEVOClick(c.session)) return "Read EVO failed: " + c.ui.errors;
-    StreamBoxes& b = c.window.boxes;
+    RunContext run = c.run();
+    ScanOptions options = scanOptions(flags);
+    options.fastCheckBytes.reset();
+    Title title = titleOfSource(sourceFile().path(), false);
+    const ScanResult scan = readEvo({title, options}, run);
+    if (!scan.ok()) return "Read EVO failed: " + scan.errors.front();
     const int pattern = flags.bits >> 2 & 3; // 0: all kept, 1: odd, 2: even, 3: all dropped
-    auto untick = [&](StreamBox& box, int k) {
-        if (pattern == 3 || (pattern == 1 && k % 2 == 1) || (pattern == 2 && k % 2 == 0))
-            box.ticked = false;
-    };
-    for (int k = 0; k < 2; ++k)
-        untick(b.cbVideo[k], k);
-    for (int k = 0; k < AudioSlots; ++k)
-        untick(b.cbAudio[k], k);
-    for (int k = 0; k < SubSlots; ++k)
-        untick(b.cbSub[k], k);
-    if (!bRebuildClick(c.session)) return "Rebuild failed: " + c.ui.errors;
-    const std::string output =
-        joinOutputPath(c.window.options.eWorkdir, c.window.paths.EVObase + ".rebuilt.EVO");
+    SelectionSet selection;
+    for (const StreamKind kind : {StreamKind::Video, StreamKind::Audio, StreamKind::Subpicture})
+        for (int k = 0; k < slotCount(kind); ++k) {
+            const bool dropped =
+                pattern == 3 || (pattern == 1 && k % 2 == 1) || (pattern == 2 && k % 2 == 0);
+            if (scan.title.scan.stream(kind, k).found() && !dropped) selection.select(kind, k);
+        }
+    const RebuildResult result =
+        rebuildTitle({scan.title, selection, flags.advanced(), scratchFolder(), {}}, run);
+    if (!result.ok()) return "Rebuild failed: " + result.errors.front();
     std::error_code error;
-    const auto written = std::filesystem::file_size(output, error);
-    std::filesystem::remove(output, error);
-    if (c.session.run.OutputBusy || !c.window.buttons.bRebuild) return "buttons not restored";
+    const auto written = std::filesystem::file_size(result.path, error);
+    std::filesystem::remove(result.path, error);
+    if (c.host.run.writingOutput || c.host.run.cancellable) return "run state not restored";
     const size_t source = size > 0 ? size - 1 : 0;
     if (written > source) return "the rebuilt EVO is larger than its source";
     return {};
@@ -237,30 +224,30 @@ inline std::string rebuild(const uint8_t* data, size_t size) {
 inline std::string playlist(const uint8_t* data, size_t size) {
     sourceFile().assign(data, size);
     Context c;
-    c.window.eEVOfile = "/DISC/HVDVD_TS/FEATURE_1.EVO";
-    EVOadj(c.window);
-    c.window.eXPLfile = sourceFile().path();
-    XPLadj(c.window);
-    c.window.options.eWorkdir = scratchFolder();
-    if (!bReadXPLClick(c.session)) return "Read XPL failed: " + c.ui.errors;
-    const auto mark = [](int32_t id) { return id == -1 || id == 1; };
-    if (!std::all_of(c.table.VideoIds.begin(), c.table.VideoIds.end(), mark) ||
-        !std::all_of(c.table.AudioIds.begin(), c.table.AudioIds.end(), mark) ||
-        !std::all_of(c.table.SubIds.begin(), c.table.SubIds.end(), mark))
-        return "an identifier table holds something other than a playlist mark";
-    if (c.window.buttons.bWriteChaps != !c.window.playlist.mChapter.empty())
-        return "Write chapters enabled without chapter lines, or the other way round";
-    if (c.window.playlist.mChapter.empty()) return {};
-    if (!bWriteChapsClick(c.session)) return "Write chapters failed: " + c.ui.errors;
-    const std::string name =
-        joinOutputPath(c.window.options.eWorkdir, c.window.paths.EVObase + ".chapters.txt");
+    RunContext run = c.run();
+    PlaylistRequest request;
+    request.path = sourceFile().path();
+    request.source = "/DISC/HVDVD_TS/FEATURE_1.EVO";
+    const PlaylistResult result = readPlaylist(request, run);
+    if (!result.ok()) return "Read XPL failed: " + result.errors.front();
+    for (const PlaylistStreamName& s : result.streams)
+        if (s.slot < 0 || s.slot >= (s.kind == StreamKind::Video ? 16 : slotCount(s.kind)))
+            return "a playlist stream outside the slots";
+    if (!result.titleShown && !result.streams.empty()) return "streams without a title shown";
+    if (result.chapterLines.empty()) return {};
+    ChaptersRequest chapters;
+    chapters.lines = result.chapterLines;
+    chapters.path = chapterFilePath(scratchFolder(), "FEATURE_1");
+    chapters.playlist = request.path;
+    const ChaptersResult written = writeChapters(chapters, run);
+    if (!written.ok()) return "Write chapters failed: " + written.errors.front();
     size_t expected = 0;
-    for (const std::string& line : c.window.playlist.mChapter)
+    for (const std::string& line : result.chapterLines)
         expected += line.size() + 2;
     std::error_code error;
-    const auto written = std::filesystem::file_size(name, error);
-    std::filesystem::remove(name, error);
-    if (written != expected) return "the chapter file does not hold the chapter lines";
+    const auto bytes = std::filesystem::file_size(chapters.path, error);
+    std::filesystem::remove(chapters.path, error);
+    if (bytes != expected) return "the chapter file does not hold the chapter lines";
     return {};
 }
 
@@ -286,56 +273,42 @@ enum class Analyser { AC3, DTS, MLP, LPCM, MPEG2, H264, VC1 };
 inline std::string analyse(Analyser kind, const uint8_t* data, size_t size) {
     const size_t length = std::min<size_t>(size, ChunkSize);
     const int header = kind == Analyser::LPCM ? int(std::min<size_t>(length, 7)) : 0;
-    // One table for the process: a fresh one per run costs more than the
+    // One buffer for the process: a fresh one per run costs more than the
     // analyser itself.
-    static StreamTable table;
+    static std::vector<uint8_t> buffer(ChunkSize + ChunkSlack);
     for (const bool atEnd : {false, true}) {
-        std::fill(table.ChunkBuffer.begin(), table.ChunkBuffer.end(), uint8_t(0));
-        table.FrameRate = {0, 0};
+        std::fill(buffer.begin(), buffer.end(), uint8_t(0));
         RecordingSink sink;
-        Analysis a{table, sink};
         const int start = atEnd ? ChunkSize - int(length) : 0;
-        if (length > 0) std::memcpy(table.ChunkBuffer.data() + start, data, length);
-        table.ChunkLength = atEnd ? ChunkSize : int(length);
-        const int position = start + header;
-        const int count = int(length) - header;
+        if (length > 0) std::memcpy(buffer.data() + start, data, length);
+        const size_t valid = atEnd ? size_t(ChunkSize) : length;
+        const AnalyserInput in{std::span<const uint8_t>(buffer.data(), valid), start + header,
+                               int(length) - header, {}};
         const int slot = int(size % 16);
+        Description d;
         switch (kind) {
-        case Analyser::AC3:
-            logDescription(a, describeAC3(analyserInput(a.table, position, count), slot));
-            break;
-        case Analyser::DTS:
-            logDescription(a, describeDTS(analyserInput(a.table, position, count)));
-            break;
-        case Analyser::MLP:
-            logDescription(a, describeMLP(analyserInput(a.table, position, count)));
-            break;
-        case Analyser::LPCM:
-            logDescription(a, describeLPCM(analyserInput(a.table, position, count)));
-            break;
-        case Analyser::MPEG2:
-            logDescription(a, describeMPEG2(analyserInput(a.table, position, count), 0x12345678),
-                           slot & 1);
-            break;
-        case Analyser::H264:
-            logDescription(a, describeH264(analyserInput(a.table, position, count)), slot & 1);
-            break;
-        case Analyser::VC1:
-            logDescription(a, describeVC1(analyserInput(a.table, position, count)), slot & 1);
-            break;
+        case Analyser::AC3: d = describeAC3(in, slot); break;
+        case Analyser::DTS: d = describeDTS(in); break;
+        case Analyser::MLP: d = describeMLP(in); break;
+        case Analyser::LPCM: d = describeLPCM(in); break;
+        case Analyser::MPEG2: d = describeMPEG2(in, 0x12345678); break;
+        case Analyser::H264: d = describeH264(in); break;
+        case Analyser::VC1: d = describeVC1(in); break;
         }
+        for (const std::string& line : descriptionLines(d))
+            sink.log(line);
         // The frame summary turns the rate the video analysers found into
         // durations and frame numbers.
-        table.FrameCount = {1000, 1000};
-        table.TotalSeconds = 7200;
-        logframes(table, sink, true);
+        FrameSummary frames;
+        frames.counted = {1000, 1000};
+        frames.totalSeconds = 7200;
+        const double rate = d.frameRate.value_or(0);
+        if (!std::isfinite(rate) || rate < 0) return "frame rate " + std::to_string(rate);
+        frames.rate[size_t(slot & 1)] = rate;
+        logFrameSummary(frames, sink, {}, true);
         for (const std::string& message : sink.lines)
             parseMarkup(message);
-        for (int v = 0; v < 2; ++v)
-            if (!std::isfinite(table.FrameRate[v]) || table.FrameRate[v] < 0)
-                return "frame rate " + std::to_string(table.FrameRate[v]);
-        if (std::any_of(table.ChunkBuffer.begin() + ChunkSize, table.ChunkBuffer.end(),
-                        [](uint8_t b) { return b != 0; }))
+        if (std::any_of(buffer.begin() + ChunkSize, buffer.end(), [](uint8_t b) { return b != 0; }))
             return "the slack behind the chunk was written";
     }
     return {};

@@ -4,6 +4,7 @@
 #include "support/ps_writer.h"
 #include "support/run_program.h"
 #include "support/test_session.h"
+#include "engine/files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "analysers/codec_headers.h"
 #include "commands/read_evo.h"
 #include "commands/stream_kinds.h"
-#include "engine/demux.h"
-#include "engine/engine_call.h"
+#include "engine/frame_counter.h"
+#include "engine/stream_description.h"
 #include "log/log_line.h"
+#include "support/engine_run.h"
 #include "support/ps_writer.h"
-#include "support/test_session.h"
 
 #include <gtest/gtest.h>
 
@@ -19,15 +19,8 @@ namespace {
 using namespace tarnwick::testing;
 
 // Scans `bytes` written as a file named `name` with the engine alone.
-std::vector<std::string> scan(TestSession& t, const Bytes& bytes,
-                              const std::string& name = "A.EVO") {
-    const std::string path =
-        scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name()) + name;
-    writeFile(path, bytes);
-    t.chooseSource(path);
-    t.table.InputFile = std::make_unique<SourceFile>(path);
-    demux(EngineMode::Scan, t.session);
-    t.table.InputFile.reset();
+std::vector<std::string> scan(EngineRun& t, const Bytes& bytes, const std::string& name = "A.EVO") {
+    t.run(bytes, name);
     return t.visibleLines();
 }
 
@@ -52,9 +45,8 @@ Bytes audioPes(uint8_t subId, std::optional<uint32_t> pts, const Bytes& data) {
 }
 
 TEST(EngineScan, ReportsEachStreamOnceWithItsFirstPtsAndDelay) {
-    TestSession t;
-    t.table.FirstVideoPtm = 90000;
-    t.table.MinFirstPts = 0xFFFFFFFF;
+    EngineRun t;
+    t.firstVideoPtm = 90000; // as the navigation pack of an earlier clip gave it
     PackWriter w;
     w.pack(videoPes(0xE0, 90000, 87000, {0, 0, 1, 0xB3, 1, 2}));
     w.pack(audioPes(0x81, 99000, {0x0B, 0x77}));
@@ -84,10 +76,10 @@ TEST(EngineScan, ReportsEachStreamOnceWithItsFirstPtsAndDelay) {
             line.rfind("   Substream", 0) == 0 || line.rfind("   Format", 0) == 0)
             engine.push_back(line.rfind("   Format", 0) == 0 ? line : visibleText(line));
     EXPECT_EQ(engine, expected);
-    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
-    EXPECT_EQ(t.table.AudioIds[1], 0x81);
-    EXPECT_EQ(t.table.SubIds[5], 0x25);
-    EXPECT_EQ(t.table.MinFirstPts, 90000u); // subpictures take no part
+    EXPECT_EQ(t.report.video[0].id, 0xE0);
+    EXPECT_EQ(t.report.audio[1].id, 0x81);
+    EXPECT_EQ(t.report.subpicture[5].id, 0x25);
+    EXPECT_EQ(t.report.minFirstPts, 90000u); // subpictures take no part
 }
 
 TEST(EngineScan, FirstPtsOfANewVideoStreamFollowsTheHeaderForm) {
@@ -95,7 +87,7 @@ TEST(EngineScan, FirstPtsOfANewVideoStreamFollowsTheHeaderForm) {
     // (0 here). PTS and DTS: that header's PTS. Both forms of the same time
     // stamp give the same value.
     for (bool withDts : {false, true}) {
-        TestSession t;
+        EngineRun t;
         PackWriter w;
         w.pack(videoPes(0xE1, 0x12345678,
                         withDts ? std::optional<uint32_t>(0x12340000) : std::nullopt, {9, 9}));
@@ -106,7 +98,7 @@ TEST(EngineScan, FirstPtsOfANewVideoStreamFollowsTheHeaderForm) {
         EXPECT_EQ(t.sink.lines.at(1), expected) << withDts;
     }
     // The 33rd bit of a time stamp is dropped.
-    TestSession t;
+    EngineRun t;
     PackWriter w;
     w.pack(videoPes(0xE2, 0x1FFFFFFF0ull, 0x1FFFFFFF0ull, {0, 0, 1, 9}));
     scan(t, w.bytes());
@@ -122,24 +114,24 @@ TEST(EngineScan, SystemHeaderReportOnlyForAWholeFirstChunk) {
     while (w.bytes().size() < 300000)
         w.pack(videoPes(0xE0, std::nullopt, std::nullopt, Bytes(1000, 7)));
     {
-        TestSession t;
+        EngineRun t;
         const auto lines = scan(t, w.bytes());
         EXPECT_TRUE(contains(lines, "It contains 1 video stream and 2 audio streams."));
     }
     {
-        TestSession t;
+        EngineRun t;
         const auto lines = scan(t, w.bytes(), "A.AOB"); // no line for DVD-Audio
         for (const auto& line : lines)
             EXPECT_EQ(line.find("It contains"), std::string::npos);
     }
     {
-        TestSession t; // shorter than one chunk
+        EngineRun t; // shorter than one chunk
         const auto lines = scan(t, Bytes(w.bytes().begin(), w.bytes().begin() + 200000));
         for (const auto& line : lines)
             EXPECT_EQ(line.find("It contains"), std::string::npos);
     }
     {
-        TestSession t; // one video, one audio stream: singular
+        EngineRun t; // one video, one audio stream: singular
         nav.audioBound = 1;
         PackWriter one;
         one.navigation(nav);
@@ -151,7 +143,7 @@ TEST(EngineScan, SystemHeaderReportOnlyForAWholeFirstChunk) {
 }
 
 TEST(EngineScan, SubStreamsSharingASlotAndRefusedSubStreams) {
-    TestSession t;
+    EngineRun t;
     PackWriter w;
     w.pack(audioPes(0x80, 1000, {1}));
     w.pack(audioPes(0x88, 2000, {2})); // DTS, also slot 0: takes a slot from 14 down
@@ -160,12 +152,12 @@ TEST(EngineScan, SubStreamsSharingASlotAndRefusedSubStreams) {
     w.pack(audioPes(0xC5, 4000, {4}));
     w.pack(audioPes(0xB2, 5000, {4}));
     const auto lines = scan(t, w.bytes());
-    EXPECT_EQ(t.table.AudioIds[0], 0x80);
-    EXPECT_EQ(t.table.AudioIds[5], 0xC5);
-    EXPECT_EQ(t.table.AudioIds[2], 0xB2);
-    EXPECT_EQ(t.table.AudioIds[14], 0x88);
+    EXPECT_EQ(t.report.audio[0].id, 0x80);
+    EXPECT_EQ(t.report.audio[5].id, 0xC5);
+    EXPECT_EQ(t.report.audio[2].id, 0xB2);
+    EXPECT_EQ(t.report.audio[14].id, 0x88);
     for (int slot : {1, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 15})
-        EXPECT_EQ(t.table.AudioIds[slot], -1) << slot;
+        EXPECT_EQ(t.report.audio[slot].id, -1) << slot;
     EXPECT_TRUE(contains(lines, "Dolby Digital Plus audio stream 5 found!"));
     EXPECT_TRUE(contains(lines, "Dolby TrueHD audio stream 2 found!"));
     EXPECT_TRUE(contains(lines, "DTS HD (DTS) audio stream 14 found!"));
@@ -178,14 +170,14 @@ TEST(EngineScan, Sub0xA1IsMlpInAnAobFileAndLpcmElsewhere) {
     Bytes payload = lpcmSubStreamHeader(0xA1);
     payload.resize(payload.size() + 32, 0x55);
     w.pack(pesPacket(0xBD, h, payload));
-    TestSession aob;
+    EngineRun aob;
     EXPECT_TRUE(contains(scan(aob, w.bytes(), "ATS_01_1.AOB"), "MLP audio stream 1 found!"));
-    TestSession vob;
+    EngineRun vob;
     EXPECT_TRUE(contains(scan(vob, w.bytes(), "VTS_01_1.VOB"), "LPCM audio stream 1 found!"));
 }
 
 TEST(EngineScan, Vc1StreamsAreFoundByTheirStreamIdExtension) {
-    TestSession t;
+    EngineRun t;
     PackWriter w;
     PesHeader h;
     h.pts = 1234;
@@ -198,15 +190,15 @@ TEST(EngineScan, Vc1StreamsAreFoundByTheirStreamIdExtension) {
     EXPECT_EQ(lines.at(0), "VC-1 video stream 1 found!");
     EXPECT_EQ(lines.at(1), "   First PTS = 000004D2  (+13ms)");
     EXPECT_EQ(lines.at(2), "   Substream id = 56");
-    EXPECT_EQ(t.table.VideoIds[1], 0x56);
-    EXPECT_EQ(t.table.FrameCount[1], 1);
+    EXPECT_EQ(t.report.video[1].id, 0x56);
+    EXPECT_EQ(t.frames().counted[1], 1);
 }
 
 TEST(EngineScan, EveryOptionalPesHeaderFieldIsWalkedOver) {
     // Time stamps, ESCR, ES rate, trick mode, copy info, CRC, then private
     // data holding start codes, a pack header field, a sequence counter and
     // the P-STD buffer before the stream id extension.
-    TestSession t;
+    EngineRun t;
     PackWriter w;
     PesHeader video;
     video.pts = 1234;
@@ -228,15 +220,15 @@ TEST(EngineScan, EveryOptionalPesHeaderFieldIsWalkedOver) {
     EXPECT_EQ(lines.at(1), "   First PTS = 000004D2  (+13ms)");
     EXPECT_TRUE(contains(lines, "Dolby Digital audio stream 1 found!"));
     EXPECT_TRUE(contains(lines, "   First PTS = 000007D0  (+22ms)"));
-    EXPECT_EQ(t.table.FrameCount[0], 2);
-    EXPECT_EQ(t.table.VideoIds[1], -1);
+    EXPECT_EQ(t.frames().counted[0], 2);
+    EXPECT_EQ(t.report.video[1].id, -1);
 }
 
 TEST(EngineScan, StreamsAreDescribedFromTheirFirstHeaderOrSaySoAtTheEnd) {
     // H.264 in slot 0 whose parameter set comes in its second packet; MPEG-2
     // in slot 1 and Dolby Digital without any; Dolby Digital Plus whose sync
     // frame comes in its second packet.
-    TestSession t;
+    EngineRun t;
     PackWriter w;
     w.pack(videoPes(0xE2, 9000, 6000, {0, 0, 1, 9, 0xF0, 0x65, 0x88, 0x84}));
     w.pack(videoPes(0xE1, 9000, 6000, {0, 0, 1, 0, 0x12, 0x34}));
@@ -289,7 +281,7 @@ TEST(EngineScan, HeaderSearchFindsAWholeStartCodeAnywhereButInTheLastByte) {
 }
 
 TEST(EngineScan, PaddingIsSkippedAndTheNextPacketInThePackFound) {
-    TestSession t;
+    EngineRun t;
     Bytes packets = paddingPacket(100);
     // The padding payload holds what looks like a start code: it is skipped.
     packets[20] = 0, packets[21] = 0, packets[22] = 1, packets[23] = 0xE1;
@@ -298,8 +290,8 @@ TEST(EngineScan, PaddingIsSkippedAndTheNextPacketInThePackFound) {
     PackWriter w;
     w.pack(packets);
     const auto lines = scan(t, w.bytes());
-    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
-    EXPECT_EQ(t.table.VideoIds[1], -1);
+    EXPECT_EQ(t.report.video[0].id, 0xE0);
+    EXPECT_EQ(t.report.video[1].id, -1);
 }
 
 TEST(EngineScan, FrameCountingUsesEachCodecsMarkerAndCarriesItsWindow) {
@@ -355,17 +347,17 @@ TEST(EngineScan, FrameCountingUsesEachCodecsMarkerAndCarriesItsWindow) {
 
     // A start code split between two PES packets counts once; a packet that
     // starts "01 09" after one that ends without "00 00" counts nothing.
-    TestSession t;
+    EngineRun t;
     PackWriter w;
     w.pack(videoPes(0xE2, 100, 100, {0, 0, 1, 9, 5, 0, 0}));
     w.pack(videoPes(0xE2, std::nullopt, std::nullopt, {1, 9, 0, 0, 1, 9, 4}));
     w.pack(videoPes(0xE2, std::nullopt, std::nullopt, {1, 9, 0, 0, 1, 9}));
     scan(t, w.bytes());
-    EXPECT_EQ(t.table.FrameCount[0], 4);
-    TestSession off;
-    off.window.options.cbCountFr = false;
+    EXPECT_EQ(t.frames().counted[0], 4);
+    EngineRun off;
+    off.options.countFrames = false;
     scan(off, w.bytes());
-    EXPECT_EQ(off.table.FrameCount[0], 0);
+    EXPECT_EQ(off.frames().counted[0], 0);
 }
 
 TEST(EngineScan, FrameCountOfAFeatureGoesOnAcrossChunksAndIntoTheSecondFile) {
@@ -386,10 +378,11 @@ TEST(EngineScan, FrameCountOfAFeatureGoesOnAcrossChunksAndIntoTheSecondFile) {
     ASSERT_GT(part(true).size(), size_t(ChunkSize));
     writeFile(folder + "VTS_01_1.VOB", part(true));
     writeFile(folder + "VTS_01_2.VOB", part(false));
-    TestSession t;
-    t.chooseSource(folder + "VTS_01_1.VOB");
-    ASSERT_TRUE(bReadEVOClick(t.session));
-    EXPECT_EQ(t.table.FrameCount[0], 1 + 2 * pairs);
+    // A DVD title's parts are one clip, read as one byte stream.
+    CoreRun t;
+    const ScanResult result = t.read(folder + "VTS_01_1.VOB");
+    ASSERT_EQ(result.title.clips.size(), 1u);
+    EXPECT_EQ(result.frames.counted[0], 1 + 2 * pairs);
 }
 
 TEST(EngineScan, PacketsStraddlingTheChunkBoundaryAreParsedWhole) {
@@ -401,13 +394,13 @@ TEST(EngineScan, PacketsStraddlingTheChunkBoundaryAreParsedWhole) {
     file.resize(2 * ChunkSize - 3, 0xFF);
     const Bytes audio = audioPes(0x82, 48000, {0x0B, 0x77, 0, 0});
     file.insert(file.end(), audio.begin(), audio.end());
-    TestSession t;
+    EngineRun t;
     const auto lines = scan(t, file);
-    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
-    EXPECT_EQ(t.table.AudioIds[2], 0x82);
+    EXPECT_EQ(t.report.video[0].id, 0xE0);
+    EXPECT_EQ(t.report.audio[2].id, 0x82);
     EXPECT_TRUE(contains(lines, "   First PTS = 0000AFC8  (+500ms)"));
     EXPECT_TRUE(contains(lines, "   First PTS = 0000BB80  (+533ms)"));
-    EXPECT_EQ(t.table.FrameCount[0], 2);
+    EXPECT_EQ(t.frames().counted[0], 2);
 }
 
 TEST(EngineScan, ProgressPumpRepaintFastCheckAndCancel) {
@@ -416,36 +409,28 @@ TEST(EngineScan, ProgressPumpRepaintFastCheckAndCancel) {
     while (w.bytes().size() < 9u * 1048576)
         w.pack(videoPes(0xE0, std::nullopt, std::nullopt, data));
     {
-        TestSession t;
-        t.window.options.cbFastCheck = false;
+        EngineRun t;
+        t.options.fastCheckBytes.reset();
         scan(t, w.bytes());
-        EXPECT_EQ(t.ui.pumps, 2); // at 4 and 8 MiB
+        EXPECT_EQ(t.host.pumps, 2); // at 4 and 8 MiB
         EXPECT_EQ(t.sink.panels[1].substr(0, 33), "8/9 Mbytes, Remaining time: 0:00:");
-        EXPECT_FALSE(t.window.buttons.bCancel);
+        EXPECT_FALSE(t.host.run.cancellable);
     }
     {
-        TestSession t; // fast check at 1 MiB stops after the chunk past it
-        t.window.options.ieFastSize = "1";
-        const std::string path = scratchFolder("fastcheck") + "A.EVO";
-        writeFile(path, w.bytes());
-        t.chooseSource(path);
-        t.table.InputFile = std::make_unique<SourceFile>(path);
-        demux(EngineMode::Scan, t.session);
-        EXPECT_EQ(t.table.InputFile->position(), 1048576 + ChunkSize);
+        EngineRun t; // fast check at 1 MiB stops after the chunk past it
+        t.options.fastCheckBytes = 1048576;
+        scan(t, w.bytes());
+        EXPECT_EQ(t.position, 1048576 + ChunkSize);
+        EXPECT_EQ(t.end, ClipEnd::FastCheck);
     }
     {
-        TestSession t; // a cancel seen in the pump ends the call after that chunk
-        t.window.options.cbFastCheck = false;
-        t.ui.onPump = [&] { bCancelClick(t.session); };
-        const std::string path = scratchFolder("cancel") + "A.EVO";
-        writeFile(path, w.bytes());
-        t.chooseSource(path);
-        t.table.InputFile = std::make_unique<SourceFile>(path);
-        demux(EngineMode::Scan, t.session);
-        EXPECT_TRUE(t.session.run.CancelRequested);
-        EXPECT_TRUE(t.ui.questions.empty()); // only reading: no question
-        EXPECT_EQ(t.table.InputFile->position(), 4 * 1048576);
-        EXPECT_EQ(t.table.FrameCount[0], 0);
+        EngineRun t; // a cancel seen in the pump ends the call after that chunk
+        t.options.fastCheckBytes.reset();
+        t.host.onPump = [&] { t.host.run.cancelRequested = true; };
+        scan(t, w.bytes());
+        EXPECT_EQ(t.end, ClipEnd::Cancelled);
+        EXPECT_EQ(t.position, 4 * 1048576);
+        EXPECT_EQ(t.frames().counted[0], 0);
         EXPECT_TRUE(t.sink.lines.size() >= 1);
     }
 }
@@ -462,10 +447,10 @@ TEST(EngineScan, MalformedStreamsNeverReadOutsideTheChunk) {
             bytes[at + 3] = ids[(at / 97) % 9];
             bytes[at + 4] = 0xFF; // long packets
         }
-        TestSession t;
+        EngineRun t;
         scan(t, bytes);
-        TestSession d;
-        d.window.options.cbDetails = false;
+        EngineRun d;
+        d.options.logDetails = false;
         scan(d, bytes, "A.VOB");
     }
     // A PES length running past the end of the file.
@@ -474,9 +459,9 @@ TEST(EngineScan, MalformedStreamsNeverReadOutsideTheChunk) {
     packet[4] = 0xFF, packet[5] = 0xFF;
     w.raw(packHeader(MuxRate::HdDvd));
     w.raw(packet);
-    TestSession t;
+    EngineRun t;
     scan(t, w.bytes());
-    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
+    EXPECT_EQ(t.report.video[0].id, 0xE0);
 }
 
 TEST(EngineScan, AHeaderCutShortByAStartCodeIsAbandoned) {
@@ -489,11 +474,11 @@ TEST(EngineScan, AHeaderCutShortByAStartCodeIsAbandoned) {
     PackWriter w;
     w.pack(packets);
     w.pack(audioPes(0x82, 9000, {0x0B, 0x77}));
-    TestSession t;
+    EngineRun t;
     const auto lines = scan(t, w.bytes());
-    EXPECT_EQ(t.table.VideoIds[0], 0xE0);
-    EXPECT_EQ(t.table.AudioIds[1], -1);
-    EXPECT_EQ(t.table.AudioIds[2], 0x82);
+    EXPECT_EQ(t.report.video[0].id, 0xE0);
+    EXPECT_EQ(t.report.audio[1].id, -1);
+    EXPECT_EQ(t.report.audio[2].id, 0x82);
     EXPECT_FALSE(contains(lines, "Dolby Digital audio stream 1 found!"));
 }
 
@@ -501,17 +486,17 @@ TEST(EngineScan, EverySubStreamTheParserFindsHasACaption) {
     // The parser and the box captions read the one table of sub-stream ids:
     // a sub-stream is found exactly when its box gets a kind name.
     for (int id = 0; id < 256; ++id) {
-        TestSession t;
+        EngineRun t;
         PackWriter w;
         w.pack(audioPes(uint8_t(id), 9000, {0x0B, 0x77, 0, 0}));
         scan(t, w.bytes());
         std::string caption;
         for (int k = 0; k < AudioSlots; ++k)
-            if (t.table.AudioIds[size_t(k)] >= 0)
-                caption += audioKindName(t.table.AudioIds[size_t(k)]);
+            if (t.report.audio[size_t(k)].id >= 0)
+                caption += audioKindName(t.report.audio[size_t(k)].id);
         for (int k = 0; k < SubSlots; ++k)
-            if (t.table.SubIds[size_t(k)] >= 0)
-                caption += subpictureKindName(t.table.SubIds[size_t(k)]);
+            if (t.report.subpicture[size_t(k)].id >= 0)
+                caption += subpictureKindName(t.report.subpicture[size_t(k)].id);
         const bool named = !audioKindName(id).empty() || !subpictureKindName(id).empty();
         EXPECT_EQ(!caption.empty(), named) << std::hex << id;
         if (named) {

@@ -160,7 +160,7 @@ void expectButtonsRestored(const Scene& s, Command c) {
         EXPECT_TRUE(b.bReadEVO && b.bbEVO && b.bbXPL) << name(c);
     } else {
         EXPECT_TRUE(b.bDemux && b.bRebuild) << name(c);
-        EXPECT_FALSE(s.t.session.run.OutputBusy) << name(c);
+        EXPECT_FALSE(s.t.session.control().writingOutput) << name(c);
     }
 }
 
@@ -366,7 +366,7 @@ TEST(Faults, CancelAtEveryPointLeavesTheOutputsOfTheBytesRead) {
             const auto expected = c == Command::ReadEvo ? std::map<std::string, Bytes>{}
                                                         : reference(c, p.firstBytes, p.second);
             if (p.pump == 0)
-                s.t.session.run.CancelRequested = true;
+                s.t.session.host.run.cancelRequested = true;
             else
                 s.cancelAtPump(p.pump);
             const int files = openFiles();
@@ -377,7 +377,9 @@ TEST(Faults, CancelAtEveryPointLeavesTheOutputsOfTheBytesRead) {
             EXPECT_TRUE(s.logged("Done."));
             EXPECT_EQ(s.outputs(), expected);
             if (c != Command::Rebuild && p.pump > 0) {
-                EXPECT_EQ(s.t.table.FrameCount, (std::array<int32_t, 2>{0, 0}));
+                const auto counted = c == Command::ReadEvo ? s.t.scan().video[0].countedFrames
+                                                           : s.t.session.demuxed->frames.counted[0];
+                EXPECT_EQ(counted, 0);
             }
             if (c == Command::ReadEvo) {
                 // The boxes show the streams found up to the cancel.

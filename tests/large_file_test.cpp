@@ -144,7 +144,7 @@ TEST(LargeFiles, PacksPastFourGibibytesAreReadDemuxedAndRebuilt) {
 
     TestSession t;
     EventSink sink;
-    Session session{t.table, t.window, sink, t.ui};
+    WindowSession session{t.window, sink, t.ui};
     t.chooseSource(first);
     t.window.options.cbFastCheck = false;
     t.window.options.eWorkdir = folder;

@@ -1,5 +1,6 @@
-#include "app/paths.h"
-#include "app/stream_selection.h"
+#include "commands/title_files.h"
+#include "model/file_names.h"
+#include "window/window_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -12,28 +13,51 @@ FileExistsTest existing(std::set<std::string> files) {
     return [files](const std::string& path) { return files.count(path) > 0; };
 }
 
-TEST(Paths, CutExtRemovesOnlyTheFileNamesExtension) {
-    EXPECT_EQ(CutExt("FEATURE_1.EVO"), "FEATURE_1");
-    EXPECT_EQ(CutExt("/disc/HVDVD_TS/FEATURE_1.EVO"), "/disc/HVDVD_TS/FEATURE_1");
-    EXPECT_EQ(CutExt("/disc.v2/FEATURE"), "/disc.v2/FEATURE");
-    EXPECT_EQ(CutExt("a.b.c"), "a.b");
-    EXPECT_EQ(CutExt(""), "");
+TEST(Paths, WithoutExtensionRemovesOnlyTheFileNamesExtension) {
+    EXPECT_EQ(withoutExtension("FEATURE_1.EVO"), "FEATURE_1");
+    EXPECT_EQ(withoutExtension("/disc/HVDVD_TS/FEATURE_1.EVO"), "/disc/HVDVD_TS/FEATURE_1");
+    EXPECT_EQ(withoutExtension("/disc.v2/FEATURE"), "/disc.v2/FEATURE");
+    EXPECT_EQ(withoutExtension("a.b.c"), "a.b");
+    EXPECT_EQ(withoutExtension(""), "");
     EXPECT_EQ(upperExtension("/x/movie.vob"), ".VOB");
     EXPECT_EQ(upperExtension("/x.y/movie"), "");
 }
 
-TEST(Paths, GetsecondFindsTheFeaturesSecondFile) {
-    const auto disc = existing(
-        {"/d/HVDVD_TS/FEATURE_2.EVO", "/d/L1_MAIN.EVO", "/d/A_2_1.EVO", "/d/VTS_01_2.VOB"});
-    EXPECT_EQ(getsecond("/d/HVDVD_TS/FEATURE_1.EVO", disc), "/d/HVDVD_TS/FEATURE_2.EVO");
-    EXPECT_EQ(getsecond("/e/HVDVD_TS/FEATURE_1.EVO", disc), "");
-    // Only the first "_1" changes.
-    EXPECT_EQ(getsecond("/d/A_1_1.EVO", disc), "/d/A_2_1.EVO");
-    EXPECT_EQ(getsecond("/d/L0_MAIN.EVO", disc), "/d/L1_MAIN.EVO");
-    EXPECT_EQ(getsecond("/d/VTS_01_1.VOB", disc), "/d/VTS_01_2.VOB");
-    EXPECT_EQ(getsecond("/d/VTS_01_0.VOB", existing({"/d/VTS_01_1.VOB", "/d/VTS_11_0.VOB"})), "");
-    // The folder is never searched.
-    EXPECT_EQ(getsecond("/d_1/MOVIE.EVO", existing({"/d_2/MOVIE.EVO"})), "");
+// The file-name rule: "_1" -> "_2", "_3", ... while the parts exist; else
+// "0_" -> "1_"; a DVD title's VTS_xx_n parts by their own digit.
+TEST(Paths, FeaturePartsFollowTheFileNameRule) {
+    using Parts = std::vector<std::string>;
+    const auto disc = existing({"/d/HVDVD_TS/FEATURE_2.EVO", "/d/HVDVD_TS/FEATURE_3.EVO",
+                                "/d/HVDVD_TS/FEATURE_5.EVO", "/d/L1_MAIN.EVO", "/d/A_2_1.EVO",
+                                "/d/VTS_01_2.VOB", "/d/VTS_11_2.VOB", "/d/VTS_21_1.VOB"});
+    const struct {
+        std::string source;
+        Parts parts;
+    } cases[] = {
+        {"/d/HVDVD_TS/FEATURE_1.EVO",
+         {"/d/HVDVD_TS/FEATURE_1.EVO", "/d/HVDVD_TS/FEATURE_2.EVO", "/d/HVDVD_TS/FEATURE_3.EVO"}},
+        {"/e/HVDVD_TS/FEATURE_1.EVO", {"/e/HVDVD_TS/FEATURE_1.EVO"}},
+        // Only the first "_1" counts.
+        {"/d/A_1_1.EVO", {"/d/A_1_1.EVO", "/d/A_2_1.EVO"}},
+        {"/d/L0_MAIN.EVO", {"/d/L0_MAIN.EVO", "/d/L1_MAIN.EVO"}},
+        {"/d/VTS_01_1.VOB", {"/d/VTS_01_1.VOB", "/d/VTS_01_2.VOB"}},
+        // A title set numbered 11 is not mistaken for part 1.
+        {"/d/VTS_11_1.VOB", {"/d/VTS_11_1.VOB", "/d/VTS_11_2.VOB"}},
+        {"/d/VTS_01_0.VOB", {"/d/VTS_01_0.VOB"}},
+        // The folder is never searched.
+        {"/d_1/MOVIE.EVO", {"/d_1/MOVIE.EVO"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(featureParts(c.source, disc), c.parts) << c.source;
+
+    // EVO parts are clips of their own; DVD parts one clip, one byte stream.
+    const Title feature = titleOfSource("/d/HVDVD_TS/FEATURE_1.EVO", true, disc);
+    EXPECT_EQ(feature.clips.size(), 3u);
+    EXPECT_EQ(feature.baseName, "FEATURE_1_FEATURE_2_FEATURE_3");
+    const Title dvd = titleOfSource("/d/VTS_01_1.VOB", true, disc);
+    ASSERT_EQ(dvd.clips.size(), 1u);
+    EXPECT_EQ(dvd.clips[0].files, (Parts{"/d/VTS_01_1.VOB", "/d/VTS_01_2.VOB"}));
+    EXPECT_EQ(titleOfSource("/d/VTS_01_1.VOB", false, disc).clips[0].files.size(), 1u);
 }
 
 TEST(Paths, EvoadjDerivesThePlaylistOfAnHdDvdDisc) {

@@ -1,4 +1,5 @@
 #include "commands/read_evo.h"
+#include "commands/stream_kinds.h"
 #include "log/log_line.h"
 #include "support/ps_writer.h"
 #include "support/test_session.h"
@@ -98,19 +99,21 @@ TEST(ReadEvo, SampleFeatureIsReadAsOneTitle) {
     EXPECT_FALSE(w.buttons.bCancel);
     EXPECT_EQ(t.sink.panels[0], "Ready");
     EXPECT_EQ(t.sink.panels[1], "");
-    EXPECT_EQ(t.table.FirstVideoPtm, 0x15F90u);
-    EXPECT_EQ(t.table.LastVideoPtm, 0x6DDCFu);
-    EXPECT_EQ(t.table.MinFirstPts, 0x15F90u);
-    EXPECT_EQ(t.table.FrameCount[0], 96);
+    const ScanReport& scan = t.scan();
+    ASSERT_EQ(scan.clips.size(), 2u);
+    EXPECT_EQ(scan.clips[0].dsi->firstVideoPtm, 0x15F90u);
+    EXPECT_EQ(scan.clips[1].dsi->lastVideoPtm, 0x6DDCFu);
+    EXPECT_EQ(scan.minFirstPts, 0x15F90u);
+    EXPECT_EQ(scan.video[0].countedFrames, 96);
 }
 
 TEST(ReadEvo, WithoutContinueOnlyTheFirstFileAndNoTotal) {
     TestSession t;
     t.chooseSource(Sample1);
     t.window.options.cbContinue = false;
-    t.table.FrameRate = {24, 0}; // as an analyser would leave it
     ASSERT_TRUE(bReadEVOClick(t.session));
     EXPECT_EQ(t.window.paths.EVObase, "FEATURE_1");
+    ASSERT_GT(t.scan().frameRates[0], 0) << "the H.264 analyser gives the frame rate";
     const auto lines = commandLines(t);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Continue on FEATURE_2.EVO"), 0);
     for (const auto& line : lines) {
@@ -141,7 +144,6 @@ TEST(ReadEvo, AFileThatCannotBeOpenedGivesTheSystemsMessage) {
     EXPECT_FALSE(bReadEVOClick(t.session));
     ASSERT_EQ(t.ui.errors.size(), 1u);
     EXPECT_NE(t.ui.errors[0].find("No such file or directory"), std::string::npos);
-    EXPECT_FALSE(t.table.InputFile);
     // The window stays usable.
     EXPECT_TRUE(t.window.buttons.bReadEVO && t.window.buttons.bReadXPL && t.window.buttons.bbEVO);
     EXPECT_EQ(commandLines(t), (std::vector<std::string>{"Opening file FEATURE_1.EVO"}));
@@ -172,27 +174,26 @@ TEST(ReadEvo, CancelInTheFirstFileSkipsTheSecondButKeepsTheTotal) {
     ASSERT_TRUE(bReadEVOClick(t.session));
     const auto lines = commandLines(t);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Continue on FEATURE_2.EVO"), 0);
-    EXPECT_EQ(t.table.FrameCount[0], 0);
+    EXPECT_EQ(t.scan().video[0].countedFrames, 0);
     EXPECT_EQ(t.window.paths.EVObase, "FEATURE_1_FEATURE_2");
-    ASSERT_GT(t.table.FrameRate[0], 0) << "the MPEG-2 analyser gives the frame rate";
+    ASSERT_GT(t.scan().frameRates[0], 0) << "the MPEG-2 analyser gives the frame rate";
     EXPECT_EQ(lines.back(), "250 calculated frames (0:00:10:000) in video stream 0.");
 }
 
 TEST(ReadEvo, CaptionsFollowTheIdentifiers) {
+    EXPECT_EQ(videoCaption(0x56, 1), "VC-1.stream.1");
+    EXPECT_EQ(audioCaption(0x42, 2), ".02"); // an identifier of no known kind
+    EXPECT_EQ(audioCaption(0xB5, 5), "MLP.stream.05");
+    EXPECT_EQ(subpictureCaption(0x7F, 31), "Ext.Subpicture.31");
+    // The window's boxes take the captions of the streams found.
+    ScanReport scan;
+    scan.subpicture[31].id = 0x7F;
+    scan.subpicture[31].caption = subpictureCaption(0x7F, 31);
     TestSession t;
-    t.table.VideoIds.fill(-1);
-    t.table.AudioIds.fill(-1);
-    t.table.SubIds.fill(-1);
-    t.table.VideoIds[1] = 0x56;
-    t.table.AudioIds[2] = 0x42; // an identifier of no known kind
-    t.table.AudioIds[5] = 0xB5;
-    t.table.SubIds[31] = 0x7F;
-    fillStreamBoxes(t.session);
-    EXPECT_EQ(t.window.boxes.cbVideo[1].caption, "VC-1.stream.1");
-    EXPECT_EQ(t.window.boxes.cbAudio[2].caption, ".02");
-    EXPECT_EQ(t.window.boxes.cbAudio[5].caption, "MLP.stream.05");
+    fillStreamBoxes(t.window.boxes, scan);
     EXPECT_EQ(t.window.boxes.cbSub[31].caption, "Ext.Subpicture.31");
     EXPECT_TRUE(t.window.boxes.cbSub[31].ticked);
+    EXPECT_FALSE(t.window.boxes.cbSub[30].enabled);
 }
 
 } // namespace

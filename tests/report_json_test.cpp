@@ -166,7 +166,7 @@ TEST(ReadJson, UsageAndFailures) {
 
 TEST(ReadJson, DelayIsRoundedAndNeedsVideo) {
     ScanReport report;
-    report.sources.resize(2);
+    report.clips.resize(2);
     StreamReport& audio = report.audio[0];
     audio.id = 0x80;
     audio.firstPts = {std::nullopt, 90000 + 45};

@@ -1,5 +1,5 @@
-#include "app/stream_selection.h"
-#include "app/window_state.h"
+#include "window/stream_boxes.h"
+#include "window/window_state.h"
 
 #include <gtest/gtest.h>
 

@@ -35,35 +35,36 @@ TEST(TextFormat, RealsInShortestFormWithTheLocalesSeparator) {
 }
 
 TEST(FrameSummary, CountsDurationsAndCalculatedFrames) {
-    StreamTable t;
+    FrameSummary t;
     RecordingSink log;
-    t.FrameCount = {96, 0};
-    t.FrameRate = {24000.0 / 1001, 0};
-    t.TotalSeconds = 4.0;
-    logframes(t, log, true);
+    const TimeFormat locale;
+    t.counted = {96, 0};
+    t.rate = {24000.0 / 1001, 0};
+    t.totalSeconds = 4.0;
+    logFrameSummary(t, log, locale, true);
     EXPECT_EQ(log.visibleLog(), "96 counted frames (0:00:04.004) in video stream 0.\n"
                                 "96 calculated frames (0:00:04:000) in video stream 0.\n");
 
     // No frame rate: the count alone; no rate and no count: nothing.
     log.lines.clear();
-    t.FrameRate = {0, 0};
-    t.FrameCount = {0, 12};
-    logframes(t, log, false);
+    t.rate = {0, 0};
+    t.counted = {0, 12};
+    logFrameSummary(t, log, locale, false);
     EXPECT_EQ(log.visibleLog(), "12 frames count in video stream 1.\n");
 
     // A rate and no navigation pack: the calculated line with 0, without the
     // total when the title has no second file.
     log.lines.clear();
-    t.FrameCount = {0, 0};
-    t.FrameRate = {25, 0};
-    t.TotalSeconds = 0;
-    logframes(t, log, false);
+    t.counted = {0, 0};
+    t.rate = {25, 0};
+    t.totalSeconds = 0;
+    logFrameSummary(t, log, locale, false);
     EXPECT_EQ(log.visibleLog(), "0 calculated frames in video stream 0.");
 
     // Halves round to the even neighbour.
     log.lines.clear();
-    t.TotalSeconds = 0.1; // 2.5 frames
-    logframes(t, log, false);
+    t.totalSeconds = 0.1; // 2.5 frames
+    logFrameSummary(t, log, locale, false);
     EXPECT_EQ(log.visibleLog(), "2 calculated frames in video stream 0.");
 }
 

@@ -19,8 +19,8 @@ Bytes frames(std::initializer_list<Bytes> headers) {
 
 Lines analyse(AnalyserBench& bench, const Bytes& payload, int slot = 2) {
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeAC3(analyserInput(bench.analysis.table, at, int(payload.size())), slot));
+    logDescription(bench,
+                   describeAC3(analyserInput(bench, at, int(payload.size())), slot));
     return bench.lines();
 }
 
@@ -123,12 +123,12 @@ TEST(Ac3Analyser, OneReportPerPayloadAndTheLastByteCounts) {
     AnalyserBench edge;
     const Bytes header = ac3Header(0, 0x1C, 8, 0, 7);
     const int at = edge.place(header);
-    logDescription(edge.analysis,
-                   describeAC3(analyserInput(edge.analysis.table, at, int(header.size())), 0));
+    logDescription(edge,
+                   describeAC3(analyserInput(edge, at, int(header.size())), 0));
     EXPECT_EQ(edge.lines().size(), 4u);
     edge.clear();
-    logDescription(edge.analysis,
-                   describeAC3(analyserInput(edge.analysis.table, at, int(header.size()) - 1), 0));
+    logDescription(edge,
+                   describeAC3(analyserInput(edge, at, int(header.size()) - 1), 0));
     EXPECT_TRUE(edge.lines().empty());
 }
 

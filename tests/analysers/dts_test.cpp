@@ -11,8 +11,8 @@ using Lines = std::vector<std::string>;
 Lines analyse(AnalyserBench& bench, Bytes payload) {
     payload.insert(payload.end(), 16, 0x00);
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeDTS(analyserInput(bench.analysis.table, at, int(payload.size()))));
+    logDescription(bench,
+                   describeDTS(analyserInput(bench, at, int(payload.size()))));
     return bench.lines();
 }
 
@@ -31,7 +31,7 @@ TEST(DtsAnalyser, FiveOneCoreAt1536) {
 
 TEST(DtsAnalyser, TableTextsStandWhateverTheLocale) {
     AnalyserBench bench;
-    bench.table.TimeFormatSettings.decimalSeparator = '.';
+    bench.locale.decimalSeparator = '.';
     DtsCore c;
     c.sfreq = 8;
     c.rate = 22;

@@ -190,7 +190,7 @@ TEST(EncodedStreams, VobWithMpeg2DolbyDigitalLpcmAndDts) {
                        "   Encoder software rev. = 7, Current",
                        "   Source PCM resolution = [bl]16[/bl] bits"};
     EXPECT_EQ(read.block(dts), dts);
-    EXPECT_EQ(read.t.table.FrameRate[0], 25.0);
+    EXPECT_EQ(read.t.scan().frameRates[0], 25.0);
     EXPECT_TRUE(read.has("25 counted frames ([b]0:00:01.000[/b]) in video stream 0."));
     EXPECT_TRUE(read.has("25 calculated frames in video stream 0."));
 }
@@ -227,7 +227,7 @@ TEST(EncodedStreams, EvoWithH264DolbyDigitalPlusAndTrueHd) {
     EXPECT_EQ(read.block(truehd), truehd);
     EXPECT_TRUE(read.has("      channel arrangement = [bl]Main (Left,Right), Centre, LFE, "
                          "Surrounds (Ls/Rs)[/bl]"));
-    EXPECT_DOUBLE_EQ(read.t.table.FrameRate[0], 24000.0 / 1001.0);
+    EXPECT_DOUBLE_EQ(read.t.scan().frameRates[0], 24000.0 / 1001.0);
     EXPECT_TRUE(read.has("24 counted frames ([b]0:00:01.001[/b]) in video stream 0."));
     EXPECT_TRUE(read.has("24 calculated frames in video stream 0."));
 }
@@ -248,7 +248,7 @@ TEST(EncodedStreams, EvoWithVc1AndDolbyDigital) {
                          "   Frame Rate = [bl]25[/bl] (25000/1000)"};
     EXPECT_EQ(read.block(video), video);
     EXPECT_TRUE(read.has("   Stream 1 is [b]Dolby Digital[/b]"));
-    EXPECT_EQ(read.t.table.FrameRate[0], 25.0);
+    EXPECT_EQ(read.t.scan().frameRates[0], 25.0);
     EXPECT_TRUE(read.has("24 counted frames ([b]0:00:00.960[/b]) in video stream 0."));
     EXPECT_TRUE(read.has("25 calculated frames in video stream 0."));
 }

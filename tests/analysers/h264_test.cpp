@@ -17,8 +17,8 @@ Lines analyse(AnalyserBench& bench, const Sps& s, int slot = 0) {
     const Bytes pps = {0x00, 0x00, 0x00, 0x01, 0x68, 0xEB, 0xE3, 0xCB, 0x22, 0xC0};
     payload.insert(payload.end(), pps.begin(), pps.end());
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeH264(analyserInput(bench.analysis.table, at, int(payload.size()))),
+    logDescription(bench,
+                   describeH264(analyserInput(bench, at, int(payload.size()))),
                    slot);
     return bench.lines();
 }
@@ -39,7 +39,7 @@ TEST(H264Analyser, HighProfileSequenceParameterSet) {
                      "   Size = [bl]1920[/bl]x[bl]1080[/bl]",
                      "   Aspect ratio = [bl]1:1[/bl] (square samples)", "   Video format = NTSC",
                      "   Time scale = 0 MHz", "   Frame rate = 23.976 fps"}));
-    EXPECT_DOUBLE_EQ(bench.table.FrameRate[1], 24000.0 / 1001.0);
+    EXPECT_DOUBLE_EQ(bench.frameRate[1], 24000.0 / 1001.0);
 }
 
 TEST(H264Analyser, FieldCodedAndMainProfilePicturesAreCropped) {
@@ -155,7 +155,7 @@ TEST(H264Analyser, TimingAspectRatioAndTheStoredRate) {
     Lines lines = analyse(pal, s);
     EXPECT_EQ(lineStarting(lines, "   Aspect"), "   Aspect ratio = 4:3");
     EXPECT_EQ(lines.back(), "   Frame rate = 25 fps");
-    EXPECT_DOUBLE_EQ(pal.table.FrameRate[0], 24000.0 / 1001.0);
+    EXPECT_DOUBLE_EQ(pal.frameRate[0], 24000.0 / 1001.0);
 
     AnalyserBench big;
     s.aspectIdc = 100; // reserved: no line
@@ -208,12 +208,12 @@ TEST(H264Analyser, InvalidChromaFormatHasNoNameAndNoDivision) {
 
 TEST(H264Analyser, NoParameterSetStillSetsTheRate) {
     AnalyserBench bench;
-    bench.table.FrameRate[0] = 25.0;
+    bench.frameRate[0] = 25.0;
     const Bytes payload(64, 0xFF);
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeH264(analyserInput(bench.analysis.table, at, int(payload.size()))), 0);
-    EXPECT_DOUBLE_EQ(bench.table.FrameRate[0], 24000.0 / 1001.0);
+    logDescription(bench,
+                   describeH264(analyserInput(bench, at, int(payload.size()))), 0);
+    EXPECT_DOUBLE_EQ(bench.frameRate[0], 24000.0 / 1001.0);
     ASSERT_FALSE(bench.lines().empty());
     EXPECT_EQ(bench.lines()[0], "   Profile = Unknown");
 }

@@ -16,41 +16,41 @@ struct Locale {
     // The lines of every analyser on a header whose numbers need a separator.
     Lines analyseAll() {
         AnalyserBench bench;
-        bench.table.TimeFormatSettings.decimalSeparator = separator;
+        bench.locale.decimalSeparator = separator;
         auto run = [&](const Bytes& payload, auto analyser) {
             const int at = bench.place(payload);
             analyser(at, int(payload.size()));
         };
-        Analysis& a = bench.analysis;
+        AnalyserBench& a = bench;
         run(ac3Header(1, 0x1C, 8, 0, 7),
-            [&](int p, int n) { logDescription(a, describeAC3(analyserInput(a.table, p, n), 0)); });
+            [&](int p, int n) { logDescription(a, describeAC3(analyserInput(a, p, n), 0)); });
         Vc1SequenceHeader vc1;
         vc1.frameRateNr = 1;
         run(vc1SequenceHeader(vc1),
-            [&](int p, int n) { logDescription(a, describeVC1(analyserInput(a.table, p, n)), 0); });
+            [&](int p, int n) { logDescription(a, describeVC1(analyserInput(a, p, n)), 0); });
         vc1.frameRateExp = 800;
         run(vc1SequenceHeader(vc1),
-            [&](int p, int n) { logDescription(a, describeVC1(analyserInput(a.table, p, n)), 0); });
+            [&](int p, int n) { logDescription(a, describeVC1(analyserInput(a, p, n)), 0); });
         run(sps({}), [&](int p, int n) {
-            logDescription(a, describeH264(analyserInput(a.table, p, n)), 0);
+            logDescription(a, describeH264(analyserInput(a, p, n)), 0);
         });
         run({0xA0, 1, 0, 4, 5, 0x11, 0xFF, 0, 0}, [&](int p, int n) {
-            logDescription(a, describeLPCM(analyserInput(a.table, p + 7, n - 7)));
+            logDescription(a, describeLPCM(analyserInput(a, p + 7, n - 7)));
         });
         run(trueHdSync(8, 0, 0, 1, 0, 1, 0x21, 0xFF), [&](int p, int n) {
-            logDescription(a, describeMLP(analyserInput(a.table, p, n + 1)));
+            logDescription(a, describeMLP(analyserInput(a, p, n + 1)));
         });
         DtsCore dts;
         dts.sfreq = 8;
         dts.rate = 22;
         run(dtsCore(dts), [&](int p, int n) {
-            logDescription(a, describeDTS(analyserInput(a.table, p, n + 4)));
+            logDescription(a, describeDTS(analyserInput(a, p, n + 4)));
         });
         SequenceHeader mpeg2;
         mpeg2.frameRateCode = 1;
         mpeg2.aspect = 4;
         run(sequenceHeader(mpeg2), [&](int p, int n) {
-            logDescription(a, describeMPEG2(analyserInput(a.table, p, n), 0), 0);
+            logDescription(a, describeMPEG2(analyserInput(a, p, n), 0), 0);
         });
         return bench.lines();
     }

@@ -12,10 +12,10 @@ Lines analyse(AnalyserBench& bench, const Bytes& header, int dataLength = 32,
               TimeFormat locale = {}) {
     Bytes payload = header;
     payload.insert(payload.end(), size_t(dataLength), 0x11);
-    bench.table.TimeFormatSettings = locale;
+    bench.locale = locale;
     const int at = bench.place(payload) + 7;
-    logDescription(bench.analysis,
-                   describeLPCM(analyserInput(bench.analysis.table, at, dataLength)));
+    logDescription(bench,
+                   describeLPCM(analyserInput(bench, at, dataLength)));
     return bench.lines();
 }
 
@@ -75,7 +75,7 @@ TEST(LpcmAnalyser, HeaderBegunInThePreviousChunkIsNotRead) {
         AnalyserBench bench;
         Bytes chunk(64, 0x11);
         bench.place(chunk, 0);
-        logDescription(bench.analysis, describeLPCM(analyserInput(bench.analysis.table, at, 32)));
+        logDescription(bench, describeLPCM(analyserInput(bench, at, 32)));
         EXPECT_TRUE(bench.lines().empty()) << at;
     }
     AnalyserBench exact;
@@ -83,7 +83,7 @@ TEST(LpcmAnalyser, HeaderBegunInThePreviousChunkIsNotRead) {
     Bytes chunk = header;
     chunk.resize(64, 0x11);
     exact.place(chunk, 0);
-    logDescription(exact.analysis, describeLPCM(analyserInput(exact.analysis.table, 7, 32)));
+    logDescription(exact, describeLPCM(analyserInput(exact, 7, 32)));
     EXPECT_EQ(exact.lines().size(), 7u);
 }
 

@@ -11,8 +11,8 @@ using Lines = std::vector<std::string>;
 Lines analyse(AnalyserBench& bench, Bytes payload, int tail = 8) {
     payload.insert(payload.end(), size_t(tail), 0x00);
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeMLP(analyserInput(bench.analysis.table, at, int(payload.size()))));
+    logDescription(bench,
+                   describeMLP(analyserInput(bench, at, int(payload.size()))));
     return bench.lines();
 }
 
@@ -66,7 +66,7 @@ TEST(MlpAnalyser, SampleRateLabelsKeepTheirPoint) {
                                                  {11, ""},  {15, ""}};
     for (const auto& [nibble, text] : rates) {
         AnalyserBench bench;
-        bench.table.TimeFormatSettings.decimalSeparator = ',';
+        bench.locale.decimalSeparator = ',';
         EXPECT_EQ(analyse(bench, trueHdSync(nibble, 0, 0, 1, 0, 1))[1],
                   "   Sampling frequency = [bl]" + text + "[/bl] kHz");
     }
@@ -77,7 +77,7 @@ TEST(MlpAnalyser, DynamicRangeControl) {
     Lines lines = analyse(zeros, mlpSync(0, 0, 1, 0x00, 0x00));
     EXPECT_EQ(lines.back(), "   Dynamic range control = 24.082 dB .. 24.082 dB");
     AnalyserBench values;
-    values.table.TimeFormatSettings.decimalSeparator = ',';
+    values.locale.decimalSeparator = ',';
     lines = analyse(values, trueHdSync(0, 0, 0, 1, 0, 1, 0xFF, 0x21));
     EXPECT_EQ(lines.back(), "   Dynamic range control = -24,2839 dB .. 17,8607 dB");
     AnalyserBench none;
@@ -98,11 +98,11 @@ TEST(MlpAnalyser, EverySyncIsReportedAndTheLastByteIsNot) {
     AnalyserBench edge;
     const Bytes sync = {0x00, 0xF8, 0x72, 0x6F, 0xBA};
     int at = edge.place(sync);
-    logDescription(edge.analysis,
-                   describeMLP(analyserInput(edge.analysis.table, at, int(sync.size()))));
+    logDescription(edge,
+                   describeMLP(analyserInput(edge, at, int(sync.size()))));
     EXPECT_TRUE(edge.lines().empty());
-    logDescription(edge.analysis,
-                   describeMLP(analyserInput(edge.analysis.table, at, int(sync.size()) + 1)));
+    logDescription(edge,
+                   describeMLP(analyserInput(edge, at, int(sync.size()) + 1)));
     EXPECT_EQ(edge.lines().size(), 1u);
 }
 

@@ -18,8 +18,8 @@ Bytes join(std::initializer_list<Bytes> parts) {
 
 Lines analyse(AnalyserBench& bench, const Bytes& payload, int slot = 0, uint32_t pts = 110000) {
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeMPEG2(analyserInput(bench.analysis.table, at, int(payload.size())), pts),
+    logDescription(bench,
+                   describeMPEG2(analyserInput(bench, at, int(payload.size())), pts),
                    slot);
     return bench.lines();
 }
@@ -33,8 +33,8 @@ TEST(Mpeg2Analyser, SequenceHeaderAndExtensionLinesInStreamOrder) {
         (Lines{"   Sequence Header found", "   size = [bl]720[/bl]x[bl]576[/bl]",
                "   Aspect ratio = [bl]16:9[/bl]", "   Frame rate = [bl]25[/bl] fps",
                "  Sequence header bitrate = [bl]6000[/bl] kbps", "   Progressive Sequence = 1"}));
-    EXPECT_EQ(bench.table.FrameRate[1], 25.0);
-    EXPECT_EQ(bench.table.FrameRate[0], 0.0);
+    EXPECT_EQ(bench.frameRate[1], 25.0);
+    EXPECT_EQ(bench.frameRate[0], 0.0);
 
     AnalyserBench interlaced;
     const Lines lines = analyse(interlaced, join({sequenceHeader({}), sequenceExtension(false)}));
@@ -74,7 +74,7 @@ TEST(Mpeg2Analyser, FrameRateCodesAndTheRatesStored) {
         const Lines lines = analyse(bench, join({sequenceHeader(s)}));
         ASSERT_EQ(lines.size(), 5u);
         EXPECT_EQ(lines[3], c.line);
-        EXPECT_EQ(bench.table.FrameRate[0], c.rate) << c.code;
+        EXPECT_EQ(bench.frameRate[0], c.rate) << c.code;
     }
     EXPECT_NEAR(60000.0 / 1001.0, 59.94005994, 1e-8);
 }
@@ -137,23 +137,23 @@ TEST(Mpeg2Analyser, OnlyTheFirstSequenceHeaderIsReportedOnce) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "   Sequence Header found"), 1);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "   size = [bl]720[/bl]x[bl]576[/bl]"), 2);
     EXPECT_EQ(lines.back(), "   Progressive Sequence = 1");
-    EXPECT_EQ(bench.table.FrameRate[0], 24.0);
+    EXPECT_EQ(bench.frameRate[0], 24.0);
 
     AnalyserBench none;
-    none.table.FrameRate[0] = 50.0;
+    none.frameRate[0] = 50.0;
     EXPECT_TRUE(analyse(none, join({gopHeader(), picture(1)})).empty());
-    EXPECT_EQ(none.table.FrameRate[0], 50.0);
+    EXPECT_EQ(none.frameRate[0], 50.0);
 }
 
 TEST(Mpeg2Analyser, RangeEndingInsideTheHeaderStopsThere) {
     AnalyserBench bench;
     const Bytes payload = sequenceHeader({});
     const int at = bench.place(payload);
-    logDescription(bench.analysis, describeMPEG2(analyserInput(bench.analysis.table, at, 7), 0),
+    logDescription(bench, describeMPEG2(analyserInput(bench, at, 7), 0),
                    0); // start code and bytes 1..3
     EXPECT_EQ(bench.lines(),
               (Lines{"   Sequence Header found", "   size = [bl]720[/bl]x[bl]576[/bl]"}));
-    EXPECT_EQ(bench.table.FrameRate[0], 0.0);
+    EXPECT_EQ(bench.frameRate[0], 0.0);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "engine_run.h"
+#include "support/engine_run.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ TEST(NavigationPacks, EncryptionIsReportedOnceInScanAndInDemux) {
     scan.run(file, "FEATURE_1.EVO");
     EXPECT_EQ(scan.count(Encrypted), 1u);
     EngineRun demuxing;
-    demuxing.run(file, "FEATURE_1.EVO", EngineMode::Demux);
+    demuxing.run(file, "FEATURE_1.EVO", Pass::Demux);
     EXPECT_EQ(demuxing.count(Encrypted), 1u);
     EXPECT_TRUE(demuxing.startingWith("VOB number").empty());
 
@@ -58,7 +58,7 @@ TEST(NavigationPacks, CopyControlLinesFollowTheirValidityBits) {
     EngineRun all;
     all.run(navigationFile(info), "A.EVO");
     EXPECT_EQ(
-        Lines(all.t.sink.lines.begin(), all.t.sink.lines.begin() + 5),
+        Lines(all.sink.lines.begin(), all.sink.lines.begin() + 5),
         (Lines{"It contains [b]1[/b] video stream and [b]1[/b] audio stream.", "[b]Copy Never[/b]",
                "[b]APS2 is ON[/b]", "[b]ICT on, constrained analog output[/b]",
                "[b]DOT on, analog output not allowed[/b]"}));
@@ -143,15 +143,19 @@ TEST(NavigationPacks, TimeReferencesInBothModes) {
     NavigationPackInfo info = evoInfo();
     info.firstPtm = 90000;
     info.lastPtm = 90000 + 3723 * 90000 + 45000; // 1 h 2 min 3.5 s
-    for (EngineMode mode : {EngineMode::Scan, EngineMode::Demux}) {
+    for (Pass mode : {Pass::Scan, Pass::Demux}) {
         EngineRun run;
-        run.t.table.TotalSeconds = 10;
         run.run(navigationFile(info, 2), "FEATURE_1.EVO", mode);
-        EXPECT_EQ(run.t.table.FirstVideoPtm, 90000u);
-        EXPECT_EQ(run.t.table.LastVideoPtm, info.lastPtm);
-        EXPECT_DOUBLE_EQ(run.t.table.TotalSeconds, 10 + 3723.5);
-        EXPECT_DOUBLE_EQ(run.t.table.FileDuration, 3723.5 / 86400);
-        EXPECT_EQ(run.count("Duration = [b]1:02:03.500[/b]"), mode == EngineMode::Scan ? 1u : 0u);
+        // Both passes add up the playing time; the scan also reports the times.
+        EXPECT_DOUBLE_EQ(run.frames().totalSeconds, 3723.5);
+        EXPECT_EQ(run.count("Duration = [b]1:02:03.500[/b]"), mode == Pass::Scan ? 1u : 0u);
+        if (mode == Pass::Scan) {
+            const std::optional<DsiReport>& dsi = run.report.clips.at(0).dsi;
+            ASSERT_TRUE(dsi);
+            EXPECT_EQ(dsi->firstVideoPtm, 90000u);
+            EXPECT_EQ(dsi->lastVideoPtm, info.lastPtm);
+            EXPECT_DOUBLE_EQ(dsi->durationSeconds, 3723.5);
+        }
     }
 
     // A second file keeps the first one's first PTM and adds its own time.
@@ -161,17 +165,18 @@ TEST(NavigationPacks, TimeReferencesInBothModes) {
     second.firstPtm = info.lastPtm;
     second.lastPtm = info.lastPtm + 90000;
     feature.run(navigationFile(second), "FEATURE_2.EVO");
-    EXPECT_EQ(feature.t.table.FirstVideoPtm, 90000u);
-    EXPECT_EQ(feature.t.table.LastVideoPtm, second.lastPtm);
-    EXPECT_DOUBLE_EQ(feature.t.table.TotalSeconds, 3724.5);
-    EXPECT_DOUBLE_EQ(feature.t.table.FileDuration, 1.0 / 86400);
+    ASSERT_EQ(feature.report.clips.size(), 2u);
+    EXPECT_EQ(feature.report.clips[0].dsi->firstVideoPtm, 90000u);
+    EXPECT_EQ(feature.report.clips[1].dsi->lastVideoPtm, second.lastPtm);
+    EXPECT_DOUBLE_EQ(feature.frames().totalSeconds, 3724.5);
+    EXPECT_DOUBLE_EQ(feature.report.clips[1].dsi->durationSeconds, 1.0);
 
     // Presentation times wrap modulo 2^32.
     info.firstPtm = 0xFFFFFF00;
     info.lastPtm = 0x00000100;
     EngineRun wrap;
     wrap.run(navigationFile(info), "FEATURE_1.EVO");
-    EXPECT_DOUBLE_EQ(wrap.t.table.TotalSeconds, 512 / 90000.0);
+    EXPECT_DOUBLE_EQ(wrap.frames().totalSeconds, 512 / 90000.0);
     EXPECT_EQ(wrap.count("Duration = [b]0:00:00.006[/b]"), 1u);
 }
 
@@ -180,8 +185,8 @@ TEST(NavigationPacks, NoNavigationPacksNoLines) {
     padTo(w, FirstChunk + PackSize);
     EngineRun run;
     run.run(w.bytes(), "FEATURE_1.EVO");
-    EXPECT_TRUE(run.t.sink.lines.empty());
-    EXPECT_EQ(run.t.table.FirstVideoPtm, 0u);
+    EXPECT_TRUE(run.sink.lines.empty());
+    EXPECT_FALSE(run.report.clips.at(0).dsi);
 }
 
 // A file whose first chunk ends inside a navigation pack that starts

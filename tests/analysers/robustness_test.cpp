@@ -15,7 +15,7 @@
 namespace tarnwick::testing {
 namespace {
 
-using Analyser = std::function<void(Analysis&, int, int)>;
+using Analyser = std::function<void(AnalyserBench&, int, int)>;
 
 struct Named {
     const char* name;
@@ -23,22 +23,22 @@ struct Named {
 };
 
 const Named Analysers[] = {
-    {"AC3", [](Analysis& a, int p,
-               int n) { logDescription(a, describeAC3(analyserInput(a.table, p, n), 3)); }},
-    {"DTS", [](Analysis& a, int p,
-               int n) { logDescription(a, describeDTS(analyserInput(a.table, p, n))); }},
-    {"MLP", [](Analysis& a, int p,
-               int n) { logDescription(a, describeMLP(analyserInput(a.table, p, n))); }},
-    {"LPCM", [](Analysis& a, int p,
-                int n) { logDescription(a, describeLPCM(analyserInput(a.table, p, n))); }},
+    {"AC3", [](AnalyserBench& a, int p,
+               int n) { logDescription(a, describeAC3(analyserInput(a, p, n), 3)); }},
+    {"DTS", [](AnalyserBench& a, int p,
+               int n) { logDescription(a, describeDTS(analyserInput(a, p, n))); }},
+    {"MLP", [](AnalyserBench& a, int p,
+               int n) { logDescription(a, describeMLP(analyserInput(a, p, n))); }},
+    {"LPCM", [](AnalyserBench& a, int p,
+                int n) { logDescription(a, describeLPCM(analyserInput(a, p, n))); }},
     {"MPEG2",
-     [](Analysis& a, int p, int n) {
-         logDescription(a, describeMPEG2(analyserInput(a.table, p, n), 1234), 1);
+     [](AnalyserBench& a, int p, int n) {
+         logDescription(a, describeMPEG2(analyserInput(a, p, n), 1234), 1);
      }},
-    {"H264", [](Analysis& a, int p,
-                int n) { logDescription(a, describeH264(analyserInput(a.table, p, n)), 0); }},
-    {"VC1", [](Analysis& a, int p,
-               int n) { logDescription(a, describeVC1(analyserInput(a.table, p, n)), 1); }},
+    {"H264", [](AnalyserBench& a, int p,
+                int n) { logDescription(a, describeH264(analyserInput(a, p, n)), 0); }},
+    {"VC1", [](AnalyserBench& a, int p,
+               int n) { logDescription(a, describeVC1(analyserInput(a, p, n)), 1); }},
 };
 
 // The chunk buffer with its valid data ending at `validEnd`; the bytes after
@@ -46,13 +46,13 @@ const Named Analysers[] = {
 class PoisonedChunk {
 public:
     void run(const Analyser& analyser, const Bytes& payload, int at, int validEnd, int count) {
-        std::vector<uint8_t>& buffer = bench.table.ChunkBuffer;
+        std::vector<uint8_t>& buffer = bench.chunk;
         std::copy(payload.begin(), payload.end(), buffer.begin() + at);
-        bench.table.ChunkLength = validEnd;
+        bench.valid = validEnd;
         uint8_t* tail = buffer.data() + validEnd;
         const size_t tailSize = buffer.size() - size_t(validEnd);
         ASAN_POISON_MEMORY_REGION(tail, tailSize);
-        analyser(bench.analysis, at, count);
+        analyser(bench, at, count);
         ASAN_UNPOISON_MEMORY_REGION(tail, tailSize);
         bench.clear();
     }
@@ -66,7 +66,7 @@ public:
 void cutAtEveryLength(const Named& analyser, const Bytes& payload) {
     SCOPED_TRACE(analyser.name);
     PoisonedChunk chunk;
-    const int bufferEnd = int(chunk.bench.table.ChunkBuffer.size());
+    const int bufferEnd = int(chunk.bench.chunk.size());
     for (size_t length = 0; length <= payload.size(); ++length) {
         const Bytes cut(payload.begin(), payload.begin() + long(length));
         const int n = int(length);
@@ -166,8 +166,8 @@ TEST(AnalyserRobustness, ZeroPaddedParameterSetEndsSafely) {
     Bytes payload = {0x00, 0x00, 0x01, 0x67, 0x64, 0x00, 0x28, 0x80};
     payload.resize(64, 0x00);
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeH264(analyserInput(bench.analysis.table, at, int(payload.size()))), 0);
+    logDescription(bench,
+                   describeH264(analyserInput(bench, at, int(payload.size()))), 0);
     ASSERT_GE(bench.lines().size(), 3u);
     EXPECT_EQ(bench.lines()[0], "   Profile = High");
     EXPECT_EQ(bench.lines()[1], "   Level = 4.0");
@@ -188,8 +188,8 @@ TEST(AnalyserRobustness, ZeroPaddedParameterSetEndsSafely) {
                                 .finish();
     const int cycleAt = cycle.place(longCycle);
     logDescription(
-        cycle.analysis,
-        describeH264(analyserInput(cycle.analysis.table, cycleAt, int(longCycle.size()))), 0);
+        cycle,
+        describeH264(analyserInput(cycle, cycleAt, int(longCycle.size()))), 0);
     // The fields after the cycle are gone; the analysis still ends.
     EXPECT_EQ(cycle.lines().back().rfind("   Size = ", 0), 0u);
 }

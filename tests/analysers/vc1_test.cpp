@@ -14,8 +14,8 @@ Lines analyse(AnalyserBench& bench, const Vc1SequenceHeader& h, int slot = 0) {
     payload.insert(payload.end(), header.begin(), header.end());
     payload.insert(payload.end(), 32, 0x33);
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeVC1(analyserInput(bench.analysis.table, at, int(payload.size()))), slot);
+    logDescription(bench,
+                   describeVC1(analyserInput(bench, at, int(payload.size()))), slot);
     return bench.lines();
 }
 
@@ -35,7 +35,7 @@ TEST(Vc1Analyser, AdvancedProfileHeaderLines) {
                      "   Display size = [bl]1920[/bl]x[bl]1080[/bl]",
                      "   Aspect ratio = [bl]1:1[/bl] (square samples)",
                      "   Frame Rate = [bl]23.976[/bl] (24000/1001)"}));
-    EXPECT_DOUBLE_EQ(bench.table.FrameRate[1], 24000.0 / 1001.0);
+    EXPECT_DOUBLE_EQ(bench.frameRate[1], 24000.0 / 1001.0);
 }
 
 TEST(Vc1Analyser, FieldsAreReadWithoutTheEmulationPreventionBytes) {
@@ -64,7 +64,7 @@ TEST(Vc1Analyser, ReservedProfileLevelAndChroma) {
     EXPECT_EQ(analyse(bench, h),
               (Lines{"   Profile = Reserved", "   Level = Reserved", "   Chroma Format = Reserved",
                      "   Size = [bl]1920[/bl]x[bl]1080[/bl]"}));
-    EXPECT_EQ(bench.table.FrameRate[0], 0.0);
+    EXPECT_EQ(bench.frameRate[0], 0.0);
 }
 
 TEST(Vc1Analyser, FrameRateFromNumeratorAndDenominator) {
@@ -89,7 +89,7 @@ TEST(Vc1Analyser, FrameRateFromNumeratorAndDenominator) {
         h.pulldown = c.pulldown;
         const Lines lines = analyse(bench, h);
         EXPECT_EQ(lines.back(), c.line);
-        EXPECT_EQ(bench.table.FrameRate[0], c.rate);
+        EXPECT_EQ(bench.frameRate[0], c.rate);
     }
 }
 
@@ -103,17 +103,17 @@ TEST(Vc1Analyser, ForbiddenAndReservedFrameRateCodes) {
     EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
               (Lines{"   Reserved Frame Rate!", "   Reserved Frame Rate!",
                      "   Frame Rate = [bl]50[/bl] (200/4)"}));
-    EXPECT_EQ(reserved.table.FrameRate[0], 50.0);
+    EXPECT_EQ(reserved.frameRate[0], 50.0);
 
     // A forbidden denominator forms no rate: no line, the slot keeps its rate.
     AnalyserBench forbidden;
-    forbidden.table.FrameRate[0] = 12.5;
+    forbidden.frameRate[0] = 12.5;
     h.frameRateNr = 2;
     h.frameRateDr = 0;
     lines = analyse(forbidden, h);
     EXPECT_EQ(lines.back(), "   Forbidden Frame Rate!");
     EXPECT_EQ(lineStarting(lines, "   Frame Rate"), "(none)");
-    EXPECT_EQ(forbidden.table.FrameRate[0], 12.5);
+    EXPECT_EQ(forbidden.frameRate[0], 12.5);
 
     AnalyserBench zeroNumerator;
     h.frameRateNr = 0;
@@ -134,7 +134,7 @@ TEST(Vc1Analyser, FrameRateExponentAndAspectRatios) {
     EXPECT_EQ(lineStarting(lines, "   Size"), "   Size = [bl]1920[/bl]x[bl]1080[/bl]");
     EXPECT_EQ(lineStarting(lines, "   Aspect"), "   Aspect ratio = [bl]4:3[/bl]");
     EXPECT_EQ(lines.back(), "   Frame Rate = [bl]24[/bl]");
-    EXPECT_EQ(bench.table.FrameRate[0], 24.0);
+    EXPECT_EQ(bench.frameRate[0], 24.0);
 
     AnalyserBench custom;
     h.aspectRatio = 15;
@@ -143,15 +143,15 @@ TEST(Vc1Analyser, FrameRateExponentAndAspectRatios) {
     h.frameRateExp = 799; // 25 fps
     const Lines customLines = analyse(custom, h);
     EXPECT_EQ(lineStarting(customLines, "   Aspect"), "   Aspect ratio = 64:45");
-    EXPECT_EQ(custom.table.FrameRate[0], 25.0);
+    EXPECT_EQ(custom.frameRate[0], 25.0);
 }
 
 TEST(Vc1Analyser, MissingStartCodeReadsFromWhereTheSearchStopped) {
     AnalyserBench bench;
     const Bytes payload(40, 0x00);
     const int at = bench.place(payload);
-    logDescription(bench.analysis,
-                   describeVC1(analyserInput(bench.analysis.table, at, int(payload.size()))), 0);
+    logDescription(bench,
+                   describeVC1(analyserInput(bench, at, int(payload.size()))), 0);
     EXPECT_EQ(bench.lines(),
               (Lines{"   Profile = Reserved", "   Level = 0", "   Chroma Format = Reserved",
                      "   Size = [bl]2[/bl]x[bl]2[/bl]"}));

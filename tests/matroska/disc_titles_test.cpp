@@ -47,8 +47,25 @@ TEST(DiscTitles, BundledDiscFromEitherFolderGivesItsTitleAndFirstPart) {
         EXPECT_EQ(trackLanguage(languages, t.audio[0].langcode, t.audio[0].description), "eng");
         EXPECT_EQ(trackLanguage(languages, t.audio[1].langcode, t.audio[1].description), "ger");
         EXPECT_EQ(chooseTitle(titles, std::nullopt), &t);
-        EXPECT_EQ(fs::canonical(titleSource(*disc, t)),
+        // The title model: its clips on the title's timeline, names and chapters.
+        const DiscTitle model = discTitle(t, disc->videoFolder, disc->playlist);
+        EXPECT_TRUE(model.missingClips.empty());
+        const Title& title = model.title;
+        ASSERT_EQ(title.clips.size(), 2u);
+        EXPECT_EQ(fs::canonical(title.clips[0].path()),
                   fs::canonical(Disc + "/HVDVD_TS/FEATURE_1.EVO"));
+        EXPECT_EQ(fs::canonical(title.clips[1].path()),
+                  fs::canonical(Disc + "/HVDVD_TS/FEATURE_2.EVO"));
+        EXPECT_EQ(title.clips[1].titleBegin, 90000 + 58 * 1500);
+        EXPECT_EQ(title.clips[1].titleEnd, 4 * 90000);
+        EXPECT_EQ(title.baseName, "FEATURE_1_FEATURE_2");
+        EXPECT_EQ(title.name, "Tarnwick Sample");
+        ASSERT_EQ(title.chapters.size(), 3u);
+        EXPECT_EQ(title.chapters[1].begin, 90000 + 30 * 1500);
+        EXPECT_EQ(title.chapters[1].name, "Stripes");
+        const StreamName* german = streamName(title, StreamKind::Audio, 3);
+        ASSERT_TRUE(german);
+        EXPECT_EQ(german->langcode, "de:01");
     }
 }
 
@@ -94,10 +111,16 @@ TEST(DiscTitles, FoldersWithoutADiscAndMissingFiles) {
     ASSERT_TRUE(disc);
     EXPECT_EQ(disc->playlist, "");
     PlaylistTitle t;
-    t.primaryClips = {"FEATURE_1.MAP"};
-    EXPECT_EQ(titleSource(*disc, t), "");
-    std::ofstream(root + "d/hvdvd_ts/feature_1.evo") << "x";
-    EXPECT_EQ(titleSource(*disc, t), root + "d/hvdvd_ts/feature_1.evo");
+    t.primaryClipTimes = {{"FEATURE_1.MAP", "", ""}};
+    EXPECT_EQ(discTitle(t, disc->videoFolder, "").missingClips,
+              std::vector<std::string>{"FEATURE_1.EVO"});
+    // The EVO is found whatever the case of its name.
+    std::ofstream(root + "d/hvdvd_ts/Feature_1.evo") << "x";
+    const DiscTitle found = discTitle(t, disc->videoFolder, "");
+    ASSERT_EQ(found.title.clips.size(), 1u);
+    EXPECT_EQ(found.title.clips[0].path(), root + "d/hvdvd_ts/Feature_1.evo");
+    EXPECT_EQ(clipSource(disc->videoFolder, "file:///dvddisc/HVDVD_TS/FEATURE_1.MAP"),
+              root + "d/hvdvd_ts/Feature_1.evo");
     EXPECT_THROW(readPlaylistTitles(root + "d/none.xpl"), FileError);
 }
 

@@ -48,6 +48,12 @@ std::vector<std::string> treeLines(const PlaylistView& view) {
     return out;
 }
 
+bool listed(const TestSession& t, StreamKind kind, int slot) {
+    for (const PlaylistStreamName& s : t.window.playlist.streams)
+        if (s.kind == kind && s.slot == slot) return true;
+    return false;
+}
+
 XplSession::XplSession(const std::string& folderName, const std::string& source)
     : folder(scratchFolder(folderName)) {
     chooseSource(folder + "HVDVD_TS/" + source);

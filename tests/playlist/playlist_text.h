@@ -23,6 +23,9 @@ std::string chapterText(const std::string& name, const std::string& begin);
 // The XPL page's tree as "node/child" lines, for exact comparisons.
 std::vector<std::string> treeLines(const PlaylistView& view);
 
+// Whether the title Read XPL showed lists a stream in the slot.
+bool listed(const TestSession& t, StreamKind kind, int slot);
+
 // A session whose source is folder + source and that reads playlists
 // written into folder.
 struct XplSession : TestSession {

@@ -11,17 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-bool allMarksIn(const StreamTable& t, int32_t mark, int32_t other, int videoSlot, int audioSlot,
-                int subSlot) {
-    for (int k = 0; k < 16; ++k)
-        if (t.VideoIds[k] != (k == videoSlot ? mark : other)) return false;
-    for (int k = 0; k < 16; ++k)
-        if (t.AudioIds[k] != (k == audioSlot ? mark : other)) return false;
-    for (int k = 0; k < 32; ++k)
-        if (t.SubIds[k] != (k == subSlot ? mark : other)) return false;
-    return true;
-}
-
 TEST(ReadXplBadInput, NumbersOutsideTheTablesAndBoxesAreIgnored) {
     std::string clip;
     for (const char* track : {"", "0", "-1", "17", "2147483647", "4294967297", "99999999999999"})
@@ -34,7 +23,7 @@ TEST(ReadXplBadInput, NumbersOutsideTheTablesAndBoxesAreIgnored) {
     const std::string items = "<VideoAttributeItem index=\"1\" codec=\"AVC\"/>\r\n";
     XplSession t("xpl_out_of_range");
     ASSERT_TRUE(t.read(playlistText(items, titleText("M", "FEATURE_1.MAP", {clip}, ""))));
-    EXPECT_TRUE(allMarksIn(t.table, 1, -1, -1, -1, -1));
+    EXPECT_TRUE(t.window.playlist.streams.empty()); // no stream listed
     EXPECT_FALSE(t.window.buttons.bDemux);
     for (size_t node = 1; node < 4; ++node)
         EXPECT_TRUE(t.window.playlist.tvXPL[node].children.empty());
@@ -51,8 +40,8 @@ TEST(ReadXplBadInput, NumbersOutsideTheTablesAndBoxesAreIgnored) {
     EXPECT_FALSE(t.window.boxes.cbVideo[1].enabled); // only the first track has a box
     EXPECT_EQ(t.window.boxes.cbAudio[15].caption, ".s15.");
     EXPECT_EQ(t.window.boxes.cbSub[31].caption, ".s31.d");
-    EXPECT_EQ(t.table.VideoIds[1], 1);
-    EXPECT_EQ(t.table.VideoIds[15], 1);
+    EXPECT_TRUE(listed(t, StreamKind::Video, 1));
+    EXPECT_TRUE(listed(t, StreamKind::Video, 15));
 }
 
 TEST(ReadXplBadInput, MissingChapterAttributesGiveEmptyTextsNotThePreviousChapters) {
@@ -122,7 +111,7 @@ TEST(ReadXplBadInput, BinaryFileIsScannedToItsEndWithBoundedIndentation) {
         const size_t blanks = line.find_first_not_of(' ');
         ASSERT_LE(blanks == std::string::npos ? line.size() : blanks, 2 * MaxIndentLevels);
     }
-    EXPECT_TRUE(allMarksIn(t.table, 1, -1, -1, -1, -1));
+    EXPECT_TRUE(t.window.playlist.streams.empty()); // no stream listed
 }
 
 } // namespace

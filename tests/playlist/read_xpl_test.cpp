@@ -67,11 +67,11 @@ TEST(ReadXpl, RetailPlaylistShowsTheFeatureTitleItsStreamsAndChapters) {
     EXPECT_FALSE(b.cbVideo[1].enabled || b.cbAudio[1].enabled || b.cbSub[1].enabled);
     EXPECT_EQ(b.cbAudio[1].caption, "No audio stream");
 
-    EXPECT_EQ(t.table.VideoIds[0], 1);
-    EXPECT_EQ(t.table.VideoIds[1], -1);
-    EXPECT_EQ(t.table.AudioIds[0], 1);
-    EXPECT_EQ(t.table.SubIds[0], 1);
-    EXPECT_EQ(t.table.SubIds[31], -1);
+    EXPECT_TRUE(listed(t, StreamKind::Video, 0));
+    EXPECT_FALSE(listed(t, StreamKind::Video, 1));
+    EXPECT_TRUE(listed(t, StreamKind::Audio, 0));
+    EXPECT_TRUE(listed(t, StreamKind::Subpicture, 0));
+    EXPECT_FALSE(listed(t, StreamKind::Subpicture, 31));
 
     const Buttons& buttons = t.window.buttons;
     EXPECT_TRUE(buttons.bReadXPL && buttons.bReadEVO && buttons.bbEVO && buttons.bbXPL);
@@ -173,11 +173,11 @@ TEST(ReadXpl, WrittenRetailPlaylistShowsTheFeatureTitleItsStreamsAndChapters) {
     EXPECT_TRUE(b.cbAudio[0].ticked && b.cbAudio[1].ticked && b.cbSub[2].ticked);
     EXPECT_EQ(b.cbSub[2].hint, japanese);
     EXPECT_FALSE(b.cbVideo[1].enabled || b.cbAudio[2].enabled || b.cbSub[0].enabled);
-    EXPECT_EQ(t.table.AudioIds[0], 1);
-    EXPECT_EQ(t.table.AudioIds[1], 1);
-    EXPECT_EQ(t.table.AudioIds[2], -1);
-    EXPECT_EQ(t.table.SubIds[2], 1);
-    EXPECT_EQ(t.table.SubIds[0], -1);
+    EXPECT_TRUE(listed(t, StreamKind::Audio, 0));
+    EXPECT_TRUE(listed(t, StreamKind::Audio, 1));
+    EXPECT_FALSE(listed(t, StreamKind::Audio, 2));
+    EXPECT_TRUE(listed(t, StreamKind::Subpicture, 2));
+    EXPECT_FALSE(listed(t, StreamKind::Subpicture, 0));
     EXPECT_TRUE(t.window.buttons.bWriteChaps && t.window.buttons.bDemux);
     EXPECT_EQ(t.window.page, Page::XPL);
 }
@@ -272,7 +272,7 @@ TEST(ReadXpl, FeatureTitleTicksOnlyItsOwnStreamsOnceWithUtf8TextUnchanged) {
         EXPECT_EQ(b.cbSub[k].ticked, k == 1) << k;
     EXPECT_EQ(b.cbAudio[2].caption, "AC-3.2ch.s02.Fran\xC3\xA7"
                                     "ais");
-    EXPECT_EQ(t.table.AudioIds[4], -1); // the trailer's stream
+    EXPECT_FALSE(listed(t, StreamKind::Audio, 4)); // the trailer's stream
 
     const PlaylistView& view = t.window.playlist;
     EXPECT_EQ(view.tvXPL[0].children,
@@ -326,8 +326,7 @@ TEST(ReadXpl, WithoutTheSourcesTitleAllLinesShowAndNothingIsPicked) {
     EXPECT_FALSE(t.window.boxes.cbVideo[0].enabled || t.window.boxes.cbAudio[0].enabled);
     EXPECT_FALSE(t.window.buttons.bWriteChaps);
     EXPECT_FALSE(t.window.buttons.bDemux);
-    for (int32_t id : t.table.AudioIds)
-        EXPECT_EQ(id, -1);
+    EXPECT_TRUE(view.streams.empty());
 
     // No source at all, and a name found only in the first line.
     t.chooseSource("");
@@ -375,14 +374,14 @@ TEST(ReadXpl, TagCutByTheChunkBoundaryIsReadWhole) {
         "<Chapter\r\n\tdisplayName=\"Across\"\r\n\ttitleTimeBegin=\"00:02:03:45\"/>";
     // Blanks between tags are not kept; they move the chapter tag so that
     // the boundary falls inside its displayName.
-    const std::string padding(ChunkSize - head.size() - 14, ' ');
+    const std::string padding(262144 - head.size() - 14, ' ');
     const std::string tail =
         "\r\n   </ChapterList>\r\n  </Title>\r\n </TitleSet>\r\n</Playlist>\r\n";
     const std::string text = head + padding + chapter + tail;
 
     XplSession t("xpl_chunk_boundary");
     PanelHistory sink;
-    Session session{t.table, t.window, sink, t.ui};
+    WindowSession session{t.window, sink, t.ui};
     const std::string path = t.folder + "VPLST000.XPL";
     std::ofstream(path, std::ios::binary) << text;
     t.window.eXPLfile = path;

@@ -1,5 +1,6 @@
 #include "support/shared_samples.h"
 #include "support/test_session.h"
+#include "engine/files.h"
 #include "support/written_playlists.h"
 
 #include <gtest/gtest.h>

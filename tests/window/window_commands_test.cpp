@@ -3,7 +3,8 @@
 
 #include "window_test_support.h"
 
-#include "app/paths.h"
+#include "model/file_names.h"
+#include "window/window_paths.h"
 #include "support/shared_samples.h"
 #include "support/written_playlists.h"
 
@@ -158,7 +159,7 @@ private slots:
         }
         QVERIFY(!QFileInfo::exists(base + QStringLiteral("Subpicture.00.sup")));
         QVERIFY(!holdsOpen(out));
-        QVERIFY(!w->run().OutputBusy);
+        QVERIFY(!w->run().writingOutput);
         QVERIFY(c.bDemux->isEnabled() && c.bRebuild->isEnabled());
 
         QTest::mouseClick(c.bRebuild, Qt::LeftButton);
@@ -277,7 +278,7 @@ private slots:
         });
         QTest::mouseClick(w->controls().bReadEVO, Qt::LeftButton);
         QVERIFY(cancelOffered);
-        QVERIFY(w->run().CancelRequested);
+        QVERIFY(w->run().cancelRequested);
         QVERIFY(answerer.texts.isEmpty());
         const QStringList log = logLines(*w);
         QVERIFY(!log.contains(QStringLiteral("Cancelled.")));
@@ -309,7 +310,7 @@ private slots:
         QCOMPARE(answerer.texts, QStringList({"Are you sure to stop demuxing?"}));
         QVERIFY(logLines(*w).contains(QStringLiteral("Cancelled.")));
         QVERIFY(!holdsOpen(out));
-        QVERIFY(!w->run().OutputBusy);
+        QVERIFY(!w->run().writingOutput);
         const qint64 video = QFileInfo(out + QStringLiteral("/LARGE.MPEG-2.stream.0.mpv")).size();
         QVERIFY(video > 0);
         QVERIFY(video < (qint64(12) << 20) / 2);
