@@ -5,8 +5,8 @@
 #include "rebuild/navigation_patch.h"
 #include "rebuild/pack_layout.h"
 #include "rebuild/rebuild_pack.h"
+#include "rebuild/rebuild_streams.h"
 #include "support/ps_writer.h"
-#include "support/test_session.h"
 
 #include <gtest/gtest.h>
 
@@ -51,30 +51,24 @@ Bytes privateStream2Pack(uint8_t subId) {
 }
 
 struct Rules {
-    Rules() {
-        t.VideoIds.fill(-1);
-        t.AudioIds.fill(-1);
-        t.SubIds.fill(-1);
+    // A stream found in a slot, selected or not.
+    void audio(int slot, int id, bool selected) {
+        set(s.audioIds[size_t(slot)], StreamKind::Audio, slot, id, selected);
     }
-    // A stream found in a slot, its box ticked or not.
-    void audio(int slot, int id, bool ticked) {
-        set(t.AudioIds[size_t(slot)], w.boxes.cbAudio[size_t(slot)], id, ticked);
+    void sub(int slot, int id, bool selected) {
+        set(s.subIds[size_t(slot)], StreamKind::Subpicture, slot, id, selected);
     }
-    void sub(int slot, int id, bool ticked) {
-        set(t.SubIds[size_t(slot)], w.boxes.cbSub[size_t(slot)], id, ticked);
+    void video(int slot, int id, bool selected) {
+        set(s.videoIds[size_t(slot)], StreamKind::Video, slot, id, selected);
     }
-    void video(int slot, int id, bool ticked) {
-        set(t.VideoIds[size_t(slot)], w.boxes.cbVideo[size_t(slot)], id, ticked);
-    }
-    static void set(int32_t& entry, StreamBox& box, int id, bool ticked) {
+    void set(int32_t& entry, StreamKind kind, int slot, int id, bool selected) {
         entry = id;
-        box.enabled = true;
-        box.ticked = ticked;
+        selection.select(kind, slot, selected);
     }
-    bool keeps(const Bytes& pack) { return keepPack(classifyPack(pack.data()), t, w); }
+    bool keeps(const Bytes& pack) { return keepPack(classifyPack(pack.data()), s); }
 
-    StreamTable t;
-    WindowState w;
+    SelectionSet selection;
+    RebuildStreams s{selection};
 };
 
 TEST(PackRules, OnlyHdDvdPackHeadersAreClassified) {
@@ -152,7 +146,7 @@ TEST(PackRules, DropTestsUseTheirNarrowerRanges) {
     EXPECT_FALSE(r.keeps(privateStream2Pack(0x80)));
     EXPECT_TRUE(r.keeps(privateStream2Pack(0x81)));
     EXPECT_TRUE(r.keeps(privateStream2Pack(0x00)));
-    r.w.options.cbRBAdvanced = true;
+    r.s.advancedPacks = true;
     EXPECT_TRUE(r.keeps(privateStream2Pack(0x80)));
 }
 
@@ -163,8 +157,8 @@ TEST(PackRules, NavigationPackCarriesTheKeptStreams) {
     r.audio(1, 0x81, true);
     r.audio(2, 0x82, true);
     r.sub(0, 0x20, true);
-    r.t.FirstVideoPtm = 0x01234567;
-    r.t.LastVideoPtm = 0x89ABCDEF;
+    r.s.firstVideoPtm = 0x01234567;
+    r.s.lastVideoPtm = 0x89ABCDEF;
     NavigationPackInfo info;
     info.videoBound = 1;
     info.audioBound = 3;
@@ -177,7 +171,7 @@ TEST(PackRules, NavigationPackCarriesTheKeptStreams) {
 
     Bytes pack = source;
     StreamNumbers numbers;
-    patchNavigationPack(pack.data(), numbers, r.t, r.w.boxes);
+    patchNavigationPack(pack.data(), numbers, r.s);
     Bytes expected = source;
     expected[0x18] = uint8_t((source[0x18] & 0xE0) | 1);
     expected[0x17] = uint8_t((source[0x17] & 0x03) | (2 << 2));
@@ -196,14 +190,14 @@ TEST(PackRules, NavigationPackCarriesTheKeptStreams) {
     pack = source;
     pack[0x50D] = 0x00;
     StreamNumbers fresh;
-    patchNavigationPack(pack.data(), fresh, r.t, r.w.boxes);
+    patchNavigationPack(pack.data(), fresh, r.s);
     expected = source;
     expected[0x50D] = 0x00;
     expected[0x18] = uint8_t((source[0x18] & 0xE0) | 1);
     expected[0x17] = uint8_t((source[0x17] & 0x03) | (8 << 2));
     EXPECT_EQ(pack, expected);
     pack = source;
-    patchNavigationPack(pack.data(), fresh, r.t, r.w.boxes);
+    patchNavigationPack(pack.data(), fresh, r.s);
     EXPECT_TRUE(std::equal(source.begin() + 0x720, source.begin() + 0x730, pack.begin() + 0x720));
 }
 
@@ -218,31 +212,31 @@ TEST(PackRules, KeptPackIsRenumberedInPlace) {
     Bytes pack = audioPack(0x89);
     Bytes expected = pack;
     expected[0x17 + 5] = 0x88;
-    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.t, r.w));
+    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.s));
     EXPECT_EQ(pack, expected);
 
     pack = vc1Pack(0x56, true, true);
     expected = pack;
     expected[0x19 + 12] = 0x55;
-    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.t, r.w));
+    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.s));
     EXPECT_EQ(pack, expected);
 
     // Unticked H.264 0xE2 is dropped; H.264 0xE3 in no slot keeps its id.
     pack = videoPack(0xE2);
-    EXPECT_FALSE(rebuildPack(pack.data(), numbers, r.t, r.w));
+    EXPECT_FALSE(rebuildPack(pack.data(), numbers, r.s));
     pack = videoPack(0xE3);
     expected = pack;
-    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.t, r.w));
+    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.s));
     EXPECT_EQ(pack, expected);
 
     // A block that does not start with a pack start code is not written.
     pack = audioPack(0x89);
     pack[0] = 0xFF;
-    EXPECT_FALSE(rebuildPack(pack.data(), numbers, r.t, r.w));
+    EXPECT_FALSE(rebuildPack(pack.data(), numbers, r.s));
     // A DVD pack passes unchanged.
     pack = audioPack(0x89, MuxRate::Dvd);
     expected = pack;
-    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.t, r.w));
+    EXPECT_TRUE(rebuildPack(pack.data(), numbers, r.s));
     EXPECT_EQ(pack, expected);
 }
 

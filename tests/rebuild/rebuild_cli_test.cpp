@@ -1,5 +1,6 @@
 // tarnwick-cli rebuild: the output name and the exit status.
 
+#include "engine/files.h"
 #include "rebuild/rebuild_support.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +31,10 @@ TEST(RebuildCli, WritesTheRebuiltEvoAndFailsWithStatusOne) {
                   errors),
               0);
     const Bytes out = readFile(dir + "out/FEATURE_1_FEATURE_2.rebuilt.EVO");
-    TestSession back;
-    back.window.options.cbContinue = false;
-    readEvo(back, dir + "out/FEATURE_1_FEATURE_2.rebuilt.EVO");
-    EXPECT_EQ(tickedCaptions(back), (std::vector<std::string>{"MPEG-2.stream.0", "DD.stream.00"}));
+    CoreRebuild back;
+    back.read(dir + "out/FEATURE_1_FEATURE_2.rebuilt.EVO", false);
+    EXPECT_EQ(back.selectedCaptions(),
+              (std::vector<std::string>{"MPEG-2.stream.0", "DD.stream.00"}));
 
     // A missing folder is made; one that cannot be made fails before the scan.
     EXPECT_EQ(

@@ -32,40 +32,39 @@ TEST(Rebuild, KeepsOnlyTheTickedStreamsRenumbered) {
     const Bytes sourceBytes = muxEvo(mixedStreams());
     writeFile(source, sourceBytes);
 
-    TestSession ts;
-    readEvo(ts, source);
-    ASSERT_EQ(tickedCaptions(ts),
+    CoreRebuild r;
+    r.read(source);
+    ASSERT_EQ(r.selectedCaptions(),
               (std::vector<std::string>{"MPEG-2.stream.0", "DD.stream.00", "DTSHD.stream.01",
                                         "DD+.stream.02", "MLP.stream.03", "LPCM.stream.04",
                                         "Subpicture.00", "Subpicture.01", "Ext.Subpicture.02"}));
-    untick(ts, {"DD.stream.00", "DD+.stream.02", "LPCM.stream.04", "Subpicture.00"});
-    ts.window.options.eWorkdir = dir + "out";
+    r.deselect({"DD.stream.00", "DD+.stream.02", "LPCM.stream.04", "Subpicture.00"});
     std::filesystem::create_directory(dir + "out");
-    ts.sink.lines.clear();
-    ASSERT_TRUE(bRebuildClick(ts.session));
+    r.core.sink.lines.clear();
+    const RebuildResult result = r.rebuild(dir + "out");
+    ASSERT_TRUE(result.ok());
     const std::string output = dir + "out/MOVIE.rebuilt.EVO";
-    EXPECT_EQ(ts.visibleLines(),
+    EXPECT_EQ(r.core.visibleLines(),
               (std::vector<std::string>{"Opening file MOVIE.EVO", "File size: 0 Mbytes.",
                                         "Creating " + output, "Rebuilding...", "Done.", ""}));
-    EXPECT_EQ(ts.sink.panels[0], "Ready");
-    EXPECT_EQ(ts.sink.panels[1], "");
-    EXPECT_TRUE(ts.window.buttons.bRebuild);
-    EXPECT_TRUE(ts.window.buttons.bDemux);
-    EXPECT_FALSE(ts.window.buttons.bCancel);
-    EXPECT_FALSE(ts.session.run.OutputBusy);
-    EXPECT_TRUE(ts.ui.errors.empty());
+    EXPECT_EQ(r.core.sink.panels[0], "Ready");
+    EXPECT_EQ(r.core.sink.panels[1], "");
+    // Cancel is no longer offered and no output is being written.
+    EXPECT_FALSE(r.core.host.run.cancellable);
+    EXPECT_FALSE(r.core.host.run.writingOutput);
+    EXPECT_FALSE(result.cancelled);
 
     // Read back: the kept streams under their new numbers and captions.
-    TestSession back;
-    readEvo(back, output);
-    EXPECT_EQ(tickedCaptions(back),
+    CoreRebuild back;
+    back.read(output);
+    EXPECT_EQ(back.selectedCaptions(),
               (std::vector<std::string>{"MPEG-2.stream.0", "DTSHD.stream.00", "MLP.stream.01",
                                         "Subpicture.00", "Ext.Subpicture.01"}));
-    EXPECT_EQ(back.table.VideoIds[0], 0xE0);
-    EXPECT_EQ(back.table.AudioIds[0], 0x88);
-    EXPECT_EQ(back.table.AudioIds[1], 0xB1);
-    EXPECT_EQ(back.table.SubIds[0], 0x20);
-    EXPECT_EQ(back.table.SubIds[1], 0x61);
+    EXPECT_EQ(back.scan().video[0].id, 0xE0);
+    EXPECT_EQ(back.scan().audio[0].id, 0x88);
+    EXPECT_EQ(back.scan().audio[1].id, 0xB1);
+    EXPECT_EQ(back.scan().subpicture[0].id, 0x20);
+    EXPECT_EQ(back.scan().subpicture[1].id, 0x61);
 
     // Pack by pack: the dropped streams are gone; a kept pack differs from
     // its source only in its identifier, a navigation pack only in the
@@ -136,11 +135,9 @@ TEST(Rebuild, AdvancedPacksFollowTheOptionOtherPrivateStream2PacksStay) {
     const std::vector<Bytes> in = packsOf(w.bytes());
 
     for (const bool advanced : {false, true}) {
-        TestSession ts;
-        readEvo(ts, source);
-        ts.window.options.cbRBAdvanced = advanced;
-        ts.window.options.eWorkdir = dir;
-        ASSERT_TRUE(bRebuildClick(ts.session));
+        CoreRebuild r;
+        r.read(source);
+        ASSERT_TRUE(r.rebuild(dir, advanced).ok());
         const std::vector<Bytes> out = packsOf(readFile(dir + "ADV.rebuilt.EVO"));
         std::vector<Bytes> expected;
         for (const Bytes& pack : in)
@@ -166,23 +163,19 @@ TEST(Rebuild, VobIsCopiedUnchanged) {
                10, nav);
     const std::string source = dir + "VTS_01_1.VOB";
     writeFile(source, w.bytes());
-    TestSession ts;
-    ts.window.options.cbContinue = false;
-    readEvo(ts, source);
-    untick(ts, {"DD.stream.00", "Subpicture.00"});
-    ts.window.options.eWorkdir = dir;
-    ASSERT_TRUE(bRebuildClick(ts.session));
+    CoreRebuild r;
+    r.read(source, false);
+    r.deselect({"DD.stream.00", "Subpicture.00"});
+    ASSERT_TRUE(r.rebuild(dir).ok());
     EXPECT_EQ(readFile(dir + "VTS_01_1.rebuilt.EVO"), w.bytes());
 
     const SampleFile made = dvdSample("dvd_mpeg2_ac3.vob");
     if (made.path.empty()) GTEST_SKIP() << made.skipReason;
     const std::string sample = made.path;
-    TestSession real;
-    real.window.options.cbContinue = false;
-    readEvo(real, sample);
-    untick(real, {"DD.stream.00"});
-    real.window.options.eWorkdir = dir;
-    ASSERT_TRUE(bRebuildClick(real.session));
+    CoreRebuild real;
+    real.read(sample, false);
+    real.deselect({"DD.stream.00"});
+    ASSERT_TRUE(real.rebuild(dir).ok());
     EXPECT_EQ(readFile(dir + "dvd_mpeg2_ac3.rebuilt.EVO"), readFile(sample));
 }
 
@@ -202,11 +195,10 @@ TEST(Rebuild, ShortLastBlockIsWrittenWhenItStartsWithAPackStartCode) {
         if (!startCode) block[3] = 0xBB;
         file.insert(file.end(), block.begin(), block.end());
         writeFile(dir + "SHORT.EVO", file);
-        TestSession ts;
-        readEvo(ts, dir + "SHORT.EVO");
-        untick(ts, {"DD.stream.00"});
-        ts.window.options.eWorkdir = dir;
-        ASSERT_TRUE(bRebuildClick(ts.session));
+        CoreRebuild r;
+        r.read(dir + "SHORT.EVO");
+        r.deselect({"DD.stream.00"});
+        ASSERT_TRUE(r.rebuild(dir).ok());
         const Bytes out = readFile(dir + "SHORT.rebuilt.EVO");
         if (!startCode) {
             EXPECT_EQ(out.size() % PackSize, 0u);
@@ -227,20 +219,22 @@ TEST(Rebuild, TwoSourceFilesGiveOneOutputWithTheTitlesTimes) {
     const Bytes second = muxEvo(streams, 8, 0x500000);
     writeFile(dir + "FEATURE_1.EVO", first);
     writeFile(dir + "FEATURE_2.EVO", second);
-    TestSession ts;
-    readEvo(ts, dir + "FEATURE_1.EVO");
-    EXPECT_EQ(ts.table.FirstVideoPtm, 0x10000u);
-    EXPECT_EQ(ts.table.LastVideoPtm, 0x520000u);
-    untick(ts, {"DD.stream.00"});
-    ts.window.options.eWorkdir = dir;
-    ts.sink.lines.clear();
-    ASSERT_TRUE(bRebuildClick(ts.session));
+    CoreRebuild r;
+    r.read(dir + "FEATURE_1.EVO");
+    // The title's times: the first clip's first and the last clip's last.
+    ASSERT_EQ(r.scan().clips.size(), 2u);
+    ASSERT_TRUE(r.scan().clips[0].dsi && r.scan().clips[1].dsi);
+    EXPECT_EQ(r.scan().clips[0].dsi->firstVideoPtm, 0x10000u);
+    EXPECT_EQ(r.scan().clips[1].dsi->lastVideoPtm, 0x520000u);
+    r.deselect({"DD.stream.00"});
+    r.core.sink.lines.clear();
+    ASSERT_TRUE(r.rebuild(dir).ok());
     const std::string output = dir + "FEATURE_1_FEATURE_2.rebuilt.EVO";
-    EXPECT_EQ(ts.visibleLines(),
+    EXPECT_EQ(r.core.visibleLines(),
               (std::vector<std::string>{
                   "Opening file FEATURE_1.EVO", "File size: 0 Mbytes.", "Creating " + output,
                   "Rebuilding...", "Continue on FEATURE_2.EVO", "Rebuilding...", "Done.", ""}));
-    EXPECT_EQ(ts.sink.lines[4], "Continue on [b]FEATURE_2.EVO[/b]");
+    EXPECT_EQ(r.core.sink.lines[4], "Continue on [b]FEATURE_2.EVO[/b]");
 
     const std::vector<Bytes> out = packsOf(readFile(output));
     std::vector<Bytes> in = packsOf(first);
@@ -267,20 +261,18 @@ TEST(Rebuild, BundledSampleKeepsItsStreams) {
     const std::string sample = std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO";
     if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no bundled sample";
     const std::string dir = scratchFolder("RebuildSample");
-    TestSession ts;
-    ts.window.options.cbContinue = false;
-    readEvo(ts, sample);
-    untick(ts, {"DD.stream.00"});
-    ts.window.options.eWorkdir = dir;
-    ASSERT_TRUE(bRebuildClick(ts.session));
+    CoreRebuild r;
+    r.read(sample, false);
+    r.deselect({"DD.stream.00"});
+    ASSERT_TRUE(r.rebuild(dir).ok());
     const std::string output = dir + "FEATURE_1.rebuilt.EVO";
-    TestSession back;
-    back.window.options.cbContinue = false;
-    readEvo(back, output);
-    EXPECT_EQ(tickedCaptions(back),
+    CoreRebuild back;
+    back.read(output, false);
+    EXPECT_EQ(back.selectedCaptions(),
               (std::vector<std::string>{"H.264.stream.0", "DD+.stream.00", "Subpicture.00"}));
-    EXPECT_EQ(back.table.AudioIds[0], 0xC0);
-    EXPECT_EQ(back.table.FirstVideoPtm, ts.table.FirstVideoPtm);
+    EXPECT_EQ(back.scan().audio[0].id, 0xC0);
+    ASSERT_TRUE(r.scan().clips[0].dsi && back.scan().clips[0].dsi);
+    EXPECT_EQ(back.scan().clips[0].dsi->firstVideoPtm, r.scan().clips[0].dsi->firstVideoPtm);
     const auto before = demuxByCaption(sample, dir);
     const auto after = demuxByCaption(output, dir);
     EXPECT_EQ(before.at("H.264.stream.0"), after.at("H.264.stream.0"));

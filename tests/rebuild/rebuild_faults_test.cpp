@@ -14,12 +14,22 @@
 namespace tarnwick::testing {
 namespace {
 
+// Whether the program holds a file open: the links of its open descriptors.
+bool heldOpen(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const fs::path file = fs::weakly_canonical(path, ignored);
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ignored))
+        if (fs::read_symlink(fd.path(), ignored) == file) return true;
+    return false;
+}
+
 void expectWindowUsable(const TestSession& ts) {
     EXPECT_TRUE(ts.window.buttons.bRebuild);
     EXPECT_TRUE(ts.window.buttons.bDemux);
     EXPECT_FALSE(ts.window.buttons.bCancel);
-    EXPECT_FALSE(ts.session.run.OutputBusy);
-    EXPECT_FALSE(ts.table.InputFile);
+    EXPECT_FALSE(ts.session.control().writingOutput);
+    EXPECT_FALSE(heldOpen(ts.window.eEVOfile));
     EXPECT_EQ(ts.sink.panels[0], "Ready");
 }
 

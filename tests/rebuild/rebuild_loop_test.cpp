@@ -22,20 +22,20 @@ TEST(RebuildLoop, ChunkedCopyEqualsPackByPackCopy) {
     ASSERT_GT(source.size(), 4u * 262144);
     writeFile(dir + "CHUNKS.EVO", source);
 
-    TestSession ts;
-    readEvo(ts, dir + "CHUNKS.EVO");
-    untick(ts, {"DD.stream.00"});
-    ts.window.options.eWorkdir = dir;
-    ASSERT_TRUE(bRebuildClick(ts.session));
+    CoreRebuild r;
+    r.read(dir + "CHUNKS.EVO");
+    r.deselect({"DD.stream.00"});
+    ASSERT_TRUE(r.rebuild(dir).ok());
     const Bytes chunked = readFile(dir + "CHUNKS.rebuilt.EVO");
 
+    const RebuildStreams streams = rebuildStreams(r.scan(), r.selection, false);
     StreamNumbers numbers;
     Bytes expected;
     for (size_t at = 0; at < source.size(); at += PackSize) {
         const size_t n = std::min(size_t(PackSize), source.size() - at);
         Bytes pack(size_t(PackSize), 0);
         std::copy(source.begin() + long(at), source.begin() + long(at + n), pack.begin());
-        if (rebuildPack(pack.data(), numbers, ts.table, ts.window))
+        if (rebuildPack(pack.data(), numbers, streams))
             expected.insert(expected.end(), pack.begin(), pack.begin() + long(n));
     }
     EXPECT_EQ(chunked.size() % PackSize, 777u);

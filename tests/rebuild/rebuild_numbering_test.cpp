@@ -21,9 +21,8 @@ std::vector<int> subStreamIds(const Bytes& file) {
     return ids;
 }
 
-Bytes rebuild(TestSession& ts, const std::string& dir, const std::string& name) {
-    ts.window.options.eWorkdir = dir;
-    EXPECT_TRUE(bRebuildClick(ts.session));
+Bytes rebuild(CoreRebuild& r, const std::string& dir, const std::string& name) {
+    EXPECT_TRUE(r.rebuild(dir).ok());
     return readFile(dir + name + ".rebuilt.EVO");
 }
 
@@ -41,10 +40,11 @@ Bytes withLateStream(const std::vector<StreamSpec>& early, const StreamSpec& lat
     return out;
 }
 
-void readWithFastCheck(TestSession& ts, const std::string& path) {
-    ts.window.options.cbFastCheck = true;
-    ts.window.options.ieFastSize = "1";
-    readEvo(ts, path);
+void readWithFastCheck(CoreRebuild& r, const std::string& path) {
+    ScanOptions options;
+    options.fastCheckBytes = 1048576;
+    options.logDetails = false;
+    r.read(path, true, options);
 }
 
 TEST(RebuildNumbering, StreamMissingFromTheTablesKeepsItsIdentifier) {
@@ -52,18 +52,18 @@ TEST(RebuildNumbering, StreamMissingFromTheTablesKeepsItsIdentifier) {
     const Bytes source = withLateStream({subStreamSpec(0x80, 8000), subStreamSpec(0x82, 8000)},
                                         subStreamSpec(0x8A, 8000));
     writeFile(dir + "MISSING.EVO", source);
-    TestSession ts;
-    readWithFastCheck(ts, dir + "MISSING.EVO");
-    ASSERT_EQ(tickedCaptions(ts),
+    CoreRebuild r;
+    readWithFastCheck(r, dir + "MISSING.EVO");
+    ASSERT_EQ(r.selectedCaptions(),
               (std::vector<std::string>{"MPEG-2.stream.0", "DD.stream.00", "DD.stream.02"}));
-    untick(ts, {"DD.stream.00"});
+    r.deselect({"DD.stream.00"});
     std::vector<int> expected;
     for (int id : subStreamIds(source))
         if (id == 0x82)
             expected.push_back(0x80);
         else if (id == 0x8A)
             expected.push_back(0x8A);
-    EXPECT_EQ(subStreamIds(rebuild(ts, dir, "MISSING")), expected);
+    EXPECT_EQ(subStreamIds(rebuild(r, dir, "MISSING")), expected);
 }
 
 TEST(RebuildNumbering, MissingStreamMovesAsideForANumberGiven) {
@@ -73,18 +73,18 @@ TEST(RebuildNumbering, MissingStreamMovesAsideForANumberGiven) {
     const Bytes source = withLateStream({subStreamSpec(0x80, 8000), subStreamSpec(0x89, 8000)},
                                         subStreamSpec(0x88, 8000));
     writeFile(dir + "COLLIDE.EVO", source);
-    TestSession ts;
-    readWithFastCheck(ts, dir + "COLLIDE.EVO");
-    ASSERT_EQ(tickedCaptions(ts),
+    CoreRebuild r;
+    readWithFastCheck(r, dir + "COLLIDE.EVO");
+    ASSERT_EQ(r.selectedCaptions(),
               (std::vector<std::string>{"MPEG-2.stream.0", "DD.stream.00", "DTSHD.stream.01"}));
-    untick(ts, {"DD.stream.00"});
+    r.deselect({"DD.stream.00"});
     std::vector<int> expected;
     for (int id : subStreamIds(source))
         if (id == 0x89)
             expected.push_back(0x88);
         else if (id == 0x88)
             expected.push_back(0x89);
-    EXPECT_EQ(subStreamIds(rebuild(ts, dir, "COLLIDE")), expected);
+    EXPECT_EQ(subStreamIds(rebuild(r, dir, "COLLIDE")), expected);
 }
 
 TEST(RebuildNumbering, PacksBeforeTheFirstNavigationPackCarryTheStreamsNumber) {
@@ -101,10 +101,10 @@ TEST(RebuildNumbering, PacksBeforeTheFirstNavigationPackCarryTheStreamsNumber) {
     source.insert(source.end(), rest.begin(), rest.end());
     writeFile(dir + "EARLY.EVO", source);
 
-    TestSession ts;
-    readEvo(ts, dir + "EARLY.EVO");
-    untick(ts, {"DD.stream.00"});
-    const Bytes out = rebuild(ts, dir, "EARLY");
+    CoreRebuild r;
+    r.read(dir + "EARLY.EVO");
+    r.deselect({"DD.stream.00"});
+    const Bytes out = rebuild(r, dir, "EARLY");
     const std::vector<int> ids = subStreamIds(out);
     EXPECT_EQ(std::set<int>(ids.begin(), ids.end()), std::set<int>{0x88});
     const std::vector<int> sourceIds = subStreamIds(source);
@@ -125,16 +125,16 @@ TEST(RebuildNumbering, UntickedStreamOutsideTheTestedRangesIsKeptAsFound) {
         streams.push_back(subStreamSpec(uint8_t(0x20 + k), 1500));
     const Bytes source = muxEvo(streams);
     writeFile(dir + "SUBS.EVO", source);
-    TestSession ts;
-    readEvo(ts, dir + "SUBS.EVO");
-    untick(ts, {"Subpicture.16", "Subpicture.03"});
+    CoreRebuild r;
+    r.read(dir + "SUBS.EVO");
+    r.deselect({"Subpicture.16", "Subpicture.03"});
     std::vector<int> expected;
     for (int id : subStreamIds(source))
         if (id == 0x30)
             expected.push_back(0x30);
         else if (id != 0x23)
             expected.push_back(id < 0x23 ? id : id - 1);
-    EXPECT_EQ(subStreamIds(rebuild(ts, dir, "SUBS")), expected);
+    EXPECT_EQ(subStreamIds(rebuild(r, dir, "SUBS")), expected);
 }
 
 } // namespace

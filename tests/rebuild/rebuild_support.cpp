@@ -1,10 +1,10 @@
 #include "rebuild/rebuild_support.h"
 
-#include "commands/read_evo.h"
-#include "engine/demux.h"
+#include "commands/demux_command.h"
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 
 namespace tarnwick::testing {
 
@@ -17,6 +17,13 @@ uint32_t seedOf(uint8_t id) {
 void putBigEndian32(Bytes& pack, size_t at, uint32_t value) {
     for (int k = 0; k < 4; ++k)
         pack[at + size_t(k)] = uint8_t(value >> (24 - 8 * k));
+}
+
+// Calls `f(kind, slot)` for every stream slot: video, audio, then subpicture.
+template <typename F> void forEachSlot(F&& f) {
+    for (const StreamKind kind : {StreamKind::Video, StreamKind::Audio, StreamKind::Subpicture})
+        for (int slot = 0; slot < slotCount(kind); ++slot)
+            f(kind, slot);
 }
 
 } // namespace
@@ -83,6 +90,38 @@ std::vector<Bytes> packsOf(const Bytes& file) {
     return packs;
 }
 
+ScanResult CoreRebuild::read(const std::string& path, bool continueParts,
+                             const ScanOptions& options) {
+    ScanResult result = core.read(path, options, continueParts);
+    title = result.title;
+    selection = SelectionSet();
+    forEachSlot([&](StreamKind kind, int slot) {
+        if (title.scan.stream(kind, slot).found()) selection.select(kind, slot);
+    });
+    return result;
+}
+
+void CoreRebuild::deselect(const std::vector<std::string>& captions) {
+    forEachSlot([&](StreamKind kind, int slot) {
+        const StreamReport& stream = title.scan.stream(kind, slot);
+        for (const std::string& caption : captions)
+            if (stream.found() && stream.caption == caption) selection.select(kind, slot, false);
+    });
+}
+
+std::vector<std::string> CoreRebuild::selectedCaptions() const {
+    std::vector<std::string> out;
+    forEachSlot([&](StreamKind kind, int slot) {
+        if (selection.selected(kind, slot)) out.push_back(title.scan.stream(kind, slot).caption);
+    });
+    return out;
+}
+
+RebuildResult CoreRebuild::rebuild(const std::string& folder, bool advancedPacks) {
+    RunContext run = core.context();
+    return rebuildTitle({title, selection, advancedPacks, folder, {}}, run);
+}
+
 void readEvo(TestSession& ts, const std::string& path) {
     ts.chooseSource(path);
     ts.window.options.cbDetails = false;
@@ -103,45 +142,24 @@ void untick(TestSession& ts, const std::vector<std::string>& captions) {
     cbVideoClick(ts.window);
 }
 
-std::vector<std::string> tickedCaptions(const TestSession& ts) {
-    std::vector<std::string> out;
-    auto collect = [&](const auto& boxes) {
-        for (const StreamBox& box : boxes)
-            if (box.ticked) out.push_back(box.caption);
-    };
-    collect(ts.window.boxes.cbVideo);
-    collect(ts.window.boxes.cbAudio);
-    collect(ts.window.boxes.cbSub);
-    return out;
-}
-
 std::map<std::string, Bytes> demuxByCaption(const std::string& path, const std::string& scratch) {
-    TestSession ts;
-    ts.window.options.cbContinue = false;
-    readEvo(ts, path);
-    StreamTable& t = ts.table;
-    StreamOutputs outputs;
-    std::map<std::string, std::string> files;
-    auto create = [&](std::unique_ptr<OutputFile>& slot, const StreamBox& box) {
-        if (!box.ticked) return;
-        const std::string file = scratch + "demux." + box.caption;
-        slot = std::make_unique<OutputFile>(file);
-        files[box.caption] = file;
-    };
-    for (size_t k = 0; k < 2; ++k)
-        create(outputs.VideoOut[k], ts.window.boxes.cbVideo[k]);
-    for (size_t k = 0; k < size_t(AudioSlots); ++k)
-        create(outputs.AudioOut[k], ts.window.boxes.cbAudio[k]);
-    for (size_t k = 0; k < size_t(SubSlots); ++k)
-        create(outputs.SubOut[k], ts.window.boxes.cbSub[k]);
-    t.InputFile = std::make_unique<SourceFile>(path);
-    demux(EngineMode::Demux, ts.session, false, &outputs);
-    t.InputFile.reset();
-    closeOutputFiles(outputs);
+    CoreRebuild read;
+    read.read(path, false);
+    std::vector<DemuxStream> streams;
+    forEachSlot([&](StreamKind kind, int slot) {
+        if (read.selection.selected(kind, slot))
+            streams.push_back({kind, slot, read.scan().stream(kind, slot).caption});
+    });
+    RunContext run = read.core.context();
+    OutputNaming naming;
+    naming.folder = scratch;
+    const DemuxResult result =
+        demuxTitle({read.title, streams, read.selection, naming, false, {}, nullptr}, run);
+    EXPECT_TRUE(result.ok()) << path;
     std::map<std::string, Bytes> out;
-    for (const auto& [caption, file] : files) {
-        out[caption] = readFile(file);
-        std::filesystem::remove(file);
+    for (const DemuxedFile& file : result.files) {
+        out[read.scan().stream(file.kind, file.slot).caption] = readFile(file.path);
+        std::filesystem::remove(file.path);
     }
     return out;
 }

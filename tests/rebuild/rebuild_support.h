@@ -2,6 +2,8 @@
 // Sources for the rebuild tests: EVOs muxed from noise streams, the Read EVO
 // and Rebuild runs over them, and what a demux of a file gives per stream.
 
+#include "model/stream_selection.h"
+#include "rebuild/rebuild.h"
 #include "support/ps_writer.h"
 #include "support/test_session.h"
 
@@ -29,15 +31,36 @@ inline bool isNavigationPack(const Bytes& pack) {
     return pack.size() > 0x11 && pack[0x11] == 0xBB;
 }
 
-// Read EVO on a file in a fresh session state, without detailed analysis.
+// The core's Read EVO and Rebuild over one title: the title as Read EVO
+// scanned it, and the streams picked for the rebuild, as the window has them
+// after Read EVO ticked every stream found and some were unticked.
+struct CoreRebuild {
+    // Read EVO without detailed analysis, over the source and, with
+    // `continueParts`, the parts the file-name rule finds after it; selects
+    // every stream found.
+    ScanResult read(const std::string& path, bool continueParts = true,
+                    const ScanOptions& options = {.logDetails = false});
+    // Leaves out the streams named by caption.
+    void deselect(const std::vector<std::string>& captions);
+    // The captions of the selected streams, video, audio, then subpicture.
+    std::vector<std::string> selectedCaptions() const;
+    // Rebuild of the title into `folder`.
+    RebuildResult rebuild(const std::string& folder, bool advancedPacks = false);
+    const ScanReport& scan() const { return title.scan; }
+
+    CoreRun core;
+    Title title;
+    SelectionSet selection;
+};
+
+// Read EVO in the window on a file in a fresh session state, without detailed
+// analysis.
 void readEvo(TestSession& ts, const std::string& path);
 // Unticks the boxes named by caption.
 void untick(TestSession& ts, const std::vector<std::string>& captions);
-// The captions of the ticked boxes, in box order.
-std::vector<std::string> tickedCaptions(const TestSession& ts);
 
-// Read EVO, then the engine in demux mode over the file with every box found
-// ticked: the bytes of each stream by its caption.
+// Read EVO, then Demux over the file with every stream found selected: the
+// bytes of each stream by its caption.
 std::map<std::string, Bytes> demuxByCaption(const std::string& path, const std::string& scratch);
 
 } // namespace tarnwick::testing

@@ -1,8 +1,8 @@
 // Numbers given to the kept streams: slot order, the three counters, one map
 // for the whole command, and no two streams under one identifier.
 
+#include "model/stream_selection.h"
 #include "rebuild/stream_numbers.h"
-#include "support/test_session.h"
 
 #include <gtest/gtest.h>
 
@@ -10,22 +10,18 @@ namespace tarnwick::testing {
 namespace {
 
 struct Tables {
-    Tables() {
-        t.VideoIds.fill(-1);
-        t.AudioIds.fill(-1);
-        t.SubIds.fill(-1);
-    }
-    void video(int slot, int id) { set(t.VideoIds[size_t(slot)], boxes.cbVideo[size_t(slot)], id); }
-    void audio(int slot, int id) { set(t.AudioIds[size_t(slot)], boxes.cbAudio[size_t(slot)], id); }
-    void sub(int slot, int id) { set(t.SubIds[size_t(slot)], boxes.cbSub[size_t(slot)], id); }
-    static void set(int32_t& entry, StreamBox& box, int id) {
+    // A stream found in a slot, selected.
+    void video(int slot, int id) { set(s.videoIds[size_t(slot)], StreamKind::Video, slot, id); }
+    void audio(int slot, int id) { set(s.audioIds[size_t(slot)], StreamKind::Audio, slot, id); }
+    void sub(int slot, int id) { set(s.subIds[size_t(slot)], StreamKind::Subpicture, slot, id); }
+    void set(int32_t& entry, StreamKind kind, int slot, int id) {
         entry = id;
-        box.enabled = box.ticked = true;
+        selection.select(kind, slot);
     }
-    int number(uint8_t id, IdSpace space) { return outputIdentifier(numbers, id, space, t, boxes); }
+    int number(uint8_t id, IdSpace space) { return outputIdentifier(numbers, id, space, s); }
 
-    StreamTable t;
-    StreamBoxes boxes;
+    SelectionSet selection;
+    RebuildStreams s{selection};
     StreamNumbers numbers;
 };
 
@@ -38,7 +34,7 @@ TEST(StreamNumbers, KeptStreamsAreNumberedInSlotOrderByKind) {
     x.sub(3, 0x23);
     x.sub(4, 0x64); // extended subpictures share the counter
     x.sub(6, 0x26);
-    const TickedCounts ticked = assignNumbers(x.numbers, x.t, x.boxes);
+    const TickedCounts ticked = assignNumbers(x.numbers, x.s);
     EXPECT_EQ(ticked.video, 1);
     EXPECT_EQ(ticked.audio, 3);
     EXPECT_EQ(ticked.subpicture, 3);
@@ -50,9 +46,9 @@ TEST(StreamNumbers, KeptStreamsAreNumberedInSlotOrderByKind) {
     EXPECT_EQ(x.numbers.map[0x64], 0x61);
     EXPECT_EQ(x.numbers.map[0x26], 0x22);
 
-    // A number once given stays, whatever the boxes say later.
-    x.boxes.cbAudio[2].ticked = false;
-    assignNumbers(x.numbers, x.t, x.boxes);
+    // A number once given stays, whatever the selection says later.
+    x.selection.select(StreamKind::Audio, 2, false);
+    assignNumbers(x.numbers, x.s);
     EXPECT_EQ(x.numbers.map[0x89], 0x89);
     EXPECT_EQ(x.numbers.audio, 3);
 
@@ -61,8 +57,8 @@ TEST(StreamNumbers, KeptStreamsAreNumberedInSlotOrderByKind) {
     y.video(1, 0xE1); // and MPEG-2 the second
     y.audio(0, 0xC4);
     y.audio(1, 0xC5);
-    y.boxes.cbVideo[0].ticked = false;
-    assignNumbers(y.numbers, y.t, y.boxes);
+    y.selection.select(StreamKind::Video, 0, false);
+    assignNumbers(y.numbers, y.s);
     EXPECT_EQ(y.numbers.map[0xE1], 0xE0);
     EXPECT_EQ(y.numbers.map[0xE3], NoNumber);
     EXPECT_EQ(y.numbers.map[0xC4], 0xC0);
@@ -72,9 +68,9 @@ TEST(StreamNumbers, KeptStreamsAreNumberedInSlotOrderByKind) {
 TEST(StreamNumbers, TickedBoxWithoutStreamGetsNoNumberButCounts) {
     Tables x;
     x.audio(0, 0x81);
-    x.boxes.cbAudio[0].ticked = false;
-    x.boxes.cbAudio[5].enabled = x.boxes.cbAudio[5].ticked = true; // slot holds -1
-    const TickedCounts ticked = assignNumbers(x.numbers, x.t, x.boxes);
+    x.selection.select(StreamKind::Audio, 0, false);
+    x.selection.select(StreamKind::Audio, 5); // slot holds -1
+    const TickedCounts ticked = assignNumbers(x.numbers, x.s);
     EXPECT_EQ(ticked.audio, 1);
     EXPECT_EQ(x.numbers.audio, 0);
     for (uint8_t value : x.numbers.map)
@@ -85,8 +81,8 @@ TEST(StreamNumbers, StreamWithoutNumberKeepsItsIdentifierUnlessAnotherStreamHasI
     Tables x;
     x.audio(0, 0x80);
     x.audio(1, 0x89);
-    x.boxes.cbAudio[0].ticked = false;
-    assignNumbers(x.numbers, x.t, x.boxes);
+    x.selection.select(StreamKind::Audio, 0, false);
+    assignNumbers(x.numbers, x.s);
     EXPECT_EQ(x.numbers.map[0x89], 0x88);
     // Missing from the tables: 0x8A keeps its identifier, 0x88 (given to the
     // ticked DTS stream) moves to the lowest free DTS identifier.
@@ -104,11 +100,11 @@ TEST(StreamNumbers, StreamMetBeforeTheFirstNavigationPackGetsItsNumberAtOnce) {
     Tables x;
     x.audio(0, 0x80);
     x.audio(2, 0x82);
-    x.boxes.cbAudio[0].ticked = false;
+    x.selection.select(StreamKind::Audio, 0, false);
     EXPECT_EQ(x.number(0x82, IdSpace::SubStream), 0x80);
     // The navigation pack that follows finds it numbered and counts on.
     x.audio(3, 0x83);
-    assignNumbers(x.numbers, x.t, x.boxes);
+    assignNumbers(x.numbers, x.s);
     EXPECT_EQ(x.numbers.map[0x82], 0x80);
     EXPECT_EQ(x.numbers.map[0x83], 0x81);
 }
@@ -122,7 +118,7 @@ TEST(StreamNumbers, NinthAudioStreamStaysInItsKindWithoutCollision) {
         x.audio(k, 0xC0 + k);
     x.audio(8, 0x80); // (0x80 & 0xF8) | 8 would be 0x88, the DTS stream's number
     x.audio(9, 0x81);
-    assignNumbers(x.numbers, x.t, x.boxes);
+    assignNumbers(x.numbers, x.s);
     EXPECT_EQ(x.numbers.map[0x88], 0x88);
     EXPECT_EQ(x.numbers.map[0x80], 0x80);
     EXPECT_EQ(x.numbers.map[0x81], 0x81);
@@ -133,12 +129,12 @@ TEST(StreamNumbers, StreamTickedDuringTheRunGivesUpItsStandIn) {
     Tables x;
     x.audio(0, 0x81);
     x.audio(1, 0x80);
-    x.boxes.cbAudio[1].ticked = false;
+    x.selection.select(StreamKind::Audio, 1, false);
     // 0x80 is outside any ticked slot while 0x81 already holds 0x80.
     EXPECT_EQ(x.number(0x80, IdSpace::SubStream), 0x81);
     EXPECT_EQ(x.numbers.map[0x81], 0x80);
-    x.boxes.cbAudio[1].ticked = true;
-    assignNumbers(x.numbers, x.t, x.boxes);
+    x.selection.select(StreamKind::Audio, 1, true);
+    assignNumbers(x.numbers, x.s);
     EXPECT_EQ(x.numbers.map[0x80], 0x81);
     EXPECT_EQ(x.number(0x80, IdSpace::SubStream), 0x81);
 }
