@@ -210,6 +210,18 @@ TEST(MkvCommand, VobWithoutPlaylistKeepsEveryAudioStartAndEveryByte) {
     const std::string samples = waveSamples(wav);
     EXPECT_GT(samples.size(), 100000u);
     EXPECT_EQ(waveSamples(folder + "/x.wav"), samples);
+
+    // "Detailed info" only decides what is logged: the same starts and the
+    // LPCM wrapped as WAV without it.
+    const std::string quiet = folder + "/quiet";
+    fs::create_directory(quiet);
+    const ProgramResult q = cli({"mkv", vob, "-o", quiet, "--no-details"});
+    ASSERT_EQ(q.exitCode, 0) << q.out << q.err;
+    const json plain = mkvInfo(quiet + "/movie.mkv");
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(plain["tracks"][k]["properties"]["codec_id"], codecs[k]);
+        EXPECT_NEAR(firstMs(quiet + "/movie.mkv", int(k)), firstMs(mkv, int(k)), 0.5) << k;
+    }
 }
 
 TEST(MkvCommand, TitlesListsThePlaylist) {
