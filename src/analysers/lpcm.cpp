@@ -56,8 +56,9 @@ Description describeLPCM(const AnalyserInput& in) {
             d.add("sample_rate", int64_t(SampleRates[(b >> 4) & 3]),
                   "   Sampling frequency = [bl]" + std::string(SampleRateLabels[(b >> 4) & 3]) +
                       "[/bl] kHz");
-            d.add("channels", int64_t((b & 3) + 1),
-                  "   Number of audio channels = [bl]" + std::to_string((b & 3) + 1) + "[/bl]");
+            // number_of_audio_channels: the low three bits, channels - 1.
+            d.add("channels", int64_t((b & 7) + 1),
+                  "   Number of audio channels = [bl]" + std::to_string((b & 7) + 1) + "[/bl]");
             break;
         case -1:
             if (b != 0x80)

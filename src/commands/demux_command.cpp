@@ -179,6 +179,7 @@ DemuxResult demuxTitle(const DemuxRequest& request, RunContext& run) {
                 clipStarts.push_back(std::move(starts));
                 run.log.log("Demuxing...");
                 run.log.slog("Demuxing " + name, 0);
+                listeners.clipStarts(k);
                 parseClip(source, slots, listeners, run, DemuxReading);
             }
         } catch (...) {

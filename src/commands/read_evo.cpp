@@ -81,6 +81,7 @@ ScanResult readEvo(const ScanRequest& request, RunContext& run) {
             report.clips.push_back(clipReport);
             logClipStart(run, clip, k, source.size());
             reporter.startClip(k);
+            listeners.clipStarts(k);
             const ClipEnd end = parseClip(source, slots, listeners, run, read);
             report.clips.back().complete = end == ClipEnd::Complete;
             reporter.endClip(end);

@@ -11,6 +11,11 @@ void ParseListeners::add(ParseListener* listener) {
     if (listener) listeners_.push_back(listener);
 }
 
+void ParseListeners::clipStarts(size_t clip) {
+    for (ParseListener* l : listeners_)
+        l->clipStarts(clip);
+}
+
 void ParseListeners::streamFound(const FoundStream& s) {
     for (ParseListener* l : listeners_)
         l->streamFound(s);

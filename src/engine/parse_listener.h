@@ -64,6 +64,8 @@ struct SystemHeaderInfo {
 class ParseListener {
 public:
     virtual ~ParseListener() = default;
+    // Before the title's clip with this index is read.
+    virtual void clipStarts(size_t) {}
     virtual void streamFound(const FoundStream&) {}
     virtual void payload(const PayloadPiece&) {}
     virtual void systemHeader(const SystemHeaderInfo&) {}
@@ -76,6 +78,7 @@ class ParseListeners : public ParseListener {
 public:
     ParseListeners(std::initializer_list<ParseListener*> listeners);
     void add(ParseListener* listener);
+    void clipStarts(size_t clip) override;
     void streamFound(const FoundStream& s) override;
     void payload(const PayloadPiece& p) override;
     void systemHeader(const SystemHeaderInfo& h) override;

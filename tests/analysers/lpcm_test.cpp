@@ -34,6 +34,11 @@ TEST(LpcmAnalyser, HeaderFieldsInFrontOfTheData) {
                      "   Emphasis = on, mute = on", "   Frame number = 31",
                      "   Quantization length = [bl]24[/bl] bits",
                      "   Sampling frequency = [bl]192[/bl] kHz"}));
+    // number_of_audio_channels is three bits, channels - 1: 8, and 5.1.
+    EXPECT_EQ(lines.at(6), "   Number of audio channels = [bl]8[/bl]");
+    AnalyserBench surround;
+    EXPECT_EQ(analyse(surround, {0xA0, 1, 0, 4, 5, 0x15, 0x80}).back(),
+              "   Number of audio channels = [bl]6[/bl]");
 }
 
 TEST(LpcmAnalyser, DynamicRangeInDecibels) {
@@ -50,13 +55,13 @@ TEST(LpcmAnalyser, DynamicRangeInDecibels) {
               "   Dynamic range = -0.2011 dB");
 }
 
-TEST(LpcmAnalyser, EmptyLabelsAndTheTwoChannelBits) {
+TEST(LpcmAnalyser, EmptyLabelsAndTheThreeChannelBits) {
     AnalyserBench bench;
     const Lines lines = analyse(bench, {0xA0, 1, 0, 4, 5, 0xF5, 0x80});
     EXPECT_EQ(
         Lines(lines.end() - 3, lines.end()),
         (Lines{"   Quantization length = [bl][/bl] bits", "   Sampling frequency = [bl][/bl] kHz",
-               "   Number of audio channels = [bl]2[/bl]"}));
+               "   Number of audio channels = [bl]6[/bl]"}));
 }
 
 TEST(LpcmAnalyser, ShortRangesEndTheWalkEarly) {
