@@ -46,15 +46,14 @@ Bytes muxed(const std::vector<StreamSpec>& streams) {
     return writer.bytes();
 }
 
-std::vector<std::string> linesFrom(const TestSession& t, size_t first) {
-    const auto all = t.visibleLines();
+std::vector<std::string> linesFrom(const std::vector<std::string>& all, size_t first) {
     return {all.begin() + long(std::min(first, all.size())), all.end()};
 }
 
 // The lines of the error, each "[re]" + message + "[/re]", as logged.
-std::vector<std::string> errorLines(const TestSession& t) {
+std::vector<std::string> errorLines(const RecordingSink& sink) {
     std::vector<std::string> out;
-    for (const auto& line : t.sink.lines)
+    for (const auto& line : sink.lines)
         if (line.rfind("[re]", 0) == 0 && line.size() >= 9 &&
             line.compare(line.size() - 5, 5, "[/re]") == 0)
             out.push_back(line.substr(4, line.size() - 9));
@@ -70,24 +69,41 @@ bool isPrefixOf(const Bytes& kept, const Bytes& whole) {
     return kept.size() <= whole.size() && std::equal(kept.begin(), kept.end(), whole.begin());
 }
 
-// A run over the small streams after Read EVO; returns the session's
-// lines from the Demux command on.
+// Whether this process holds the file open.
+bool heldOpen(const std::string& path) {
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", error))
+        if (fs::equivalent(fs::read_symlink(fd.path(), error), path, error)) return true;
+    return false;
+}
+
+// A run over the small streams after Read EVO; Demux writes every stream
+// found, under the scan's captions.
 struct Fixture {
     explicit Fixture(const std::string& name, size_t videoSize = 300000)
         : folder(scratchFolder("demux_" + name)), streams(smallStreams(videoSize, 31)),
           file(muxed(streams)), runs(walkPackets(file)) {
         writeFile(folder + "C.EVO", file);
-        t.chooseSource(folder + "C.EVO");
-        EXPECT_TRUE(bReadEVOClick(t.session));
-        firstDemuxLine = t.sink.lines.size();
+        scanned = core.read(folder + "C.EVO");
+        EXPECT_TRUE(scanned.ok());
+        firstDemuxLine = core.sink.lines.size();
     }
-    Bytes subpictures() const { return subpictureRecords(runs, 0x22, t.table.MinFirstPts); }
+    DemuxResult demux(const std::string& outputFolder, OutputNaming naming = {},
+                      std::optional<std::vector<DemuxStream>> chosen = std::nullopt) {
+        naming.folder = outputFolder;
+        return demuxStreams(core, scanned.title, naming, std::move(chosen));
+    }
+    Bytes subpictures() const {
+        return subpictureRecords(runs, 0x22, scanned.title.scan.minFirstPts);
+    }
+    std::vector<std::string> lines() const { return core.visibleLines(); }
 
     std::string folder;
     std::vector<StreamSpec> streams;
     Bytes file;
     std::vector<PayloadRun> runs;
-    TestSession t;
+    CoreRun core;
+    ScanResult scanned;
     size_t firstDemuxLine = 0;
 };
 
@@ -98,20 +114,20 @@ TEST(DemuxCommand, LogsEachStepAndNamesTheFilesAfterFolderBaseCaptionAndExtensio
     const std::string out = f.folder + "out";
     fs::create_directory(out);
     writeFile(out + "/C.MPEG-2.stream.0.mpv", Bytes(900000, 0xAA)); // replaced, not appended to
-    f.t.window.options.eAudioExt = "ac3";
-    ASSERT_TRUE(demuxOnly(f.t, out)); // no trailing delimiter
+    OutputNaming naming;
+    naming.audioExtension = "ac3";
+    ASSERT_TRUE(f.demux(out, naming).ok()); // no trailing delimiter
 
-    EXPECT_EQ(linesFrom(f.t, f.firstDemuxLine),
+    EXPECT_EQ(linesFrom(f.lines(), f.firstDemuxLine),
               (std::vector<std::string>{"Opening file C.EVO", "File size: 0 Mbytes.",
                                         "Creating " + out + "/C.MPEG-2.stream.0.mpv",
                                         "Creating " + out + "/C.DD.stream.01.ac3",
                                         "Creating " + out + "/C.Subpicture.02.sup", "Demuxing...",
                                         "Done.", ""}));
-    EXPECT_EQ(f.t.sink.panels[0], "Ready");
-    EXPECT_EQ(f.t.sink.panels[1], "");
-    EXPECT_TRUE(f.t.window.buttons.bDemux);
-    EXPECT_TRUE(f.t.window.buttons.bRebuild);
-    EXPECT_FALSE(f.t.session.run.OutputBusy);
+    EXPECT_EQ(f.core.sink.panels[0], "Ready");
+    EXPECT_EQ(f.core.sink.panels[1], "");
+    EXPECT_FALSE(f.core.host.run.writingOutput);
+    EXPECT_FALSE(f.core.host.run.cancellable);
     EXPECT_EQ(fileBytes(out + "/C.MPEG-2.stream.0.mpv"), f.streams[0].data);
     EXPECT_EQ(fileBytes(out + "/C.DD.stream.01.ac3"), f.streams[1].data);
     EXPECT_EQ(fileBytes(out + "/C.Subpicture.02.sup"), f.subpictures());
@@ -119,31 +135,33 @@ TEST(DemuxCommand, LogsEachStepAndNamesTheFilesAfterFolderBaseCaptionAndExtensio
     // With a trailing delimiter: the same folder, the same files again.
     fs::remove_all(out);
     fs::create_directory(out);
-    ASSERT_TRUE(demuxOnly(f.t, out + "/"));
+    ASSERT_TRUE(f.demux(out + "/", naming).ok());
     EXPECT_TRUE(fs::exists(out + "/C.DD.stream.01.ac3"));
 
     // An empty folder: the current folder.
     const fs::path before = fs::current_path();
     fs::current_path(out);
     fs::remove(out + "/C.DD.stream.01.ac3");
-    f.t.sink.lines.clear();
-    ASSERT_TRUE(demuxOnly(f.t, ""));
+    f.core.sink.lines.clear();
+    ASSERT_TRUE(f.demux("", naming).ok());
     fs::current_path(before);
-    EXPECT_TRUE(containsLine(f.t.visibleLines(), "Creating C.DD.stream.01.ac3"));
+    EXPECT_TRUE(containsLine(f.lines(), "Creating C.DD.stream.01.ac3"));
     EXPECT_EQ(fileBytes(out + "/C.DD.stream.01.ac3"), f.streams[1].data);
 
     // A caption with the path delimiter (a playlist's description) stays in
     // the folder.
-    f.t.window.boxes.cbAudio[1].caption = "DD.6ch.s02.English/French";
-    ASSERT_TRUE(demuxOnly(f.t, out));
+    std::vector<DemuxStream> named = foundStreams(f.scanned.title.scan);
+    ASSERT_EQ(named.size(), 3u);
+    ASSERT_EQ(named[1].slot, 1);
+    named[1].caption = "DD.6ch.s02.English/French";
+    ASSERT_TRUE(f.demux(out, naming, named).ok());
     EXPECT_EQ(fileBytes(out + "/C.DD.6ch.s02.English_French.ac3"), f.streams[1].data);
 }
 
 TEST(DemuxCommand, NoTickedBoxCreatesNoFileButReadsTheSource) {
     Fixture f("no_box");
-    Resetcbs(f.t.window);
-    ASSERT_TRUE(demuxOnly(f.t, f.folder));
-    EXPECT_EQ(linesFrom(f.t, f.firstDemuxLine),
+    ASSERT_TRUE(f.demux(f.folder, {}, std::vector<DemuxStream>{}).ok());
+    EXPECT_EQ(linesFrom(f.lines(), f.firstDemuxLine),
               (std::vector<std::string>{"Opening file C.EVO", "File size: 0 Mbytes.", "Demuxing...",
                                         "Done.", ""}));
     size_t files = 0;
@@ -169,29 +187,32 @@ TEST(DemuxCommand, TheSecondFileOfAFeatureIsAppendedToTheSameFiles) {
     writeFile(folder + "FEATURE_1.EVO", Bytes(whole.begin(), whole.begin() + long(cut)));
     writeFile(folder + "FEATURE_2.EVO", Bytes(whole.begin() + long(cut), whole.end()));
 
-    TestSession t;
-    t.chooseSource(folder + "FEATURE_1.EVO");
-    ASSERT_TRUE(bReadEVOClick(t.session));
-    const size_t firstDemuxLine = t.sink.lines.size();
-    ASSERT_TRUE(demuxOnly(t, folder));
-    EXPECT_EQ(t.window.paths.EVObase, "FEATURE_1_FEATURE_2");
+    CoreRun core;
+    const ScanResult scanned = core.read(folder + "FEATURE_1.EVO");
+    ASSERT_TRUE(scanned.ok());
+    const size_t firstDemuxLine = core.sink.lines.size();
+    OutputNaming naming;
+    naming.folder = folder;
+    ASSERT_TRUE(demuxStreams(core, scanned.title, naming).ok());
+    EXPECT_EQ(scanned.title.baseName, "FEATURE_1_FEATURE_2");
     const std::string base = folder + "FEATURE_1_FEATURE_2.";
     EXPECT_EQ(fileBytes(base + "MPEG-2.stream.0.mpv"), streams[0].data);
     EXPECT_EQ(fileBytes(base + "DD.stream.01.mpa"), streams[1].data);
     EXPECT_EQ(fileBytes(base + "Subpicture.02.sup"),
-              subpictureRecords(runs, 0x22, t.table.MinFirstPts));
-    const auto lines = linesFrom(t, firstDemuxLine);
+              subpictureRecords(runs, 0x22, scanned.title.scan.minFirstPts));
+    const auto lines = linesFrom(core.visibleLines(), firstDemuxLine);
     const auto from = std::find(lines.begin(), lines.end(), "Continue on FEATURE_2.EVO");
     ASSERT_NE(from, lines.end());
     EXPECT_EQ(*(from - 1), "");
     EXPECT_EQ(*(from + 1), "Demuxing...");
     EXPECT_EQ(*(from + 2), "Done.");
-    EXPECT_TRUE(containsLine(t.sink.lines, "Continue on [b]FEATURE_2.EVO[/b]"));
-    EXPECT_EQ(t.sink.panels[0], "Ready");
+    EXPECT_TRUE(containsLine(core.sink.lines, "Continue on [b]FEATURE_2.EVO[/b]"));
+    EXPECT_EQ(core.sink.panels[0], "Ready");
 
-    // Unticked: the first file alone, under its own name.
-    t.window.options.cbContinue = false;
-    ASSERT_TRUE(demuxOnly(t, folder));
+    // Without the parts: the first file alone, under its own name.
+    const ScanResult first = core.read(folder + "FEATURE_1.EVO", {}, false);
+    ASSERT_TRUE(first.ok());
+    ASSERT_TRUE(demuxStreams(core, first.title, naming).ok());
     const auto firstRuns = walkPackets(Bytes(whole.begin(), whole.begin() + long(cut)));
     EXPECT_EQ(fileBytes(folder + "FEATURE_1.DD.stream.01.mpa"), streamBytes(firstRuns, 0xBD, 0x81));
 }
@@ -207,41 +228,41 @@ TEST(DemuxCommand, AnOutputFileThatCannotBeCreatedIsLoggedInRedAndTheRunFinishes
     };
     for (const Case& c : {Case{missing, ENOENT}, Case{blocker, ENOTDIR}}) {
         SCOPED_TRACE(c.folder);
-        f.t.sink.lines.clear();
-        EXPECT_FALSE(demuxOnly(f.t, c.folder));
-        const auto errors = errorLines(f.t);
+        f.core.sink.lines.clear();
+        const DemuxResult result = f.demux(c.folder);
+        EXPECT_FALSE(result.ok());
+        const auto errors = errorLines(f.core.sink);
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_TRUE(contains(errors[0], c.folder + "/C.MPEG-2.stream.0.mpv"));
         EXPECT_TRUE(contains(errors[0], std::strerror(c.error)));
-        const auto lines = f.t.visibleLines();
+        const auto lines = f.lines();
         EXPECT_EQ(lines.size(), 5u); // opening, size, error, "Done.", ""
         EXPECT_EQ(lines[3], "Done.");
-        EXPECT_TRUE(f.t.window.buttons.bDemux);
-        EXPECT_FALSE(f.t.session.run.OutputBusy);
-        EXPECT_FALSE(f.t.table.InputFile);
+        EXPECT_FALSE(f.core.host.run.writingOutput);
+        EXPECT_FALSE(heldOpen(f.folder + "C.EVO"));
     }
 
     // A source that went away since Read EVO: no output file is created.
     fs::rename(f.folder + "C.EVO", f.folder + "moved.EVO");
-    f.t.sink.lines.clear();
-    EXPECT_FALSE(demuxOnly(f.t, f.folder));
-    ASSERT_EQ(errorLines(f.t).size(), 1u);
-    EXPECT_TRUE(contains(errorLines(f.t)[0], std::strerror(ENOENT)));
+    f.core.sink.lines.clear();
+    EXPECT_FALSE(f.demux(f.folder).ok());
+    ASSERT_EQ(errorLines(f.core.sink).size(), 1u);
+    EXPECT_TRUE(contains(errorLines(f.core.sink)[0], std::strerror(ENOENT)));
     EXPECT_FALSE(fs::exists(f.folder + "C.MPEG-2.stream.0.mpv"));
-    EXPECT_EQ(f.t.visibleLines()[2], "Done.");
+    EXPECT_EQ(f.lines()[2], "Done.");
     fs::rename(f.folder + "moved.EVO", f.folder + "C.EVO");
 
     // A folder in the way of the second file: the run fails before writing,
     // so the first one is not left behind empty.
     fs::create_directory(f.folder + "C.DD.stream.01.mpa");
-    f.t.sink.lines.clear();
-    EXPECT_FALSE(demuxOnly(f.t, f.folder));
-    ASSERT_EQ(errorLines(f.t).size(), 1u);
-    EXPECT_TRUE(contains(errorLines(f.t)[0], std::strerror(EISDIR)));
+    f.core.sink.lines.clear();
+    EXPECT_FALSE(f.demux(f.folder).ok());
+    ASSERT_EQ(errorLines(f.core.sink).size(), 1u);
+    EXPECT_TRUE(contains(errorLines(f.core.sink)[0], std::strerror(EISDIR)));
     EXPECT_FALSE(fs::exists(f.folder + "C.MPEG-2.stream.0.mpv"));
     EXPECT_FALSE(fs::exists(f.folder + "C.Subpicture.02.sup"));
-    EXPECT_FALSE(containsLine(f.t.visibleLines(), "Demuxing..."));
-    EXPECT_TRUE(containsLine(f.t.visibleLines(), "Done."));
+    EXPECT_FALSE(containsLine(f.lines(), "Demuxing..."));
+    EXPECT_TRUE(containsLine(f.lines(), "Done."));
 }
 
 TEST(DemuxCommand, AReadOnlyFolderIsLoggedInRed) {
@@ -250,11 +271,11 @@ TEST(DemuxCommand, AReadOnlyFolderIsLoggedInRed) {
     fs::create_directory(ro);
     ScratchMount mount(ro, "size=64k", true);
     if (!mount.mounted()) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-    EXPECT_FALSE(demuxOnly(f.t, ro));
-    const auto errors = errorLines(f.t);
+    EXPECT_FALSE(f.demux(ro).ok());
+    const auto errors = errorLines(f.core.sink);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(contains(errors[0], std::strerror(EROFS)));
-    EXPECT_TRUE(containsLine(f.t.visibleLines(), "Done."));
+    EXPECT_TRUE(containsLine(f.lines(), "Done."));
 }
 
 TEST(DemuxCommand, AFullDiskEndsTheRunAndEveryFileKeepsWhatWasWritten) {
@@ -266,20 +287,20 @@ TEST(DemuxCommand, AFullDiskEndsTheRunAndEveryFileKeepsWhatWasWritten) {
         fs::create_directory(small);
         ScratchMount mount(small, "size=304k");
         if (!mount.mounted()) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-        EXPECT_FALSE(demuxOnly(f.t, small));
-        const auto errors = errorLines(f.t);
+        EXPECT_FALSE(f.demux(small).ok());
+        const auto errors = errorLines(f.core.sink);
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_TRUE(contains(errors[0], std::strerror(ENOSPC)));
         EXPECT_EQ(fileBytes(small + "/C.MPEG-2.stream.0.mpv"), f.streams[0].data);
         EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.DD.stream.01.mpa"), f.streams[1].data));
-        const auto lines = f.t.visibleLines();
+        const auto lines = f.lines();
         EXPECT_EQ(lines[lines.size() - 2], "Done.");
     }
     {
         // /dev/full linked at an output name is replaced, never written to.
         Fixture f("full_link", 3 << 20);
         fs::create_symlink("/dev/full", f.folder + "C.MPEG-2.stream.0.mpv");
-        EXPECT_TRUE(demuxOnly(f.t, f.folder));
+        EXPECT_TRUE(f.demux(f.folder).ok());
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(f.folder + "C.MPEG-2.stream.0.mpv")));
         EXPECT_EQ(fileBytes(f.folder + "C.MPEG-2.stream.0.mpv"), f.streams[0].data);
         EXPECT_EQ(fileBytes(f.folder + "C.DD.stream.01.mpa"), f.streams[1].data);
@@ -292,8 +313,8 @@ TEST(DemuxCommand, AFullTmpfsEndsTheRunAndEveryFileKeepsWhatWasWritten) {
     fs::create_directory(small);
     ScratchMount mount(small, "size=1m");
     if (!mount.mounted()) GTEST_SKIP() << "mounting a tmpfs is not allowed here";
-    EXPECT_FALSE(demuxOnly(f.t, small));
-    const auto errors = errorLines(f.t);
+    EXPECT_FALSE(f.demux(small).ok());
+    const auto errors = errorLines(f.core.sink);
     ASSERT_GE(errors.size(), 1u);
     EXPECT_TRUE(contains(errors[0], std::strerror(ENOSPC)));
     const Bytes video = fileBytes(small + "/C.MPEG-2.stream.0.mpv");
@@ -301,7 +322,7 @@ TEST(DemuxCommand, AFullTmpfsEndsTheRunAndEveryFileKeepsWhatWasWritten) {
     EXPECT_TRUE(isPrefixOf(video, f.streams[0].data));
     EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.DD.stream.01.mpa"), f.streams[1].data));
     EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.Subpicture.02.sup"), f.subpictures()));
-    EXPECT_TRUE(containsLine(f.t.visibleLines(), "Done."));
+    EXPECT_TRUE(containsLine(f.lines(), "Done."));
 }
 
 TEST(DemuxCommand, CancelStopsAfterTheChunkInHandAndSkipsTheSecondFile) {
@@ -323,11 +344,11 @@ TEST(DemuxCommand, CancelStopsAfterTheChunkInHandAndSkipsTheSecondFile) {
         };
         EXPECT_TRUE(demuxOnly(t, folder));
         EXPECT_EQ(t.ui.questions, std::vector<std::string>{"Are you sure to stop demuxing?"});
-        const auto lines = linesFrom(t, firstDemuxLine);
+        const auto lines = linesFrom(t.visibleLines(), firstDemuxLine);
         EXPECT_EQ(containsLine(lines, "Cancelled."), answer);
         EXPECT_EQ(containsLine(lines, "Continue on PART_2.EVO"), !answer);
         EXPECT_TRUE(containsLine(lines, "Done."));
-        EXPECT_FALSE(t.session.run.OutputBusy);
+        EXPECT_FALSE(t.session.control().writingOutput);
 
         const int64_t end = answer ? (4 << 20) : INT64_MAX;
         Bytes video = streamBytes(runs, 0xE0, -1, 0, end);
@@ -336,7 +357,8 @@ TEST(DemuxCommand, CancelStopsAfterTheChunkInHandAndSkipsTheSecondFile) {
             video.insert(video.end(), video.begin(), video.end());
             audio.insert(audio.end(), audio.begin(), audio.end());
         } else {
-            EXPECT_EQ(t.table.FrameCount, (std::array<int32_t, 2>{0, 0}));
+            ASSERT_TRUE(t.session.demuxed);
+            EXPECT_EQ(t.session.demuxed->frames.counted, (std::array<int64_t, 2>{0, 0}));
         }
         const std::string base = folder + "PART_1_PART_2.";
         EXPECT_EQ(fileBytes(base + "MPEG-2.stream.0.mpv"), video);

@@ -92,7 +92,7 @@ Bytes subpictureRecords(const std::vector<PayloadRun>& runs, int subStreamId, ui
     Bytes out;
     for (const PayloadRun& run : runs) {
         if (run.streamId != 0xBD || run.subStreamId != subStreamId) continue;
-        if (run.pts && *run.pts != 0) {
+        if (run.pts) {
             out.push_back('S');
             out.push_back('P');
             putLittleEndian(out, *run.pts - origin);
@@ -117,12 +117,43 @@ Bytes fileBytes(const std::string& path) {
     return out;
 }
 
-DemuxRun readAndDemux(TestSession& t, const std::string& source, const std::string& folder) {
+std::vector<DemuxStream> foundStreams(const ScanReport& scan) {
+    std::vector<DemuxStream> streams;
+    for (int k = 0; k < UsedVideoSlots; ++k)
+        if (const StreamReport& s = scan.video[size_t(k)]; s.found())
+            streams.push_back({StreamKind::Video, k, s.caption});
+    for (int k = 0; k < AudioSlots; ++k)
+        if (const StreamReport& s = scan.audio[size_t(k)]; s.found())
+            streams.push_back({StreamKind::Audio, k, s.caption});
+    for (int k = 0; k < SubSlots; ++k)
+        if (const StreamReport& s = scan.subpicture[size_t(k)]; s.found())
+            streams.push_back({StreamKind::Subpicture, k, s.caption});
+    return streams;
+}
+
+SelectionSet selectionOf(const std::vector<DemuxStream>& streams) {
+    SelectionSet selection;
+    for (const DemuxStream& s : streams)
+        selection.select(s.kind, s.slot);
+    return selection;
+}
+
+DemuxResult demuxStreams(CoreRun& core, const Title& title, const OutputNaming& output,
+                         std::optional<std::vector<DemuxStream>> streams) {
+    if (!streams) streams = foundStreams(title.scan);
+    const SelectionSet selection = selectionOf(*streams);
+    const DemuxRequest request{title, *streams, selection, output, true, {}, nullptr};
+    RunContext run = core.context();
+    return demuxTitle(request, run);
+}
+
+DemuxRun readAndDemux(CoreRun& core, const std::string& source, const std::string& folder) {
     DemuxRun result;
-    t.chooseSource(source);
-    t.window.options.eWorkdir = folder;
-    result.readOk = bReadEVOClick(t.session);
-    result.demuxOk = bDemuxClick(t.session);
+    result.scan = core.read(source);
+    if (!result.scan.ok()) return result;
+    OutputNaming output;
+    output.folder = folder;
+    result.demux = demuxStreams(core, result.scan.title, output);
     return result;
 }
 

@@ -4,6 +4,8 @@
 // output files built from it, runs of Read EVO + Demux, external tools and
 // scratch mounts.
 
+#include "commands/demux_command.h"
+#include "model/stream_selection.h"
 #include "support/ps_writer.h"
 #include "support/test_session.h"
 
@@ -33,19 +35,34 @@ std::vector<PayloadRun> walkPackets(const Bytes& file, size_t start = 0);
 // in [from, to).
 Bytes streamBytes(const std::vector<PayloadRun>& runs, uint8_t streamId, int subStreamId = -1,
                   int64_t from = 0, int64_t to = INT64_MAX);
-// The subpicture file of a sub-stream: "SP" records with (PTS - origin) and 0.
+// The subpicture file of a sub-stream: "SP" records with (PTS - origin) and 0;
+// every packet with a PTS, 0 too, starts a record.
 Bytes subpictureRecords(const std::vector<PayloadRun>& runs, int subStreamId, uint32_t origin);
 
 // The whole file in one read (empty when it cannot be opened).
 Bytes fileBytes(const std::string& path);
 
-// Read EVO, then Demux into `folder` (the options otherwise as set).
+// Every stream a scan found, under the caption it gave, in slot order: what
+// Read EVO offers to Demux.
+std::vector<DemuxStream> foundStreams(const ScanReport& scan);
+// A selection of exactly these streams.
+SelectionSet selectionOf(const std::vector<DemuxStream>& streams);
+
+// Demux of a scanned title's streams (every one it found when none are
+// given) into `output.folder`.
+DemuxResult demuxStreams(CoreRun& core, const Title& title, const OutputNaming& output,
+                         std::optional<std::vector<DemuxStream>> streams = std::nullopt);
+
+// Read EVO on a source and the parts after it, then Demux of every stream it
+// found into `folder`.
 struct DemuxRun {
-    bool readOk = false;
-    bool demuxOk = false;
+    ScanResult scan;
+    DemuxResult demux;
+    bool readOk() const { return scan.ok(); }
+    bool demuxOk() const { return demux.ok(); }
 };
-DemuxRun readAndDemux(TestSession& t, const std::string& source, const std::string& folder);
-// Demux alone, keeping the boxes and MinFirstPts as they are.
+DemuxRun readAndDemux(CoreRun& core, const std::string& source, const std::string& folder);
+// The window's Demux alone, keeping the boxes and the last scan as they are.
 bool demuxOnly(TestSession& t, const std::string& folder);
 
 bool containsLine(const std::vector<std::string>& lines, const std::string& line);

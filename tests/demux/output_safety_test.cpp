@@ -26,7 +26,8 @@ enum class Link { Symbolic, Hard };
 enum class Target { Source, Playlist, Unrelated };
 
 // A source with a video and a Dolby Digital stream, a playlist and an
-// unrelated file, read with Read EVO; outputs go to "out/".
+// unrelated file, read with Read EVO; outputs go to "out/". Demux writes
+// every stream found; Rebuild and the chapter file are the window's.
 struct Scene {
     explicit Scene(const std::string& name) : folder(scratchFolder("safety_" + name)) {
         StreamSpec video;
@@ -50,6 +51,8 @@ struct Scene {
         t.window.eXPLfile = folder + "VPLST000.XPL";
         t.window.playlist.mChapter = {"CHAPTER01=00:00:00.000", "CHAPTER01NAME=One"};
         t.window.options.eWorkdir = folder + "out";
+        if (t.session.scanned) chosen = foundStreams(t.session.scanned->scan);
+        naming.folder = folder + "out";
     }
     std::string outputName(Output o) const {
         const char* names[] = {"C.DD.stream.01.mpa", "C.rebuilt.EVO", "C.chapters.txt"};
@@ -62,10 +65,22 @@ struct Scene {
     bool run(Output o) {
         t.ui.errors.clear();
         t.sink.lines.clear();
+        core.sink.lines.clear();
         errors.clear();
-        if (o == Output::Demux) return bDemuxClick(t.session, &errors);
+        if (o == Output::Demux) return demux();
         if (o == Output::Rebuild) return bRebuildClick(t.session);
         return bWriteChapsClick(t.session);
+    }
+    // The chosen streams of the scanned title, with the playlist named as a
+    // file never to be written.
+    bool demux() {
+        if (!t.session.scanned) return false;
+        const SelectionSet selection = selectionOf(chosen);
+        const DemuxRequest request{*t.session.scanned,  chosen, selection, naming, true,
+                                   {t.window.eXPLfile}, nullptr};
+        RunContext context = core.context();
+        errors = demuxTitle(request, context).errors;
+        return errors.empty();
     }
     std::string error() const {
         return !errors.empty() ? errors[0] : !t.ui.errors.empty() ? t.ui.errors[0] : "";
@@ -74,6 +89,9 @@ struct Scene {
     std::string folder;
     std::vector<StreamSpec> streams;
     TestSession t;
+    CoreRun core;
+    std::vector<DemuxStream> chosen;
+    OutputNaming naming;
     std::vector<std::string> errors;
 };
 
@@ -138,18 +156,19 @@ TEST(OutputSafety, TheChapterFileIsNeverThePlaylistItWasReadFrom) {
 
 TEST(OutputSafety, StreamsWhoseCaptionsGiveOneNameGetTwoFiles) {
     Scene s("collision");
-    StreamBoxes& boxes = s.t.window.boxes;
-    boxes.cbVideo[0].caption = "P.s03.Q";
-    boxes.cbAudio[1].caption = "P.s03.Q";
-    s.t.window.options.eAudioExt = s.t.window.options.eVideoExt = "es";
+    ASSERT_EQ(s.chosen.size(), 2u);
+    ASSERT_EQ(s.chosen[1].slot, 1);
+    s.chosen[0].caption = "P.s03.Q";
+    s.chosen[1].caption = "P.s03.Q";
+    s.naming.audioExtension = s.naming.videoExtension = "es";
     ASSERT_TRUE(s.run(Output::Demux));
     const std::string first = s.folder + "out/C.P.s03.Q.es";
     const std::string second = s.folder + "out/C.P.s03.Q.a01.es";
     EXPECT_EQ(fileBytes(first), s.streams[0].data);
     EXPECT_EQ(fileBytes(second), s.streams[1].data);
-    EXPECT_TRUE(containsLine(s.t.visibleLines(), "Two streams would share the file " + first +
-                                                     "; stream a01 is written to " + second +
-                                                     " instead."));
+    EXPECT_TRUE(containsLine(s.core.visibleLines(), "Two streams would share the file " + first +
+                                                        "; stream a01 is written to " + second +
+                                                        " instead."));
 }
 
 TEST(OutputSafety, ARunThatFailsBeforeWritingLeavesOldFilesAndNoNewOnes) {

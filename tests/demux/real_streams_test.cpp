@@ -83,9 +83,9 @@ TEST(RealStreams, EncodedStreamsComeBackByteForByteAndFfprobeKnowsThem) {
                         streamOf(0xBD, 0xB3, trueHdSubStreamHeader(0xB3), truehd),
                         streamOf(0xBD, 0xA4, lpcmSubStreamHeader(0xA4), lpcm)});
     writeFile(folder + "R.EVO", writer.bytes());
-    TestSession t;
-    const DemuxRun run = readAndDemux(t, folder + "R.EVO", folder);
-    ASSERT_TRUE(run.readOk && run.demuxOk);
+    CoreRun core;
+    const DemuxRun run = readAndDemux(core, folder + "R.EVO", folder);
+    ASSERT_TRUE(run.readOk() && run.demuxOk());
 
     const std::string base = folder + "R.";
     EXPECT_EQ(fileBytes(base + "MPEG-2.stream.0.mpv"), mpeg2);
@@ -117,8 +117,8 @@ TEST(RealStreams, EncodedStreamsComeBackByteForByteAndFfprobeKnowsThem) {
     PackWriter aob(MuxRate::Dvd);
     muxStreams(aob, {streamOf(0xBD, 0xA1, lpcmSubStreamHeader(0xA1), mlp)});
     writeFile(folder + "M.AOB", aob.bytes());
-    TestSession a;
-    ASSERT_TRUE(readAndDemux(a, folder + "M.AOB", folder).demuxOk);
+    CoreRun a;
+    ASSERT_TRUE(readAndDemux(a, folder + "M.AOB", folder).demuxOk());
     EXPECT_TRUE(containsLine(a.visibleLines(), "MLP audio stream 1 found!"));
     EXPECT_EQ(fileBytes(folder + "M.LPCM.stream.01.mpa"), mlp);
     expectProbe(folder + "M.LPCM.stream.01.mpa", with(stereo, "mlp"));
@@ -149,9 +149,9 @@ TEST(RealStreams, DvdSamplesDemuxAsFfmpegCopiesThem) {
         const SampleFile sample = dvdSample(s.name + ".vob");
         if (sample.path.empty()) GTEST_SKIP() << sample.skipReason;
         const std::string source = sample.path;
-        TestSession t;
-        const DemuxRun run = readAndDemux(t, source, folder);
-        ASSERT_TRUE(run.readOk && run.demuxOk);
+        CoreRun core;
+        const DemuxRun run = readAndDemux(core, source, folder);
+        ASSERT_TRUE(run.readOk() && run.demuxOk());
         const std::string base = folder + s.name + ".";
 
         const std::string ffmpeg = "ffmpeg -v error -y -i '" + source + "' ";
@@ -211,9 +211,11 @@ TEST(RealStreams, CollidingSubStreamsOfATwoPartVobKeepOneFileEach) {
     writeFile(folder + "VTS_01_1.VOB", Bytes(file.begin(), file.begin() + cut));
     writeFile(folder + "VTS_01_2.VOB", Bytes(file.begin() + cut, file.end()));
 
-    TestSession t;
+    CoreRun core;
     const std::string out = scratchFolder("demux_colliding_vob_out");
-    ASSERT_TRUE(readAndDemux(t, folder + "VTS_01_1.VOB", out).demuxOk);
+    const DemuxRun run = readAndDemux(core, folder + "VTS_01_1.VOB", out);
+    ASSERT_TRUE(run.demuxOk());
+    const ScanReport& scan = run.scan.title.scan;
     const std::string ffmpeg = "ffmpeg -v error -y -i '" + whole + "' ";
     const struct {
         int id;
@@ -222,11 +224,12 @@ TEST(RealStreams, CollidingSubStreamsOfATwoPartVobKeepOneFileEach) {
         {0x80, "-map 0:i:0x80 -c copy -f ac3"}, {0x88, "-map 0:i:0x88 -c copy -f dts"}, {0xA0, ""}};
     for (const auto& s : streams) {
         SCOPED_TRACE(s.id);
-        const auto slot = std::find(t.table.AudioIds.begin(), t.table.AudioIds.end(), s.id);
-        ASSERT_NE(slot, t.table.AudioIds.end());
-        const StreamBox& box = t.window.boxes.cbAudio[size_t(slot - t.table.AudioIds.begin())];
+        const auto slot = std::find_if(scan.audio.begin(), scan.audio.end(),
+                                       [&](const StreamReport& r) { return r.id == s.id; });
+        ASSERT_NE(slot, scan.audio.end());
+        const std::string& caption = slot->caption;
         const Bytes got = fileBytes(
-            outputFileName(out + "VTS_01_1_VTS_01_2", box.caption, t.window.options.eAudioExt));
+            outputFileName(out + "VTS_01_1_VTS_01_2", caption, OutputNaming{}.audioExtension));
         // LPCM: the payload after its header, as ffmpeg's walk gives it.
         Bytes expected = streamBytes(runs, 0xBD, s.id);
         if (!s.copy.empty()) {
@@ -235,23 +238,24 @@ TEST(RealStreams, CollidingSubStreamsOfATwoPartVobKeepOneFileEach) {
         }
         EXPECT_GT(got.size(), 10000u);
         EXPECT_TRUE(got == expected)
-            << box.caption << ": " << got.size() << " bytes, " << expected.size() << " expected";
+            << caption << ": " << got.size() << " bytes, " << expected.size() << " expected";
     }
     // The counted pictures are those of the demuxed video file.
     ASSERT_EQ(runCommand(ffmpeg + "-map 0:v -c copy -f mpeg2video '" + out + "ref.m2v'"), 0);
     const int pictures = markers(fileBytes(out + "ref.m2v"), 0x00);
-    EXPECT_EQ(t.table.FrameCount[0], pictures);
+    EXPECT_EQ(run.demux.frames.counted[0], pictures);
     EXPECT_GT(pictures, 100);
 }
 
 TEST(RealStreams, BundledFeatureCountsTheAccessUnitsOfItsDemuxedVideo) {
-    TestSession t;
+    CoreRun core;
     const std::string out = scratchFolder("demux_bundled_feature");
-    ASSERT_TRUE(readAndDemux(t, std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO", out)
-                    .demuxOk);
+    const DemuxRun run =
+        readAndDemux(core, std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO", out);
+    ASSERT_TRUE(run.demuxOk());
     const Bytes video = fileBytes(out + "FEATURE_1_FEATURE_2.H.264.stream.0.mpv");
-    EXPECT_EQ(t.table.FrameCount[0], markers(video, 0x09));
-    EXPECT_EQ(t.table.FrameCount[0], 96);
+    EXPECT_EQ(run.demux.frames.counted[0], markers(video, 0x09));
+    EXPECT_EQ(run.demux.frames.counted[0], 96);
     // The second part begins at an IDR picture with its parameter sets.
     EXPECT_EQ(markers(video, 0x67), 4);
 }

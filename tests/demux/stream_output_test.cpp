@@ -3,6 +3,7 @@
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "demux/demux_support.h"
+#include "engine/clip_parser.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -114,12 +115,14 @@ TEST(StreamOutput, EveryKindIsWrittenByteForByteWhereverAChunkBoundaryCuts) {
         SCOPED_TRACE("prefix " + std::to_string(c.prefix));
         const Bytes file = withPrefix(c.prefix, writer.bytes());
         writeFile(folder + "S.EVO", file);
-        TestSession t;
-        t.chooseSource(folder + "S.EVO");
-        t.window.options.eWorkdir = folder;
-        ASSERT_TRUE(bReadEVOClick(t.session));
-        t.table.MinFirstPts = c.origin;
-        ASSERT_TRUE(bDemuxClick(t.session));
+        CoreRun core;
+        const ScanResult scanned = core.read(folder + "S.EVO");
+        ASSERT_TRUE(scanned.ok());
+        Title title = scanned.title;
+        title.scan.minFirstPts = c.origin;
+        OutputNaming naming;
+        naming.folder = folder;
+        ASSERT_TRUE(demuxStreams(core, title, naming).ok());
 
         EXPECT_EQ(fileBytes(folder + "S.MPEG-2.stream.0.mpv"), specs[0].data);
         EXPECT_EQ(fileBytes(folder + "S.VC-1.stream.1.mpv"), specs[1].data);
@@ -166,13 +169,17 @@ TEST(StreamOutput, SubpictureRecordsStartAtPacketsWithPtsAndCollectTheFollowingP
     sub(0x20, 2000, {11});
     const std::string folder = scratchFolder("demux_records");
     writeFile(folder + "R.EVO", w.bytes());
-    TestSession t;
-    t.chooseSource(folder + "R.EVO");
-    t.window.options.eWorkdir = folder;
-    ASSERT_TRUE(bReadEVOClick(t.session));
-    t.window.boxes.cbSub[1].ticked = false;
-    t.table.MinFirstPts = 3000;
-    ASSERT_TRUE(bDemuxClick(t.session));
+    CoreRun core;
+    const ScanResult scanned = core.read(folder + "R.EVO");
+    ASSERT_TRUE(scanned.ok());
+    std::vector<DemuxStream> chosen;
+    for (const DemuxStream& s : foundStreams(scanned.title.scan))
+        if (s.kind != StreamKind::Subpicture || s.slot != 1) chosen.push_back(s);
+    Title title = scanned.title;
+    title.scan.minFirstPts = 3000;
+    OutputNaming naming;
+    naming.folder = folder;
+    ASSERT_TRUE(demuxStreams(core, title, naming, chosen).ok());
 
     Bytes expected = {'S', 'P'};
     for (const Bytes& part :
@@ -214,12 +221,12 @@ TEST(StreamOutput, StreamsThatMapToOneSlotAreNeverMixed) {
     muxStreams(writer, specs);
     const std::string folder = scratchFolder("demux_shared_slot");
     writeFile(folder + "M.VOB", writer.bytes());
-    TestSession t;
-    const DemuxRun run = readAndDemux(t, folder + "M.VOB", folder);
-    ASSERT_TRUE(run.readOk);
-    ASSERT_TRUE(run.demuxOk);
+    CoreRun core;
+    const DemuxRun run = readAndDemux(core, folder + "M.VOB", folder);
+    ASSERT_TRUE(run.readOk());
+    ASSERT_TRUE(run.demuxOk());
 
-    const auto lines = t.visibleLines();
+    const auto lines = core.visibleLines();
     EXPECT_TRUE(containsLine(lines, "LPCM audio stream 0 found!"));
     EXPECT_TRUE(containsLine(lines, "Dolby Digital audio stream 15 found!"));
     EXPECT_TRUE(containsLine(lines, "DTS HD (DTS) audio stream 14 found!"));
@@ -232,7 +239,7 @@ TEST(StreamOutput, StreamsThatMapToOneSlotAreNeverMixed) {
     EXPECT_EQ(fileBytes(folder + "M.DD.stream.15.mpa"), streamBytes(runs, 0xBD, 0x80));
     EXPECT_EQ(fileBytes(folder + "M.DTSHD.stream.14.mpa"), streamBytes(runs, 0xBD, 0x88));
     EXPECT_EQ(fileBytes(folder + "M.DD.stream.03.mpa"), streamBytes(runs, 0xBD, 0x83));
-    const uint32_t origin = t.table.MinFirstPts;
+    const uint32_t origin = run.scan.title.scan.minFirstPts;
     EXPECT_EQ(fileBytes(folder + "M.Subpicture.01.sup"), subpictureRecords(runs, 0x21, origin));
     EXPECT_EQ(fileBytes(folder + "M.Ext.Subpicture.31.sup"), subpictureRecords(runs, 0x61, origin));
     // The second video stream of slot 0 and the MPEG audio are in no file.
