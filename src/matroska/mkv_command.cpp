@@ -1,12 +1,12 @@
 #include "matroska/mkv_command.h"
 
 #include "commands/command_errors.h"
-#include "commands/report_json.h"
 #include "commands/stream_kinds.h"
 #include "engine/file_identity.h"
 #include "engine/files.h"
 #include "matroska/language_codes.h"
 #include "matroska/mkvmerge_run.h"
+#include "matroska/title_timeline.h"
 #include "matroska/wave_file.h"
 #include "model/file_names.h"
 #include "playlist/chapter_lines.h"
@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -30,9 +31,21 @@ namespace {
 // Bytes; names stay well under the 255 of common file systems with
 // ".mkv" and a temporary suffix added.
 constexpr size_t MaxNameBytes = 200;
+// Timestamp lines past the last frame, in case mkvmerge finds a frame more
+// than the index did: it needs a line for every frame.
+constexpr int SpareTimestamps = 16;
 
 std::optional<int64_t> detail(const StreamReport& stream, const std::string& key) {
     if (const int64_t* value = integerField(stream.details, key)) return *value;
+    return std::nullopt;
+}
+
+std::optional<double> realDetail(const StreamReport& stream, const std::string& key) {
+    for (const Field& f : stream.details)
+        if (f.key == key) {
+            if (const double* d = std::get_if<double>(&f.value)) return *d;
+            if (const int64_t* i = std::get_if<int64_t>(&f.value)) return double(*i);
+        }
     return std::nullopt;
 }
 
@@ -72,6 +85,56 @@ std::string codecOf(const ScanReport& scan, StreamKind kind, int slot) {
     }
 }
 
+// Milliseconds as a timestamp file writes them.
+std::string milliseconds(TitleTime ticks) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", ticks / 90.0);
+    return text;
+}
+
+// A timestamp file (format v2): one time per frame, sorted, and spare lines
+// after the last.
+void writeTimestamps(const std::string& path, const std::vector<TitleTime>& frames,
+                     TitleTime shift, double step) {
+    OutputFile file(path, 1 << 16);
+    auto line = [&](const std::string& text) {
+        file.write(text.data(), text.size());
+        file.write("\n", 1);
+    };
+    line("# timestamp format v2");
+    for (TitleTime t : frames)
+        line(milliseconds(t + shift));
+    const TitleTime last = frames.empty() ? 0 : frames.back() + shift;
+    for (int k = 1; k <= SpareTimestamps; ++k)
+        line(milliseconds(last + k * step));
+    file.close();
+}
+
+// The stream's file without the byte ranges left out, copied by the kernel
+// where it can.
+void copyKept(const std::string& from, const std::vector<std::pair<int64_t, int64_t>>& dropped,
+              const std::string& to) {
+    SourceFile source(from);
+    OutputFile out(to);
+    std::vector<uint8_t> buffer(1 << 20);
+    auto copy = [&](int64_t begin, int64_t end) {
+        while (begin < end) {
+            const size_t n = size_t(std::min<int64_t>(end - begin, int64_t(buffer.size())));
+            const size_t got = source.readAt(buffer.data(), n, begin);
+            if (got == 0) break;
+            out.copyFrom(source, begin, buffer.data(), got);
+            begin += int64_t(got);
+        }
+    };
+    int64_t at = 0;
+    for (const auto& [begin, end] : dropped) {
+        copy(at, begin);
+        at = std::max(at, end);
+    }
+    copy(at, source.size());
+    out.close();
+}
+
 class MkvRun {
 public:
     MkvRun(const MatroskaRequest& request, RunContext& run) : r_(request), run_(run) {}
@@ -88,12 +151,16 @@ public:
         guarded(errors, [&] {
             work_ = makeWorkFolder(r_.outputFolder, name_);
             const DemuxResult* files = r_.demuxed;
+            const FrameIndex* index = r_.index;
             DemuxResult demuxed;
-            if (!files) {
-                demuxed = demuxIntoWorkFolder();
+            std::unique_ptr<FrameIndex> ownIndex;
+            if (!files || !index) {
+                ownIndex = std::make_unique<FrameIndex>(indexedStreams(r_.streams), r_.selection);
+                demuxed = demuxIntoWorkFolder(*ownIndex);
                 files = &demuxed;
+                index = ownIndex.get();
             }
-            if (result_.ok() && !run_.host.run.cancelRequested) mux(*files);
+            if (result_.ok() && !run_.host.run.cancelRequested) mux(*files, *index);
         });
         for (const std::string& e : errors)
             fail(e);
@@ -109,13 +176,23 @@ public:
     }
 
 private:
+    // A track on its way into the MKV.
+    struct Track {
+        DemuxStream stream;
+        MkvTrack job;
+        TitleTime start = 0;
+        std::vector<TitleTime> frames; // for a timestamp file
+        double step = 0;
+        int64_t lpcmSilence = 0; // samples in front of a WAV's first run
+    };
+
     void fail(const std::string& message) {
         run_.log.log("[re]" + message + "[/re]");
         result_.errors.push_back(message);
     }
 
-    DemuxResult demuxIntoWorkFolder() {
-        DemuxRequest demux{r_.title, r_.streams, r_.selection, {}, false, r_.playlists, nullptr};
+    DemuxResult demuxIntoWorkFolder(FrameIndex& index) {
+        DemuxRequest demux{r_.title, r_.streams, r_.selection, {}, false, r_.playlists, &index};
         demux.output.folder = work_;
         DemuxResult d = demuxTitle(demux, run_);
         // Demux logged its errors already.
@@ -123,28 +200,79 @@ private:
         return d;
     }
 
-    void mux(const DemuxResult& files) {
+    std::string workFile(const std::string& file, const std::string& extension) const {
+        return joinOutputPath(work_, withoutExtension(fileNamePart(file)) + extension);
+    }
+
+    // The title's first video stream: the clock the clips are placed by.
+    const StreamIndex* clockStream(const FrameIndex& index) const {
+        for (const DemuxStream& s : r_.streams)
+            if (s.kind == StreamKind::Video)
+                if (const StreamIndex* i = index.stream(s.kind, s.slot); i && !i->frames.empty())
+                    return i;
+        return nullptr;
+    }
+
+    void mux(const DemuxResult& files, const FrameIndex& index) {
+        const StreamIndex* video = clockStream(index);
+        std::vector<const StreamIndex*> others;
+        for (const DemuxStream& s : r_.streams)
+            if (const StreamIndex* i = index.stream(s.kind, s.slot); i && i != video)
+                others.push_back(i);
+        double frameTicks = 3003;
+        if (video)
+            if (const auto rate =
+                    realDetail(r_.title.scan.stream(video->kind, video->slot), "frame_rate");
+                rate && *rate > 0)
+                frameTicks = 90000.0 / *rate;
+        const TitleTimeline timeline(r_.title, video, others, frameTicks);
+
+        std::vector<Track> tracks;
+        for (const DemuxStream& stream : r_.streams) {
+            if (stream.kind == StreamKind::Subpicture) continue;
+            const DemuxedFile* file = files.file(stream.kind, stream.slot);
+            const StreamIndex* s = index.stream(stream.kind, stream.slot);
+            const StreamReport& report = r_.title.scan.stream(stream.kind, stream.slot);
+            if (!file || !s || !report.found() || file->bytes == 0) {
+                run_.log.log("No data for " + stream.caption + ", left out of the MKV");
+                result_.warnings.push_back("No data for " + stream.caption + ".");
+                continue;
+            }
+            if (std::optional<Track> t = placeTrack(stream, *file, *s, report, timeline))
+                tracks.push_back(std::move(*t));
+        }
+        if (tracks.empty()) return fail("No stream to put into " + name_ + ".mkv.");
+
+        // A track that starts before the title (audio ahead of the first
+        // picture) moves everything later by as much, chapters included: the
+        // muxer would cut what lies before zero.
+        TitleTime earliest = 0;
+        for (const Track& t : tracks)
+            earliest = std::min(earliest, t.start);
+        const TitleTime shift = -earliest;
+
         MkvJob job;
         job.output = joinOutputPath(work_, name_ + ".mkv");
         job.title = r_.title.name;
-        addTracks(job, files);
-        if (job.tracks.empty()) return fail("No stream to put into " + name_ + ".mkv.");
-        startAtZero(job);
-        if (!r_.title.chapters.empty()) {
-            std::vector<std::string> lines;
-            int counter = 1;
-            for (const Chapter& c : r_.title.chapters) {
-                const std::string n = chapterNumber(counter++);
-                lines.push_back("CHAPTER" + n + "=" + chapterTimeOfTicks(c.begin));
-                lines.push_back("CHAPTER" + n + "NAME=" + c.name);
+        bool firstAudio = true;
+        for (Track& t : tracks) {
+            if (!t.frames.empty()) {
+                t.job.timestamps = workFile(t.job.file, ".timestamps.txt");
+                writeTimestamps(t.job.timestamps, t.frames, shift, t.step);
+            } else {
+                finishWave(t, shift);
             }
-            const std::string chapters = chapterFilePath(work_, name_);
-            const ChaptersResult written =
-                writeChapters({lines, chapters, r_.title.playlist, titleFiles(r_.title)}, run_);
-            if (!written.ok()) return fail(written.errors.front());
-            job.chapterFile = chapters;
-            result_.chapters = r_.title.chapters.size();
+            t.job.isDefault = job.tracks.empty() || (t.stream.kind == StreamKind::Audio &&
+                                                     std::exchange(firstAudio, false));
+            result_.tracks.push_back({t.stream.kind, t.stream.slot,
+                                      codecOf(r_.title.scan, t.stream.kind, t.stream.slot),
+                                      t.job.name, t.job.language,
+                                      std::llround((t.start + shift) / 90.0), t.job.isDefault});
+            job.tracks.push_back(t.job);
         }
+        const TitleTime titleEnd =
+            r_.title.duration ? TitleTime(*r_.title.duration) : timeline.end();
+        if (!addChapters(job, shift, titleEnd)) return;
         if (!runJob(job, "Muxing ")) return;
 
         const std::string final = joinOutputPath(r_.outputFolder, name_ + ".mkv");
@@ -155,23 +283,121 @@ private:
         keepSubpictures(files);
     }
 
+    // The track of a stream: its frames placed on the timeline; LPCM as a WAV
+    // on the same timeline.
+    std::optional<Track> placeTrack(const DemuxStream& stream, const DemuxedFile& file,
+                                    const StreamIndex& s, const StreamReport& report,
+                                    const TitleTimeline& timeline) {
+        Track t{stream, {}, 0, {}, 0, 0};
+        t.job.file = file.path;
+        const StreamName* named = streamName(r_.title, stream.kind, stream.slot);
+        if (named && !named->description.empty()) t.job.name = named->description;
+        if (named) {
+            if (languages_.empty()) languages_ = loadLanguageTable();
+            t.job.language = trackLanguage(languages_, named->langcode, named->description);
+        }
+        if (s.codec == StreamCodec::LPCM && !s.mlp) {
+            if (!placeLpcm(t, s, report, timeline)) return std::nullopt;
+            return t;
+        }
+        const TrackTimes times = stream.kind == StreamKind::Video
+                                     ? videoTrackTimes(s, timeline, file.bytes)
+                                     : audioTrackTimes(s, timeline, file.bytes);
+        if (times.frames.empty()) {
+            run_.log.log("No frame found in " + stream.caption + ", left out of the MKV");
+            result_.warnings.push_back("No frame found in " + stream.caption + ".");
+            return std::nullopt;
+        }
+        if (!times.dropped.empty()) {
+            // The frames that would overlap at a join are left out of a copy.
+            const std::string kept = workFile(file.path, ".kept" + extensionOf(file.path));
+            copyKept(file.path, times.dropped, kept);
+            if (!r_.demuxed) fs::remove(file.path);
+            t.job.file = kept;
+        }
+        t.start = times.first;
+        t.frames = times.frames;
+        t.step = times.frames.size() > 1 ? (times.end - times.first) / double(times.frames.size())
+                                         : 3003;
+        return t;
+    }
+
+    bool placeLpcm(Track& t, const StreamIndex& s, const StreamReport& report,
+                   const TitleTimeline& timeline) {
+        const LpcmFormat format{int(detail(report, "sample_rate").value_or(0)),
+                                int(detail(report, "bits_per_sample").value_or(0)),
+                                int(detail(report, "channels").value_or(0))};
+        const std::vector<SampleRun> runs = lpcmRuns(s, timeline);
+        if (!isLpcmFormat(format) || runs.empty()) {
+            run_.log.log("LPCM " + t.stream.caption + " has no format or time stamp to place it, " +
+                         "left out of the MKV");
+            result_.warnings.push_back("LPCM " + t.stream.caption + " left out.");
+            return false;
+        }
+        t.start = runs.front().start;
+        lpcm_.push_back({format, runs});
+        t.lpcmSilence = int64_t(lpcm_.size() - 1); // which runs, until the shift is known
+        return true;
+    }
+
+    // The WAV of an LPCM track, once the title's shift is known: the whole
+    // milliseconds of its start as the track's delay, the rest as silence in
+    // front, so that it starts to the sample.
+    void finishWave(Track& t, TitleTime shift) {
+        const auto& [format, runs] = lpcm_[size_t(t.lpcmSilence)];
+        const double startMs = (runs.front().start + shift) / 90.0;
+        const int64_t delay = int64_t(std::floor(startMs));
+        const double origin = double(delay) * 90.0 - shift; // title time of the WAV's first sample
+        std::vector<LpcmRun> placed;
+        for (const SampleRun& run : runs)
+            placed.push_back({run.begin, run.end,
+                              std::llround((run.start - origin) * format.sampleRate / 90000.0)});
+        const std::string wave = workFile(t.job.file, ".wav");
+        const WaveResult w = writeWaveFromLpcmRuns(t.job.file, format, placed, wave);
+        run_.log.log("LPCM " + fileNamePart(t.job.file) + " wrapped as " +
+                     (w.container == WaveContainer::Wave64 ? "W64 " : "WAV ") + fileNamePart(wave));
+        if (!r_.demuxed) fs::remove(t.job.file);
+        t.job.file = wave;
+        t.job.syncMs = delay;
+    }
+
+    // The chosen title's chapters on the MKV's timeline, none at or past the
+    // title's end.
+    bool addChapters(MkvJob& job, TitleTime shift, TitleTime titleEnd) {
+        std::vector<std::string> lines;
+        int counter = 1;
+        for (const Chapter& c : r_.title.chapters) {
+            if (TitleTime(c.begin) >= titleEnd) {
+                const std::string note = "Chapter \"" + c.name + "\" lies past the title's end; " +
+                                         "it is left out.";
+                run_.log.log(note);
+                result_.warnings.push_back(note);
+                continue;
+            }
+            const std::string n = chapterNumber(counter++);
+            lines.push_back("CHAPTER" + n + "=" +
+                            chapterTimeOfTicks(std::llround(TitleTime(c.begin) + shift)));
+            lines.push_back("CHAPTER" + n + "NAME=" + c.name);
+        }
+        if (lines.empty()) return true;
+        const std::string chapters = chapterFilePath(work_, name_);
+        const ChaptersResult written =
+            tarnwick::writeChapters(
+                ChaptersRequest{lines, chapters, r_.title.playlist, titleFiles(r_.title)},
+                          run_);
+        if (!written.ok()) {
+            fail(written.errors.front());
+            return false;
+        }
+        job.chapterFile = chapters;
+        result_.chapters = lines.size() / 2;
+        return true;
+    }
+
     bool runJob(const MkvJob& job, const std::string& status) {
         const std::string optionsFile = withoutExtension(job.output) + ".json";
         writeMkvmergeOptions(job, optionsFile);
         return runMuxer(optionsFile, status + name_ + ".mkv");
-    }
-
-    // mkvmerge drops what a negative delay moves before zero, so a track
-    // that starts before the video would lose its first frames: every track
-    // moves later by the earliest start instead, which keeps the offsets.
-    void startAtZero(MkvJob& job) {
-        int64_t earliest = 0;
-        for (const MkvTrack& t : job.tracks)
-            earliest = std::min(earliest, t.syncMs);
-        for (MkvTrack& t : job.tracks)
-            t.syncMs -= earliest;
-        for (size_t k = 0; k < job.tracks.size() && k < result_.tracks.size(); ++k)
-            result_.tracks[k].startMs = job.tracks[k].syncMs;
     }
 
     bool runMuxer(const std::string& optionsFile, const std::string& status) {
@@ -205,58 +431,14 @@ private:
         }
     }
 
-    void addTracks(MkvJob& job, const DemuxResult& files) {
-        bool firstAudio = true;
-        for (const DemuxStream& stream : r_.streams) {
-            if (stream.kind == StreamKind::Subpicture) continue;
-            const DemuxedFile* file = files.file(stream.kind, stream.slot);
-            const StreamReport& report = r_.title.scan.stream(stream.kind, stream.slot);
-            if (!file || !report.found()) continue;
-            if (file->bytes == 0) {
-                run_.log.log("No data for " + stream.caption + ", left out of the MKV");
-                continue;
-            }
-            std::string path = file->path;
-            const std::string codec = codecOf(r_.title.scan, stream.kind, stream.slot);
-            if (codec == "LPCM") path = toWave(path, report);
-            const StreamName* named = streamName(r_.title, stream.kind, stream.slot);
-            MkvTrack track;
-            track.file = path;
-            if (named && !named->description.empty()) track.name = named->description;
-            if (named) {
-                if (languages_.empty()) languages_ = loadLanguageTable();
-                track.language = trackLanguage(languages_, named->langcode, named->description);
-            }
-            track.syncMs = delayMilliseconds(r_.title.scan, report).value_or(0);
-            track.isDefault = job.tracks.empty() ||
-                              (stream.kind == StreamKind::Audio && std::exchange(firstAudio, false));
-            job.tracks.push_back(track);
-            result_.tracks.push_back({stream.kind, stream.slot, codec, track.name, track.language,
-                                      track.syncMs, track.isDefault});
-        }
-    }
-
-    std::string toWave(const std::string& lpcmFile, const StreamReport& stream) {
-        const LpcmFormat format{int(detail(stream, "sample_rate").value_or(0)),
-                                int(detail(stream, "bits_per_sample").value_or(0)),
-                                int(detail(stream, "channels").value_or(0))};
-        if (!isLpcmFormat(format)) return lpcmFile;
-        const std::string wave = joinOutputPath(work_, withoutExtension(fileNamePart(lpcmFile)) + ".wav");
-        const WaveResult w = writeWaveFromLpcm(lpcmFile, format, wave);
-        run_.log.log("LPCM " + fileNamePart(lpcmFile) + " wrapped as " +
-                     (w.container == WaveContainer::Wave64 ? "W64 " : "WAV ") + fileNamePart(wave));
-        return wave;
-    }
-
     // Subpicture streams stay beside the MKV.
     void keepSubpictures(const DemuxResult& files) {
         for (const DemuxStream& stream : r_.streams) {
             if (stream.kind != StreamKind::Subpicture) continue;
             const DemuxedFile* file = files.file(stream.kind, stream.slot);
-            if (!file || file->bytes == 0) continue;
+            if (!file || file->bytes == 0 || r_.demuxed) continue;
             const std::string beside =
                 outputFileName(joinOutputPath(r_.outputFolder, name_), stream.caption, "sup");
-            if (r_.demuxed) continue; // Demux's own file stays where Demux wrote it
             if (std::rename(file->path.c_str(), beside.c_str()) != 0)
                 return fail("Cannot keep " + stream.caption + " as " + beside + ". " +
                             std::strerror(errno));
@@ -271,9 +453,17 @@ private:
     std::string name_;
     std::string work_;
     LanguageTable languages_;
+    std::vector<std::pair<LpcmFormat, std::vector<SampleRun>>> lpcm_;
 };
 
 } // namespace
+
+std::vector<std::pair<StreamKind, int>> indexedStreams(const std::vector<DemuxStream>& streams) {
+    std::vector<std::pair<StreamKind, int>> out;
+    for (const DemuxStream& s : streams)
+        out.emplace_back(s.kind, s.slot);
+    return out;
+}
 
 bool mkvmergeFound(const std::string& program) {
     return programFound(program);

@@ -5,6 +5,7 @@
 // chapters of the playlist.
 
 #include "commands/demux_command.h"
+#include "matroska/frame_index.h"
 #include "model/run_host.h"
 #include "model/stream_selection.h"
 #include "model/title.h"
@@ -27,10 +28,14 @@ struct MatroskaRequest {
     bool keepStreams = false; // keep the work folder
     std::string mkvmerge = "mkvmerge";
     std::vector<std::string> playlists{}; // never to be written
-    // The files a Demux of this title has just written: muxed as they are
-    // instead of demuxing again.
+    // The files a Demux of this title has just written, and the index of
+    // their frames it made: muxed as they are instead of demuxing again.
     const DemuxResult* demuxed = nullptr;
+    const FrameIndex* index = nullptr;
 };
+
+// The streams a Matroska step indexes: video, audio and subpictures.
+std::vector<std::pair<StreamKind, int>> indexedStreams(const std::vector<DemuxStream>& streams);
 
 struct MatroskaTrack {
     StreamKind kind;

@@ -108,24 +108,17 @@ MkvmergeResult resultOf(int status, const std::string& program) {
 } // namespace
 
 std::vector<std::string> mkvmergeArguments(const MkvJob& job) {
-    std::vector<std::string> args = {"--output", job.output};
+    // Each frame keeps the time of its own timestamp line: frames laced into
+    // one block would share the block's spacing instead.
+    std::vector<std::string> args = {"--output", job.output, "--disable-lacing"};
     if (!job.title.empty()) args.insert(args.end(), {"--title", job.title});
     if (!job.chapterFile.empty())
         args.insert(args.end(), {"--chapter-charset", "UTF-8", "--chapters", job.chapterFile});
-    // Each part goes on after the latest time stamp of the part before, over
-    // all its tracks: the audio keeps its offset to the video in every part,
-    // and a part's audio that ends after its video is kept whole (the video
-    // holds its last frame meanwhile). Appending track by track would shift
-    // the next part's audio by that overhang.
-    if (job.parts.size() > 1) args.insert(args.end(), {"--append-mode", "file"});
-    for (size_t k = 0; k < job.parts.size(); ++k) {
-        if (k > 0) args.push_back("+");
-        args.push_back(job.parts[k]);
-    }
     for (const MkvTrack& t : job.tracks) {
         args.insert(args.end(), {"--language", "0:" + t.language});
         if (!t.name.empty()) args.insert(args.end(), {"--track-name", "0:" + t.name});
         if (t.syncMs != 0) args.insert(args.end(), {"--sync", "0:" + std::to_string(t.syncMs)});
+        if (!t.timestamps.empty()) args.insert(args.end(), {"--timestamps", "0:" + t.timestamps});
         args.insert(args.end(), {"--default-track-flag", t.isDefault ? "0:yes" : "0:no"});
         args.push_back(t.file);
     }

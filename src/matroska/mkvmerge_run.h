@@ -17,7 +17,8 @@ struct MkvTrack {
     std::string file;
     std::string name;
     std::string language = "und"; // ISO 639-2
-    int64_t syncMs = 0;           // where the track starts against the video
+    int64_t syncMs = 0;           // moves the whole track later, in milliseconds
+    std::string timestamps;       // a timestamp file, one time per frame; empty: none
     bool isDefault = false;
 };
 
@@ -26,9 +27,6 @@ struct MkvJob {
     std::string title;       // the segment title; empty: none
     std::string chapterFile; // UTF-8 chapter text; empty: no chapters
     std::vector<MkvTrack> tracks;
-    // Instead of tracks: Matroska files, each appended to the one before
-    // with all its tracks (mkvmerge's "+"), their names and flags kept.
-    std::vector<std::string> parts;
 };
 
 // The arguments of the option file, in mkvmerge's order (global options,

@@ -233,4 +233,65 @@ WaveResult writeWaveFromLpcm(const std::string& lpcmPath, const LpcmFormat& f,
     return result;
 }
 
+WaveResult writeWaveFromLpcmRuns(const std::string& lpcmPath, const LpcmFormat& f,
+                                 const std::vector<LpcmRun>& runs, const std::string& wavePath) {
+    if (!isLpcmFormat(f))
+        throw std::invalid_argument("LPCM of " + std::to_string(f.bitsPerSample) + " bits, " +
+                                    std::to_string(f.channels) + " channels at " +
+                                    std::to_string(f.sampleRate) + " Hz cannot go into WAV");
+    SourceFile source(lpcmPath);
+    const size_t inUnit = lpcmUnitBytes(f), outUnit = waveUnitBytes(f);
+    const int64_t unitFrames = int64_t(unitSamples(f)) / f.channels;
+    // Each run's silence in front, units skipped and units kept, in units.
+    struct Plan {
+        int64_t silence = 0, skip = 0, keep = 0;
+    };
+    std::vector<Plan> plans;
+    int64_t position = 0;
+    for (const LpcmRun& run : runs) {
+        const int64_t end = std::min(run.end, source.size());
+        const int64_t units = end > run.begin ? (end - run.begin) / int64_t(inUnit) : 0;
+        const int64_t target = (std::max<int64_t>(run.firstSample, 0) + unitFrames / 2) / unitFrames;
+        Plan p;
+        p.silence = std::max<int64_t>(target - position, 0);
+        position += p.silence;
+        p.skip = std::min(units, std::max<int64_t>(position - target, 0));
+        p.keep = units - p.skip;
+        position += p.keep;
+        plans.push_back(p);
+    }
+    WaveResult result;
+    result.dataBytes = uint64_t(position) * outUnit;
+    result.container = waveContainerFor(f, result.dataBytes);
+    OutputFile wave(wavePath);
+    const std::vector<uint8_t> header = waveHeader(f, result.dataBytes, result.container);
+    wave.write(header.data(), header.size());
+    const size_t unitsPerRead = std::max<size_t>(1, ReadBytes / inUnit);
+    std::vector<uint8_t> in(unitsPerRead * inUnit);
+    std::vector<uint8_t> out(unitsPerRead * outUnit);
+    for (size_t r = 0; r < runs.size(); ++r) {
+        std::fill(out.begin(), out.end(), uint8_t(0));
+        for (int64_t left = plans[r].silence; left > 0;) {
+            const int64_t units = std::min<int64_t>(left, int64_t(unitsPerRead));
+            wave.write(out.data(), size_t(units) * outUnit);
+            left -= units;
+        }
+        int64_t at = runs[r].begin + plans[r].skip * int64_t(inUnit);
+        for (int64_t left = plans[r].keep; left > 0;) {
+            const size_t units = size_t(std::min<int64_t>(left, int64_t(unitsPerRead)));
+            if (source.readAt(in.data(), units * inUnit, at) < units * inUnit)
+                throw FileError("Read error on \"" + lpcmPath + "\". The file shrank while it " +
+                                "was read.");
+            convertLpcmUnits(f, in.data(), units, out.data());
+            wave.write(out.data(), units * outUnit);
+            at += int64_t(units * inUnit);
+            left -= int64_t(units);
+        }
+    }
+    const uint8_t padding[8] = {};
+    wave.write(padding, wavePaddingBytes(result.dataBytes, result.container));
+    wave.close();
+    return result;
+}
+
 } // namespace tarnwick

@@ -59,4 +59,19 @@ struct WaveResult {
 WaveResult writeWaveFromLpcm(const std::string& lpcmPath, const LpcmFormat& format,
                              const std::string& wavePath);
 
+// A run of an LPCM elementary file and the sample (frame of all channels)
+// of the WAV its first sample belongs at.
+struct LpcmRun {
+    int64_t begin = 0;
+    int64_t end = 0;
+    int64_t firstSample = 0;
+};
+
+// The WAV of runs of an LPCM elementary file placed on one timeline: silence
+// where a run begins after the samples before it end, and the samples of a
+// run that would fall before that end left out. Positions are kept to a
+// conversion unit (a frame at 16 bits, two or four at 20 and 24 bits).
+WaveResult writeWaveFromLpcmRuns(const std::string& lpcmPath, const LpcmFormat& format,
+                                 const std::vector<LpcmRun>& runs, const std::string& wavePath);
+
 } // namespace tarnwick

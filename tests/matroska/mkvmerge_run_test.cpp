@@ -68,11 +68,11 @@ TEST(MkvmergeRun, TracksTitleAndChaptersReachTheFile) {
         {encode(folder, "v.h264",
                 {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=24", "-c:v", "libx264",
                  "-threads", "1", "-f", "h264"}),
-         "", "und", 0, true},
+         "", "und", 0, "", true},
         {encode(folder, "a.ac3", {"-f", "lavfi", "-i", sine, "-c:a", "ac3", "-f", "ac3"}),
-         "English 5.1", "eng", 480, true},
+         "English 5.1", "eng", 480, "", true},
         {encode(folder, "@b.ac3", {"-f", "lavfi", "-i", sine, "-c:a", "ac3", "-f", "ac3"}),
-         "Deutsch 2.0", "ger", -96, false},
+         "Deutsch 2.0", "ger", -96, "", false},
     };
     const std::string options = folder + "options.json";
     writeMkvmergeOptions(job, options);
