@@ -159,6 +159,7 @@ bool bDemuxClick(WindowSession& s) {
     w.buttons.bDemux = w.buttons.bRebuild = false;
     w.page = Page::Status;
     s.demuxed.reset();
+    s.index.reset();
     const Title title = currentTitle(s);
     const BoxSelection selection(w.boxes);
     DemuxRequest request{title,
@@ -168,6 +169,12 @@ bool bDemuxClick(WindowSession& s) {
                          w.options.cbCountFr,
                          {w.eXPLfile},
                          nullptr};
+    // The Matroska step after it muxes these very files: their frames are
+    // indexed as they are written.
+    if (w.options.cbMuxMKV) {
+        s.index = std::make_unique<FrameIndex>(indexedStreams(request.streams), selection);
+        request.listener = s.index.get();
+    }
     s.ui.stateChanged();
     RunContext run = s.run();
     DemuxResult result = demuxTitle(request, run);
@@ -234,7 +241,7 @@ void bCancelClick(WindowSession& s) {
 
 bool muxAfterDemux(WindowSession& s) {
     // A cancelled Demux ends there: Cancel stops the whole run.
-    if (s.control().cancelRequested || !s.demuxed) return false;
+    if (s.control().cancelRequested || !s.demuxed || !s.index) return false;
     const WindowState& w = s.window;
     Title title = currentTitle(s);
     // The names, languages and chapters come from the playlist of the
@@ -263,6 +270,7 @@ bool muxAfterDemux(WindowSession& s) {
     request.mkvmerge = s.mkvmerge;
     request.playlists = {w.eXPLfile};
     request.demuxed = &*s.demuxed;
+    request.index = s.index.get();
     RunContext run = s.run();
     const MatroskaResult result = muxTitle(request, run);
     s.ui.stateChanged();

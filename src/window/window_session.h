@@ -5,10 +5,12 @@
 
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
+#include "matroska/frame_index.h"
 #include "model/run_host.h"
 #include "model/title.h"
 #include "window/window_state.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -67,8 +69,10 @@ struct WindowSession {
     WindowRunHost host{*this};
     // The title of the last Read EVO, with what it found.
     std::optional<Title> scanned;
-    // The files of the last Demux, for the Matroska step after it.
+    // The files of the last Demux and, when the Matroska step follows it,
+    // the index of their frames.
     std::optional<DemuxResult> demuxed;
+    std::unique_ptr<FrameIndex> index;
     std::string mkvmerge = "mkvmerge";
 };
 
