@@ -6,12 +6,19 @@ namespace tarnwick {
 
 namespace {
 
-SubpictureReach reachOfRecords(const std::string& path) {
+// A unit that is given no title time is not written, so it does not count.
+bool shown(const VobSubRequest& request, const SubpictureRecord& record) {
+    const std::optional<int64_t> time = request.titleTimeMs(record);
+    return time && *time >= 0;
+}
+
+SubpictureReach reachOfRecords(const VobSubRequest& request) {
     SubpictureReach reach;
-    SubpictureRecordReader reader(path);
+    SubpictureRecordReader reader(request.records);
     SubpictureRecord record;
     while (reader.next(record))
-        if (record.fault == RecordFault::None) widenReach(reach, record.unit);
+        if (record.fault == RecordFault::None && shown(request, record))
+            widenReach(reach, record.unit);
     return reach;
 }
 
@@ -22,7 +29,7 @@ VobSubResult writeVobSubFromRecords(const VobSubRequest& request) {
         throw std::invalid_argument("A VobSub track needs the title time of its units");
     VobSubResult result;
     result.frame = request.videoSize ? subpictureFrameSize({}, request.videoSize)
-                                     : subpictureFrameSize(reachOfRecords(request.records));
+                                     : subpictureFrameSize(reachOfRecords(request));
     VobSubTrack track;
     track.frame = result.frame;
     track.palette = request.palette;

@@ -17,7 +17,7 @@ struct VobSubRequest {
     std::string idxPath;
     std::string subPath;
     // The video's picture size when known; otherwise it is worked out from
-    // the units' display areas (subpictureFrameSize).
+    // the display areas of the units that are written (subpictureFrameSize).
     std::optional<FrameSize> videoSize;
     SubpicturePalette palette = defaultSubpicturePalette(); // titleSetPalette()
     std::string language;                                   // ISO 639 code, or empty
