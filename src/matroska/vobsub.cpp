@@ -25,24 +25,15 @@ constexpr uint64_t TimeStampMask = (1ull << 33) - 1; // both are 33 bits
 constexpr uint8_t DvdMuxRate[3] = {0x01, 0x89, 0xC3};
 
 void putPackHeader(std::vector<uint8_t>& out, uint64_t scr) {
-    // '01', SCR base in three parts with marker bits, a zero SCR extension,
-    // the mux rate and no pack stuffing.
-    const uint8_t header[PackHeaderBytes] = {
-        0x00,
-        0x00,
-        0x01,
-        0xBA,
-        uint8_t(0x44 | ((scr >> 27) & 0x38) | ((scr >> 28) & 0x03)),
-        uint8_t(scr >> 20),
-        uint8_t(((scr >> 12) & 0xF8) | 0x04 | ((scr >> 13) & 0x03)),
-        uint8_t(scr >> 5),
-        uint8_t(((scr << 3) & 0xF8) | 0x04),
-        0x01,
-        DvdMuxRate[0],
-        DvdMuxRate[1],
-        DvdMuxRate[2],
-        0xF8};
-    out.insert(out.end(), header, header + PackHeaderBytes);
+    // '01', the SCR base in three parts between marker bits, a zero SCR
+    // extension, the mux rate and no pack stuffing.
+    out.insert(out.end(), {0x00, 0x00, 0x01, 0xBA});
+    out.push_back(uint8_t(0x44 | ((scr >> 27) & 0x38) | ((scr >> 28) & 0x03)));
+    out.push_back(uint8_t(scr >> 20));
+    out.push_back(uint8_t(((scr >> 12) & 0xF8) | 0x04 | ((scr >> 13) & 0x03)));
+    out.push_back(uint8_t(scr >> 5));
+    out.push_back(uint8_t(((scr << 3) & 0xF8) | 0x04));
+    out.insert(out.end(), {0x01, DvdMuxRate[0], DvdMuxRate[1], DvdMuxRate[2], 0xF8});
 }
 
 void putPts(std::vector<uint8_t>& out, uint64_t pts) {
@@ -55,9 +46,7 @@ void putPts(std::vector<uint8_t>& out, uint64_t pts) {
 
 void putPaddingPacket(std::vector<uint8_t>& out, size_t size) {
     const size_t length = size - PaddingHeaderBytes;
-    const uint8_t header[PaddingHeaderBytes] = {
-        0x00, 0x00, 0x01, PaddingStream, uint8_t(length >> 8), uint8_t(length)};
-    out.insert(out.end(), header, header + PaddingHeaderBytes);
+    out.insert(out.end(), {0x00, 0x00, 0x01, PaddingStream, uint8_t(length >> 8), uint8_t(length)});
     out.insert(out.end(), length, 0xFF);
 }
 
@@ -73,16 +62,10 @@ void putPack(std::vector<uint8_t>& out, std::span<const uint8_t> chunk, uint64_t
     const size_t stuffing = left < PaddingHeaderBytes ? left : 0;
     const size_t headerData = (pts ? PtsBytes : 0) + stuffing;
     const size_t length = 3 + headerData + SubStreamIdBytes + chunk.size();
-    const uint8_t pes[PesHeaderBytes] = {0x00,
-                                         0x00,
-                                         0x01,
-                                         PrivateStream1,
-                                         uint8_t(length >> 8),
-                                         uint8_t(length),
-                                         0x81, // '10' marker, original
-                                         uint8_t(pts ? 0x80 : 0x00),
-                                         uint8_t(headerData)};
-    out.insert(out.end(), pes, pes + PesHeaderBytes);
+    out.insert(out.end(),
+               {0x00, 0x00, 0x01, PrivateStream1, uint8_t(length >> 8), uint8_t(length)});
+    // '10' marker and original; the PTS flag; the header data's length.
+    out.insert(out.end(), {0x81, uint8_t(pts ? 0x80 : 0x00), uint8_t(headerData)});
     if (pts) putPts(out, *pts);
     out.insert(out.end(), stuffing, 0xFF);
     out.push_back(uint8_t(FirstSubpictureSubStream + streamIndex));
