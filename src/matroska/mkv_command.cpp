@@ -6,7 +6,9 @@
 #include "engine/files.h"
 #include "matroska/language_codes.h"
 #include "matroska/mkvmerge_run.h"
+#include "matroska/dvd_palette.h"
 #include "matroska/title_timeline.h"
+#include "matroska/vobsub_from_records.h"
 #include "matroska/wave_file.h"
 #include "model/file_names.h"
 #include "playlist/chapter_lines.h"
@@ -270,6 +272,11 @@ private:
                                       std::llround((t.start + shift) / 90.0), t.job.isDefault});
             job.tracks.push_back(t.job);
         }
+        std::vector<DemuxStream> besides;
+        for (const DemuxStream& stream : r_.streams)
+            if (stream.kind == StreamKind::Subpicture && !addSubtitles(job, stream, files, index,
+                                                                      timeline, shift, video))
+                besides.push_back(stream);
         const TitleTime titleEnd =
             r_.title.duration ? TitleTime(*r_.title.duration) : timeline.end();
         if (!addChapters(job, shift, titleEnd)) return;
@@ -280,7 +287,64 @@ private:
             return fail("Cannot name the MKV " + final + ". " + std::strerror(errno));
         result_.path = final;
         run_.log.log("Muxed into [b]" + final + "[/b]");
-        keepSubpictures(files);
+        keepSubpictures(files, besides);
+    }
+
+    // A stream of DVD subpicture units as a VobSub track on the title's
+    // timeline; false when its units are of another layout (or none), which
+    // stay beside the MKV.
+    bool addSubtitles(MkvJob& job, const DemuxStream& stream, const DemuxResult& files,
+                      const FrameIndex& index, const TitleTimeline& timeline, TitleTime shift,
+                      const StreamIndex* video) {
+        const DemuxedFile* file = files.file(stream.kind, stream.slot);
+        const StreamIndex* s = index.stream(stream.kind, stream.slot);
+        if (!file || !s || file->bytes == 0) return true; // nothing to keep either
+        const std::vector<TitleTime> times = recordTimes(*s, timeline);
+        VobSubRequest request;
+        request.records = file->path;
+        request.idxPath = workFile(file->path, ".idx");
+        request.subPath = workFile(file->path, ".sub");
+        if (video) {
+            const StreamReport& v = r_.title.scan.stream(video->kind, video->slot);
+            const int64_t width = detail(v, "width").value_or(0);
+            const int64_t height = detail(v, "height").value_or(0);
+            if (width > 0 && height > 0) request.videoSize = FrameSize{int(width), int(height)};
+        }
+        if (!r_.title.empty()) request.palette = titleSetPalette(r_.title.firstFile()).colours;
+        MkvTrack track;
+        nameTrack(track, stream);
+        request.language = track.language == UnknownLanguage ? std::string() : track.language;
+        request.streamIndex = stream.slot;
+        size_t next = 0;
+        request.titleTimeMs = [&](const SubpictureRecord&) -> std::optional<int64_t> {
+            if (next >= times.size()) return std::nullopt;
+            return std::llround((times[next++] + shift) / 90.0);
+        };
+        const VobSubResult written = writeVobSubFromRecords(request);
+        if (written.units == 0) return false;
+        if (written.cutUnits + written.otherUnits + written.untimedUnits > 0) {
+            const std::string note =
+                stream.caption + ": " +
+                std::to_string(written.cutUnits + written.otherUnits + written.untimedUnits) +
+                " subpicture units could not be put into the MKV.";
+            run_.log.log(note);
+            result_.warnings.push_back(note);
+        }
+        track.file = request.idxPath;
+        job.tracks.push_back(track);
+        result_.tracks.push_back({stream.kind, stream.slot, "VobSub", track.name, track.language,
+                                  0, false});
+        return true;
+    }
+
+    // The playlist's name and language of a stream; none without one.
+    void nameTrack(MkvTrack& track, const DemuxStream& stream) {
+        const StreamName* named = streamName(r_.title, stream.kind, stream.slot);
+        if (named && !named->description.empty()) track.name = named->description;
+        if (named) {
+            if (languages_.empty()) languages_ = loadLanguageTable();
+            track.language = trackLanguage(languages_, named->langcode, named->description);
+        }
     }
 
     // The track of a stream: its frames placed on the timeline; LPCM as a WAV
@@ -290,12 +354,7 @@ private:
                                     const TitleTimeline& timeline) {
         Track t{stream, {}, 0, {}, 0, 0};
         t.job.file = file.path;
-        const StreamName* named = streamName(r_.title, stream.kind, stream.slot);
-        if (named && !named->description.empty()) t.job.name = named->description;
-        if (named) {
-            if (languages_.empty()) languages_ = loadLanguageTable();
-            t.job.language = trackLanguage(languages_, named->langcode, named->description);
-        }
+        nameTrack(t.job, stream);
         if (s.codec == StreamCodec::LPCM && !s.mlp) {
             if (!placeLpcm(t, s, report, timeline)) return std::nullopt;
             return t;
@@ -431,10 +490,9 @@ private:
         }
     }
 
-    // Subpicture streams stay beside the MKV.
-    void keepSubpictures(const DemuxResult& files) {
-        for (const DemuxStream& stream : r_.streams) {
-            if (stream.kind != StreamKind::Subpicture) continue;
+    // Subpicture streams of another layout stay beside the MKV.
+    void keepSubpictures(const DemuxResult& files, const std::vector<DemuxStream>& besides) {
+        for (const DemuxStream& stream : besides) {
             const DemuxedFile* file = files.file(stream.kind, stream.slot);
             if (!file || file->bytes == 0 || r_.demuxed) continue;
             const std::string beside =
