@@ -183,32 +183,15 @@ Bytes subpictureUnit(double seconds) {
         Bytes& field = row % 2 ? bottom : top;
         field.insert(field.end(), {0x00, uint8_t(1 + row % 3)});
     }
-    const int x2 = x + width - 1, y2 = y + height - 1;
     const size_t first = 4 + top.size() + bottom.size();
-    Bytes show = {0,
-                  0,
-                  0,
-                  0,
-                  0x01,
-                  0x03,
-                  0x32,
-                  0x10,
-                  0x04,
-                  0xFF,
-                  0xF0,
-                  0x05,
-                  uint8_t(x >> 4),
-                  uint8_t((x & 15) << 4 | x2 >> 8),
-                  uint8_t(x2),
-                  uint8_t(y >> 4),
-                  uint8_t((y & 15) << 4 | y2 >> 8),
-                  uint8_t(y2),
-                  0x06,
-                  0x00,
-                  0x04,
-                  uint8_t((4 + top.size()) >> 8),
-                  uint8_t(4 + top.size()),
-                  0xFF};
+    // Delay and the next sequence (set below), start display, colours,
+    // contrast; the display area; where each field's pixel data starts.
+    Bytes show = {0, 0, 0, 0, 0x01, 0x03, 0x32, 0x10, 0x04, 0xFF, 0xF0, 0x05};
+    for (const auto& [from, to] : {std::pair{x, x + width - 1}, std::pair{y, y + height - 1}})
+        show.insert(show.end(),
+                    {uint8_t(from >> 4), uint8_t((from & 15) << 4 | to >> 8), uint8_t(to)});
+    const size_t bottomAt = 4 + top.size();
+    show.insert(show.end(), {0x06, 0x00, 0x04, uint8_t(bottomAt >> 8), uint8_t(bottomAt), 0xFF});
     const size_t second = first + show.size();
     show[2] = uint8_t(second >> 8);
     show[3] = uint8_t(second);
@@ -251,9 +234,9 @@ public:
         std::vector<Request> todo;
         std::vector<std::string> inputs, outputs;
         for (const Request& r : requests) {
-            if (cache_.count(r.key())) continue;
-            cache_[r.key()];
-            const std::string file = work_ + "es" + std::to_string(cache_.size());
+            const auto same = [&](const Request& o) { return o.key() == r.key(); };
+            if (cache_.count(r.key()) || std::any_of(todo.begin(), todo.end(), same)) continue;
+            const std::string file = work_ + "es" + std::to_string(files_.size());
             todo.push_back(r);
             files_.push_back(file);
             if (r.video()) {
@@ -396,11 +379,13 @@ void packetize(std::vector<Packet>& out, const Track& track, const Elementary& e
         }
         const size_t left = room - take;
         if (left > 0 && left < 6) h.stuffing += int(left);
-        const size_t pointer = count ? units[next].at - at : 0;
+        // Dolby Digital's first access unit pointer counts from the
+        // pointer's last byte; LPCM's frames start right after its header.
+        const size_t pointer = count ? units[next].at - at + 1 : 0;
         if (!video) payload.push_back(track.id);
         if (dolby)
-            payload.insert(payload.end(), {uint8_t(count), uint8_t((pointer + 1) >> 8),
-                                           uint8_t(count ? pointer + 1 : 0)});
+            payload.insert(payload.end(),
+                           {uint8_t(count), uint8_t(pointer >> 8), uint8_t(pointer)});
         if (pcm)
             payload.insert(payload.end(), {uint8_t(count), 0x00, 0x04, uint8_t(next % 20),
                                            uint8_t((track.codec == Codec::Lpcm24 ? 0x80 : 0x00) |
@@ -649,12 +634,14 @@ std::vector<Measure> measure(const std::vector<Probe>& probes, const std::string
                  "signalstats,metadata=mode=print:key=lavfi.signalstats.YAVG:file=" + base + ".txt",
                  "-f", "null", "/dev/null"});
         else
-            outputs.insert(outputs.end(),
-                           {"-af",
-                            "astats=metadata=1:reset=1,ametadata=mode=print:key=lavfi.astats."
-                            "Overall.Number_of_samples:file=" +
-                                base + ".txt",
-                            "-c:a", "pcm_s32le", "-f", "s32le", base + ".pcm"});
+            outputs.insert(
+                outputs.end(),
+                {"-af",
+                 "astats=metadata=1:reset=1:measure_perchannel=none:measure_overall=Number_"
+                 "of_samples,ametadata=mode=print:key=lavfi.astats.Overall.Number_of_"
+                 "samples:file=" +
+                     base + ".txt",
+                 "-c:a", "pcm_s32le", "-f", "s32le", base + ".pcm"});
     }
     inputs.insert(inputs.end(), outputs.begin(), outputs.end());
     if (!probes.empty()) ffmpeg(inputs);
