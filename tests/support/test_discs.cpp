@@ -607,10 +607,6 @@ double lpcmChannelLevel(int channel) {
     return 0.3 + 0.05 * channel;
 }
 
-} // namespace tarnwick::testing
-
-namespace tarnwick::testing {
-
 BuiltDisc buildDisc(const DiscCase& c, const std::string& folder) {
     return DiscWriter(c, folder).build();
 }
