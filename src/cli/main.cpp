@@ -226,9 +226,8 @@ int runSourceCommand(Cli& c) {
         for (const std::string& warning : chosen->warnings)
             c.run.log.log(warning);
         title = std::move(chosen->title);
-        // Every stream's first time stamp is needed, so the whole of each clip
-        // is read.
-        options.fastCheckBytes.reset();
+        // The scan finds the streams and their formats; their time stamps
+        // come from the Matroska step's own pass, so the fast check holds.
     } else {
         title = titleOfSource(args.input, !args.noContinue);
     }
