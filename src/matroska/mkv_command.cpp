@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -64,7 +65,12 @@ std::string makeWorkFolder(const std::string& outputFolder, const std::string& n
 // Whether the program can be started, found as the shell would find it; the
 // check spares demuxing a whole disc for a muxer that is not there.
 bool programFound(const std::string& program) {
-    if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
+    auto runnable = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+               ::access(path.c_str(), X_OK) == 0;
+    };
+    if (program.find('/') != std::string::npos) return runnable(program);
     const char* path = std::getenv("PATH");
     std::string folders = path ? path : "/usr/bin:/bin";
     size_t start = 0;
@@ -72,7 +78,7 @@ bool programFound(const std::string& program) {
         const size_t colon = folders.find(':', start);
         std::string folder = folders.substr(start, colon - start);
         if (folder.empty()) folder = ".";
-        if (::access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+        if (runnable(folder + "/" + program)) return true;
         if (colon == std::string::npos) return false;
         start = colon + 1;
     }

@@ -274,7 +274,7 @@ bool muxAfterDemux(WindowSession& s) {
     RunContext run = s.run();
     const MatroskaResult result = muxTitle(request, run);
     s.ui.stateChanged();
-    return result.ok();
+    return result.ok() && !result.cancelled;
 }
 
 bool demuxAndMux(WindowSession& s) {
