@@ -3,6 +3,7 @@
 #include "commands/command_errors.h"
 #include "commands/frame_summary.h"
 #include "commands/scan_reporter.h"
+#include "commands/title_files.h"
 #include "engine/clip_parser.h"
 #include "engine/demux_writer.h"
 #include "engine/file_identity.h"
@@ -69,12 +70,7 @@ void checkOutputFiles(const DemuxRequest& request, const std::vector<PlannedOutp
     std::vector<std::string> outputs;
     for (const PlannedOutput& p : plan)
         outputs.push_back(p.path);
-    std::vector<ReadFile> reads;
-    for (const std::string& file : titleFiles(request.title))
-        reads.push_back({"source", file});
-    for (const std::string& playlist : request.playlists)
-        reads.push_back({"playlist", playlist});
-    const std::string conflict = outputConflict(outputs, reads);
+    const std::string conflict = outputConflict(outputs, titleReads(request.title, request.playlists));
     if (!conflict.empty()) throw FileError(conflict);
 }
 
@@ -90,16 +86,6 @@ void createOutputFiles(const std::vector<PlannedOutput>& plan, StreamOutputs& ou
         log.log("Creating " + p.path);
     }
 }
-
-// A demux logs a clip's copy-control packet as a scan does.
-class CopyControlLog : public ParseListener {
-public:
-    explicit CopyControlLog(LogSink& log) : log_(log) {}
-    void copyControl(const CopyControlReport& report) override { logCopyControl(report, log_); }
-
-private:
-    LogSink& log_;
-};
 
 // The time origin of subpicture records: the scan's earliest audio or video
 // time, or 0 when the scan found none.

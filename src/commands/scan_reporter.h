@@ -51,4 +51,15 @@ private:
 // log them alike).
 void logCopyControl(const CopyControlReport& report, LogSink& log);
 
+// A demux's listener for the same lines, and nothing else of the navigation
+// packs.
+class CopyControlLog : public ParseListener {
+public:
+    explicit CopyControlLog(LogSink& log) : log_(log) {}
+    void copyControl(const CopyControlReport& report) override { logCopyControl(report, log_); }
+
+private:
+    LogSink& log_;
+};
+
 } // namespace tarnwick

@@ -77,6 +77,15 @@ Title titleOfSource(const std::string& source, bool continueParts, const FileExi
     return title;
 }
 
+std::vector<ReadFile> titleReads(const Title& title, const std::vector<std::string>& playlists) {
+    std::vector<ReadFile> reads;
+    for (const std::string& file : titleFiles(title))
+        reads.push_back({"source", file});
+    for (const std::string& playlist : playlists)
+        reads.push_back({"playlist", playlist});
+    return reads;
+}
+
 Title titleOfSource(const std::string& source, bool continueParts) {
     return titleOfSource(source, continueParts, fileExists);
 }

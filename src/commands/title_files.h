@@ -5,6 +5,7 @@
 // DVD title's VTS_xx_1..n.VOB parts (and a DVD-Audio title's AOB parts) are
 // one byte stream cut anywhere, and so one clip.
 
+#include "engine/file_identity.h"
 #include "model/title.h"
 
 #include <functional>
@@ -21,6 +22,10 @@ std::vector<std::string> featureParts(const std::string& source, const FileExist
 // The title of a source: with `continueParts`, its parts as well.
 Title titleOfSource(const std::string& source, bool continueParts);
 Title titleOfSource(const std::string& source, bool continueParts, const FileExistsTest& exists);
+
+// The files a command over the title reads, for the check that no output is
+// one of them: the title's sources and the playlists named.
+std::vector<ReadFile> titleReads(const Title& title, const std::vector<std::string>& playlists);
 
 // Whether a file's parts are one byte stream (DVD VOB and AOB parts).
 bool partsAreOneStream(const std::string& source);

@@ -1,6 +1,7 @@
 #include "rebuild/rebuild.h"
 
 #include "commands/command_errors.h"
+#include "commands/title_files.h"
 #include "engine/file_identity.h"
 #include "log/text_format.h"
 #include "model/file_names.h"
@@ -51,12 +52,8 @@ RebuildResult rebuildTitle(const RebuildRequest& request, RunContext& run) {
                 run.log.log("File size: " + std::to_string(mebibytes(source.size())) +
                             " Mbytes.");
                 result.path = pathBase + ".rebuilt.EVO";
-                std::vector<ReadFile> reads;
-                for (const std::string& file : titleFiles(title))
-                    reads.push_back({"source", file});
-                for (const std::string& playlist : request.playlists)
-                    reads.push_back({"playlist", playlist});
-                const std::string conflict = outputConflict({result.path}, reads);
+                const std::string conflict =
+                    outputConflict({result.path}, titleReads(title, request.playlists));
                 if (!conflict.empty()) throw FileError(conflict);
                 out = std::make_unique<OutputFile>(result.path, OutputBufferSize);
                 run.log.log("Creating " + out->path());

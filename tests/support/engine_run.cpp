@@ -8,20 +8,6 @@
 
 namespace tarnwick::testing {
 
-namespace {
-
-// A demux logs a clip's copy-control packet as a scan does, and nothing else
-// of the navigation packs.
-class CopyControlLog : public ParseListener {
-public:
-    explicit CopyControlLog(LogSink& log) : log_(log) {}
-    void copyControl(const CopyControlReport& report) override { logCopyControl(report, log_); }
-
-private:
-    LogSink& log_;
-};
-
-} // namespace
 
 const std::vector<std::string>& EngineRun::run(const Bytes& file, const std::string& name,
                                                Pass pass) {
