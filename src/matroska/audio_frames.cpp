@@ -170,10 +170,18 @@ void AudioFrameFinder::run(const uint8_t* piece, size_t count, bool end,
             break;
         }
         switch (step.verdict) {
-        case Verdict::Skip:
-            ++cursor;
-            ++skipped_;
+        case Verdict::Skip: {
+            // On to the next byte that can start a header: a quick scan
+            // through damaged bytes.
+            size_t next = cursor + 1;
+            if (next >= carried && next < total) {
+                const uint8_t* from = piece + (next - carried);
+                next = carried + size_t(nextCandidate(from, piece + count) - piece);
+            }
+            skipped_ += int64_t(next - cursor);
+            cursor = next;
             break;
+        }
         case Verdict::Take:
             if (part_ != Part::Dependent && part_ != Part::CoreSubstream) flushHeld(found);
             partFrame_.offset = position_;
@@ -192,6 +200,29 @@ void AudioFrameFinder::run(const uint8_t* piece, size_t count, bool end,
         const uint8_t* from = cursor < carried ? joined + cursor : piece + (cursor - carried);
         std::memmove(carry_, from, carried_);
     }
+}
+
+const uint8_t* AudioFrameFinder::nextCandidate(const uint8_t* from, const uint8_t* end) const {
+    switch (family_) {
+    case Family::Ac3:
+        while (from < end && *from != 0x0B && *from != 0x77)
+            ++from;
+        return from;
+    case Family::Dts:
+        while (from < end && *from != 0x7F && *from != 0x64)
+            ++from;
+        return from;
+    case Family::TrueHd: {
+        // A major sync stands 4 bytes into its access unit; the last 4
+        // bytes of the piece are looked at with the next piece.
+        if (end - from <= 4) return from;
+        const uint8_t* sync = from + 4;
+        while (sync < end && *sync != 0xF8)
+            ++sync;
+        return sync - 4;
+    }
+    }
+    return from;
 }
 
 AudioFrameFinder::Step AudioFrameFinder::examine(const uint8_t* p, size_t avail, bool end,

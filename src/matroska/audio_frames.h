@@ -94,6 +94,8 @@ private:
     Step examineDts(const uint8_t* p, size_t avail, bool end, std::vector<AudioFrame>& found);
     Step examineTrueHd(const uint8_t* p, size_t avail);
     void readMajorSync(const uint8_t* p);
+    // The first byte from `from` on where a header can start.
+    const uint8_t* nextCandidate(const uint8_t* from, const uint8_t* end) const;
     void partDone(std::vector<AudioFrame>& found);
     void flushHeld(std::vector<AudioFrame>& found);
 
