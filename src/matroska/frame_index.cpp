@@ -83,13 +83,32 @@ void FrameIndex::video(StreamIndex& s, const PayloadPiece& piece) {
         s.window = w;
 }
 
+void FrameIndex::finish() {
+    for (StreamIndex& s : streams_) {
+        if (!s.finder) continue;
+        found_.clear();
+        s.finder->finish(found_);
+        addFrames(s);
+        s.finder.reset();
+    }
+}
+
+void FrameIndex::addFrames(StreamIndex& s) {
+    for (const AudioFrame& f : found_) {
+        // A frame reported late belongs to the clip its first byte was read in.
+        uint32_t clip = 0;
+        while (clip + 1 < s.clipStarts.size() && s.clipStarts[clip + 1] <= f.offset)
+            ++clip;
+        s.frames.push_back({f.offset, clip, f.samples, f.sampleRate, std::nullopt});
+    }
+}
+
 void FrameIndex::audio(StreamIndex& s, const PayloadPiece& piece) {
     if (piece.codec == StreamCodec::LPCM && !piece.mlp) return; // samples, no frames
     if (!s.finder) s.finder = std::make_unique<AudioFrameFinder>(piece.codec, piece.mlp);
     found_.clear();
     s.finder->feed(piece.bytes(), size_t(piece.count), found_);
-    for (const AudioFrame& f : found_)
-        s.frames.push_back({f.offset, clip_, f.samples, f.sampleRate, std::nullopt});
+    addFrames(s);
 }
 
 } // namespace tarnwick

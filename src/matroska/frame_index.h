@@ -35,14 +35,14 @@ struct StreamIndex {
     int slot;
     StreamCodec codec = StreamCodec::MPEG2;
     bool mlp = false;
-    int64_t bytes = 0;                // written so far
-    std::vector<int64_t> clipStarts;  // the file's size when each clip began
-    std::vector<IndexedFrame> frames; // in file order (video: decode order)
-    std::vector<IndexedPacket> packets;
+    int64_t bytes = 0;                  // written so far
+    std::vector<int64_t> clipStarts{};  // the file's size when each clip began
+    std::vector<IndexedFrame> frames{}; // in file order (video: decode order)
+    std::vector<IndexedPacket> packets{};
 
     // The finders' state between pieces.
     uint32_t window = 0xFFFFFFFF;
-    std::unique_ptr<AudioFrameFinder> finder;
+    std::unique_ptr<AudioFrameFinder> finder{};
 };
 
 class FrameIndex : public ParseListener {
@@ -54,6 +54,9 @@ public:
 
     void clipStarts(size_t clip) override;
     void payload(const PayloadPiece& piece) override;
+    // After the last clip: the frames the audio finders still hold (a frame
+    // is known whole only once the next one begins).
+    void finish();
 
     const StreamIndex* stream(StreamKind kind, int slot) const;
 
@@ -61,6 +64,7 @@ private:
     StreamIndex* find(StreamKind kind, int slot);
     void video(StreamIndex& s, const PayloadPiece& piece);
     void audio(StreamIndex& s, const PayloadPiece& piece);
+    void addFrames(StreamIndex& s);
 
     std::vector<StreamIndex> streams_;
     const StreamSelection& selection_;

@@ -165,6 +165,7 @@ public:
             if (!files || !index) {
                 ownIndex = std::make_unique<FrameIndex>(indexedStreams(r_.streams), r_.selection);
                 demuxed = demuxIntoWorkFolder(*ownIndex);
+                ownIndex->finish();
                 files = &demuxed;
                 index = ownIndex.get();
             }

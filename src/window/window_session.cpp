@@ -178,6 +178,7 @@ bool bDemuxClick(WindowSession& s) {
     s.ui.stateChanged();
     RunContext run = s.run();
     DemuxResult result = demuxTitle(request, run);
+    if (s.index) s.index->finish();
     const bool ok = result.ok();
     s.demuxed = std::move(result);
     w.buttons.bDemux = w.buttons.bRebuild = true;
