@@ -84,6 +84,37 @@ TEST(Descriptions, FieldsCarryTheDecodedValues) {
     }
 }
 
+// Dolby Digital's lfeon follows acmod after the mix level fields that the
+// arrangement has: the count and the flag tell 5.1 from 5.0, as E-AC-3 does.
+TEST(Descriptions, DolbyDigitalChannelsCountTheLfeChannel) {
+    struct LfeCase {
+        int acmod;
+        uint8_t afterAcmod; // the five bits after acmod
+        int64_t channels;
+        int64_t lfe;
+    };
+    const LfeCase cases[] = {
+        {7, 0b10001, 6, 1}, // L + R + C + Ls + Rs: cmixlev, surmixlev, lfeon
+        {7, 0b10000, 5, 0},
+        {2, 0b00100, 3, 1}, // L + R: dsurmod, lfeon
+        {2, 0b11000, 2, 0},
+        {1, 0b10000, 2, 1}, // mono: lfeon at once
+        {6, 0b00100, 5, 1}, // L + R + Ls + Rs: surmixlev, lfeon
+        {0, 0b00000, 2, 0}, // dual mono
+    };
+    for (const LfeCase& c : cases) {
+        SCOPED_TRACE("acmod " + std::to_string(c.acmod));
+        Bytes header = ac3Header(0, 30, 8, 0, c.acmod);
+        header.back() = uint8_t((c.acmod << 5) | c.afterAcmod);
+        const Description d = describeAC3(over(header), 1);
+        const auto fields = byKey(d);
+        EXPECT_EQ(fields.at("channels"), FieldValue(c.channels));
+        EXPECT_EQ(fields.at("lfe"), FieldValue(c.lfe));
+        // The log keeps its four lines; the values have no line of their own.
+        EXPECT_EQ(descriptionLines(d).size(), 4u);
+    }
+}
+
 TEST(Descriptions, ValuesOnOneLineShareIt) {
     const Description d = describeAC3(over(eac3Header(383, 0, 3, 0, 0, 16)), 0);
     ASSERT_GE(d.fields.size(), 2u);
