@@ -1,6 +1,11 @@
 #include "playlist/title_list.h"
 
+#include "playlist/read_xpl.h"
+#include "support/test_session.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace tarnwick {
 namespace {
@@ -80,6 +85,36 @@ TEST(TitleList, CutsToTheTitleWithThatNumberEvenWhenItsClipIsShared) {
     ASSERT_EQ(titles.size(), 2u);
     EXPECT_EQ(titles[1].lastLine, 9u);
     EXPECT_TRUE(listTitles({}).empty());
+}
+
+// Ctrl+C reaches a long playlist read between its chunks: the reader asks
+// its stop hook before each chunk and keeps what it has read.
+TEST(TitleList, ReadersStopBetweenChunksWhenAsked) {
+    const std::string path = testing::scratchFolder("title_list_stop") + "VPLST000.XPL";
+    std::ofstream(path, std::ios::binary)
+        << "<TitleSet>\n<Title titleNumber=\"1\" displayName=\"First\">\n</Title>\n"
+        << std::string(300 * 1024, ' ') // past the first chunk
+        << "\n<Title titleNumber=\"2\" displayName=\"Second\">\n</Title>\n</TitleSet>\n";
+    struct StopCase {
+        int chunksBeforeStop; // -1: never stopped
+        size_t titles;
+    };
+    for (const StopCase c : {StopCase{-1, 2}, StopCase{1, 1}, StopCase{0, 0}}) {
+        SCOPED_TRACE(c.chunksBeforeStop);
+        int asked = 0;
+        const StopReading stop = [&] {
+            return c.chunksBeforeStop >= 0 && asked++ >= c.chunksBeforeStop;
+        };
+        EXPECT_EQ(readPlaylistTitles(path, stop).size(), c.titles);
+
+        asked = 0;
+        testing::CoreRun core;
+        RunContext run = core.context();
+        PlaylistRequest request;
+        request.path = path;
+        request.stop = stop;
+        EXPECT_EQ(listTitles(readPlaylist(request, run).tagLines).size(), c.titles);
+    }
 }
 
 } // namespace
