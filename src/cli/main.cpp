@@ -3,7 +3,7 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/cli_front_end.h"
-#include "cli/output_folder.h"
+#include "commands/output_folder.h"
 #include "cli/terminal_text.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
