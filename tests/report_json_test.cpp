@@ -147,7 +147,10 @@ TEST(ReadJson, PlaylistNamesTheStreams) {
     EXPECT_EQ(streams[1]["description"], "English 5.1");
     EXPECT_EQ(streams[2]["box"], "a03");
     EXPECT_EQ(streams[2]["description"], "Deutsch 2.0");
-    EXPECT_TRUE(streams[2]["language"].is_null()); // the playlist names none
+    // The item has no language attribute; the code is the one the MKV gets
+    // from the title's langcode "de:01".
+    EXPECT_TRUE(streams[2]["playlist_language"].is_null());
+    EXPECT_EQ(streams[2]["language"], "ger");
     EXPECT_EQ(streams[3]["description"], "English");
     // The scan's captions stay; the playlist's label comes beside them.
     EXPECT_EQ(streams[2]["caption"], "DD+.stream.03");
