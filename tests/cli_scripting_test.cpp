@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -437,6 +439,31 @@ TEST(CliMkvNames, AnMkvThatAppearsWhileMuxingIsKept) {
     EXPECT_EQ(r.err, "tarnwick-cli: Cannot name the MKV " + mkv + ". File exists\n");
     EXPECT_EQ(fileText(mkv), "theirs\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder + "out"), fs::directory_iterator()), 1);
+}
+
+// Every command and option the program's usage names is in the manual page,
+// the bash completion and the README.
+TEST(CliDocumentation, ManPageCompletionAndReadmeCoverEveryCommandAndOption) {
+    const std::string usage = runProgram(Cli, {"--help"}).out;
+    std::set<std::string> words;
+    const std::regex option(R"(--?[a-z][a-z-]*)");
+    for (std::sregex_iterator m(usage.begin(), usage.end(), option), end; m != end; ++m)
+        if (m->str() != "-ext") words.insert(m->str()); // "--video-ext EXT, --audio-ext EXT"
+    ASSERT_GT(words.size(), 25u) << usage;
+    for (const char* command : {"read", "demux", "rebuild", "xpl", "mkv", "titles"})
+        words.insert(command);
+    const std::string root = std::string(TARNWICK_SAMPLES) + "/../";
+    const std::string readme = fileText(root + "README.md");
+    const std::string completion = fileText(root + "packaging/tarnwick-cli.bash");
+    std::string manual = fileText(root + "packaging/tarnwick-cli.1");
+    // groff writes a hyphen as "\-".
+    for (size_t at; (at = manual.find("\\-")) != std::string::npos;)
+        manual.replace(at, 2, "-");
+    for (const std::string& word : words) {
+        EXPECT_NE(manual.find(word), std::string::npos) << word << " in the manual page";
+        EXPECT_NE(completion.find(word), std::string::npos) << word << " in the completion";
+        EXPECT_NE(readme.find(word), std::string::npos) << word << " in the README";
+    }
 }
 
 } // namespace
