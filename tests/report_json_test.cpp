@@ -190,110 +190,62 @@ StreamReport videoStream(int32_t id, std::vector<Field> details) {
     return stream;
 }
 
+// The rates the CLI tests on the samples do not meet: VC-1's coded and
+// explicit rates, H.264's timing fields, MPEG-2's forbidden code.
 TEST(ReportValues, FrameRateFractionFromTheExactFieldsElseFromTheRate) {
-    struct RateCase {
-        const char* name;
-        StreamReport stream;
-        std::optional<std::pair<int64_t, int64_t>> fraction;
-    };
-    using F = std::pair<int64_t, int64_t>;
-    const RateCase cases[] = {
-        {"H.264 24p NTSC",
-         videoStream(0xE2, {{"time_scale", int64_t(48000), ""},
-                            {"num_units_in_tick", int64_t(1001), ""},
-                            {"frame_rate", 23.976, ""}}),
-         F{24000, 1001}},
-        {"H.264 25p",
-         videoStream(0xE2, {{"time_scale", int64_t(50), ""},
-                            {"num_units_in_tick", int64_t(1), ""},
-                            {"frame_rate", 25.0, ""}}),
-         F{25, 1}},
-        {"VC-1 coded rate",
-         videoStream(0x55, {{"frame_rate", 29.97, ""},
-                            {"frame_rate_numerator", int64_t(30000), ""},
+    using F = std::optional<std::pair<int64_t, int64_t>>;
+    const std::pair<StreamReport, F> cases[] = {
+        {videoStream(0xE2,
+                     {{"time_scale", int64_t(50), ""}, {"num_units_in_tick", int64_t(1), ""}}),
+         F({25, 1})},
+        {videoStream(0x55, {{"frame_rate_numerator", int64_t(30000), ""},
                             {"frame_rate_denominator", int64_t(1001), ""}}),
-         F{30000, 1001}},
-        {"VC-1 explicit rate", videoStream(0x55, {{"frame_rate", 767 / 32.0, ""}}), F{767, 32}},
-        {"MPEG-2 23.976", videoStream(0xE0, {{"frame_rate", 24000 / 1001.0, ""}}), F{24000, 1001}},
-        {"MPEG-2 59.94", videoStream(0xE0, {{"frame_rate", 60000 / 1001.0, ""}}), F{60000, 1001}},
-        {"MPEG-2 50", videoStream(0xE0, {{"frame_rate", 50.0, ""}}), F{50, 1}},
-        {"MPEG-2 forbidden code", videoStream(0xE0, {{"frame_rate", 1.0, ""}}), std::nullopt},
-        {"no rate", videoStream(0xE0, {{"width", int64_t(720), ""}}), std::nullopt},
+         F({30000, 1001})},
+        {videoStream(0x55, {{"frame_rate", 767 / 32.0, ""}}), F({767, 32})},
+        {videoStream(0xE0, {{"frame_rate", 60000 / 1001.0, ""}}), F({60000, 1001})},
+        {videoStream(0xE0, {{"frame_rate", 1.0, ""}}), std::nullopt},
+        {videoStream(0xE0, {{"width", int64_t(720), ""}}), std::nullopt},
     };
-    for (const RateCase& c : cases)
-        EXPECT_EQ(frameRateFraction(c.stream), c.fraction) << c.name;
+    for (const auto& [stream, fraction] : cases)
+        EXPECT_EQ(frameRateFraction(stream), fraction) << stream.details.front().key;
 }
 
+// Frames counted time a clip only when it is the title's only one, read to
+// its end; navigation packs time it even when cut.
 TEST(ReportValues, ClipSecondsFromNavigationElseFromTheFramesOfAWholeOnlyClip) {
-    struct TimeCase {
-        const char* name;
-        std::optional<double> navigation; // the clip's DSI duration
-        size_t clips;
-        bool complete;
-        std::optional<int64_t> counted;
-        std::optional<double> seconds;
-    };
-    const TimeCase cases[] = {
-        {"navigation packs", 2.5, 2, false, 40, 2.5},
-        {"whole only clip", std::nullopt, 1, true, 100, 4.0},
-        {"cut by the fast check", std::nullopt, 1, false, 31, std::nullopt},
-        {"one of two clips", std::nullopt, 2, true, 100, std::nullopt},
-        {"frames not counted", std::nullopt, 1, true, std::nullopt, std::nullopt},
-    };
-    for (const TimeCase& c : cases) {
+    // navigation seconds (0: none), clips, read to the end, frames counted, seconds
+    const std::tuple<double, size_t, bool, std::optional<int64_t>, std::optional<double>> cases[] =
+        {{2.5, 2, false, 40, 2.5},
+         {0, 1, true, 100, 4.0},
+         {0, 1, false, 31, std::nullopt},
+         {0, 2, true, 100, std::nullopt},
+         {0, 1, true, std::nullopt, std::nullopt}};
+    for (const auto& [navigation, clips, complete, counted, seconds] : cases) {
         ScanReport report;
-        report.clips.resize(c.clips);
+        report.clips.resize(clips);
         for (ClipReport& clip : report.clips) {
-            clip.complete = c.complete;
-            if (c.navigation) clip.dsi = DsiReport{1, 1, 1, 0, 0, 0, *c.navigation};
+            clip.complete = complete;
+            if (navigation > 0) clip.dsi = DsiReport{1, 1, 1, 0, 0, 0, navigation};
         }
         report.video[0] = videoStream(0xE0, {{"frame_rate", 25.0, ""}});
-        report.video[0].countedFrames = c.counted;
-        EXPECT_EQ(clipSeconds(report, 0), c.seconds) << c.name;
+        report.video[0].countedFrames = counted;
+        EXPECT_EQ(clipSeconds(report, 0), seconds) << clips << complete;
     }
 }
 
-// What a header holds in place of a value it does not know reaches the
-// document as null, as do the frames a cut scan or a missing playing time
-// cannot give; a stream nothing names is "und", as in the MKV.
-TEST(ReportValues, UnknownValuesAreNullAndLanguagesAreTheMkvsCodes) {
+// Without the iso-codes table a stream the playlist names has no known code.
+TEST(ReportValues, NamedStreamsLanguageIsNullWithoutTheLanguageTable) {
     ScanReport report;
-    report.clips.resize(1);
-    report.clips[0].path = "A.VOB";
-    report.video[0] = videoStream(0xE0, {{"frame_rate", 1.0, ""},
-                                         {"bit_rate", int64_t(0x3FFFF) * 400, ""},
-                                         {"width", int64_t(720), ""}});
-    report.video[0].caption = "MPEG-2.stream.0";
-    report.video[0].countedFrames = 31399;
     report.audio[0].id = 0x80;
-    report.audio[0].caption = "DD.stream.00";
     report.audio[1].id = 0x81;
-    report.audio[1].caption = "DD.stream.01";
     Title title;
     title.streams = {{StreamKind::Audio, 0, "Deutsch 2.0", "de:01"}};
     const LanguageTable languages = loadLanguageTable();
-    struct DocumentCase {
-        const LanguageTable* languages;
-        json a00;
-    };
-    for (const DocumentCase& c :
-         {DocumentCase{&languages, "ger"}, DocumentCase{nullptr, nullptr}}) {
-        const json document = json::parse(
-            reportJson({report, "tarnwick-cli", "0.626", nullptr, &title, c.languages}));
-        EXPECT_EQ(document["title"], json::parse(R"({"number": null, "name": null,
-            "playlist": null, "duration_seconds": null, "chapters": []})"));
-        EXPECT_EQ(document["sources"][0]["read_to_end"], false);
-        EXPECT_TRUE(document["sources"][0]["duration_seconds"].is_null());
-        const json& video = document["streams"][0];
-        EXPECT_EQ(video["details"], json::parse(R"({"frame_rate": null, "bit_rate": null,
-            "width": 720, "frame_rate_fraction": null})"));
-        EXPECT_EQ(video["frames"], json::parse(R"({"counted": 31399, "calculated": null,
-            "counted_to_end": false})"));
-        EXPECT_EQ(video["language"], "und");
-        EXPECT_EQ(document["streams"][1]["language"], c.a00);
-        EXPECT_EQ(document["streams"][1]["langcode"], "de:01");
-        EXPECT_EQ(document["streams"][2]["language"], "und");
-        EXPECT_TRUE(document["streams"][2]["langcode"].is_null());
+    for (const LanguageTable* table : {&languages, static_cast<const LanguageTable*>(nullptr)}) {
+        const json streams =
+            json::parse(reportJson({report, "t", "v", nullptr, &title, table}))["streams"];
+        EXPECT_EQ(streams[0]["language"], table ? json("ger") : json(nullptr));
+        EXPECT_EQ(streams[1]["language"], "und");
     }
 }
 

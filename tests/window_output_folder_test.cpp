@@ -7,55 +7,37 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 
 namespace tarnwick {
 namespace {
 
 using namespace tarnwick::testing;
 
-const std::string Sample1 = std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO";
-
-struct FolderCase {
-    const char* command;
-    std::function<bool(WindowSession&)> click;
-    const char* written; // in the output folder
-};
-
-TEST(WindowOutputFolder, MissingFolderIsCreatedWithItsParents) {
-    const FolderCase cases[] = {
-        {"Demux", bDemuxClick, "FEATURE_1_FEATURE_2.DD.stream.00.mpa"},
-        {"Rebuild", bRebuildClick, "FEATURE_1_FEATURE_2.rebuilt.EVO"},
-        {"Write chapters", bWriteChapsClick, "FEATURE_1_FEATURE_2.chapters.txt"},
+TEST(WindowOutputFolder, MissingFolderIsCreatedWithItsParentsOneBelowAFileIsShown) {
+    const std::string scratch = scratchFolder("window_output_folder");
+    std::ofstream(scratch + "plain-file") << "x";
+    const std::string blocked =
+        "Cannot create the output folder \"" + scratch + "plain-file/out\": Not a directory";
+    // The command, the output folder, the file it writes there or the error.
+    const std::tuple<bool (*)(WindowSession&), std::string, std::string> cases[] = {
+        {bDemuxClick, "demux/new/out", "FEATURE_1_FEATURE_2.DD.stream.00.mpa"},
+        {bRebuildClick, "rebuild/new/out", "FEATURE_1_FEATURE_2.rebuilt.EVO"},
+        {bWriteChapsClick, "chapters/new/out", "FEATURE_1_FEATURE_2.chapters.txt"},
+        {bDemuxClick, "plain-file/out", blocked},
     };
-    for (const FolderCase& c : cases) {
-        SCOPED_TRACE(c.command);
-        const std::string folder = scratchFolder("window_output_folder") + "new/nested/out";
+    for (const auto& [click, folder, written] : cases) {
         TestSession t;
-        t.chooseSource(Sample1);
+        t.chooseSource(std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO");
         ASSERT_TRUE(bReadEVOClick(t.session));
         t.window.playlist.mChapter = {"CHAPTER01=00:00:00.000", "CHAPTER01NAME=One"};
-        t.window.options.eWorkdir = folder;
-        EXPECT_TRUE(c.click(t.session)) << (t.ui.errors.empty() ? "" : t.ui.errors.front());
-        EXPECT_TRUE(t.ui.errors.empty());
-        EXPECT_TRUE(fileExists(folder + "/" + c.written));
+        t.window.options.eWorkdir = scratch + folder;
+        t.sink.lines.clear();
+        const bool ran = click(t.session);
+        EXPECT_EQ(ran, written != blocked) << folder;
+        EXPECT_EQ(t.ui.errors, ran ? std::vector<std::string>{} : std::vector{blocked});
+        // Written, or the command did not start.
+        EXPECT_TRUE(ran ? fileExists(scratch + folder + "/" + written) : t.sink.lines.empty());
     }
-}
-
-TEST(WindowOutputFolder, FolderThatCannotBeMadeIsShownAndNothingRuns) {
-    const std::string scratch = scratchFolder("window_output_folder_blocked");
-    std::ofstream(scratch + "plain-file") << "x";
-    TestSession t;
-    t.chooseSource(Sample1);
-    ASSERT_TRUE(bReadEVOClick(t.session));
-    t.sink.lines.clear();
-    t.window.options.eWorkdir = scratch + "plain-file/out";
-    EXPECT_FALSE(bDemuxClick(t.session));
-    ASSERT_EQ(t.ui.errors.size(), 1u);
-    EXPECT_EQ(t.ui.errors[0],
-              "Cannot create the output folder \"" + scratch + "plain-file/out\": Not a directory");
-    EXPECT_TRUE(t.sink.lines.empty()); // no Demux started
-    EXPECT_TRUE(t.window.buttons.bDemux);
 }
 
 } // namespace

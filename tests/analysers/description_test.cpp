@@ -84,33 +84,18 @@ TEST(Descriptions, FieldsCarryTheDecodedValues) {
     }
 }
 
-// Dolby Digital's lfeon follows acmod after the mix level fields that the
-// arrangement has: the count and the flag tell 5.1 from 5.0, as E-AC-3 does.
+// Dolby Digital's lfeon follows acmod after the mix levels its arrangement
+// has: channels and lfe tell 5.1 from 5.0, as E-AC-3's do, without a line.
 TEST(Descriptions, DolbyDigitalChannelsCountTheLfeChannel) {
-    struct LfeCase {
-        int acmod;
-        uint8_t afterAcmod; // the five bits after acmod
-        int64_t channels;
-        int64_t lfe;
-    };
-    const LfeCase cases[] = {
-        {7, 0b10001, 6, 1}, // L + R + C + Ls + Rs: cmixlev, surmixlev, lfeon
-        {7, 0b10000, 5, 0},
-        {2, 0b00100, 3, 1}, // L + R: dsurmod, lfeon
-        {2, 0b11000, 2, 0},
-        {1, 0b10000, 2, 1}, // mono: lfeon at once
-        {6, 0b00100, 5, 1}, // L + R + Ls + Rs: surmixlev, lfeon
-        {0, 0b00000, 2, 0}, // dual mono
-    };
-    for (const LfeCase& c : cases) {
-        SCOPED_TRACE("acmod " + std::to_string(c.acmod));
-        Bytes header = ac3Header(0, 30, 8, 0, c.acmod);
-        header.back() = uint8_t((c.acmod << 5) | c.afterAcmod);
+    // acmod, the five bits after it, channels, lfe
+    const int cases[][4] = {{7, 0b10001, 6, 1}, {7, 0b10000, 5, 0}, {2, 0b00100, 3, 1},
+                            {2, 0b11000, 2, 0}, {1, 0b10000, 2, 1}, {6, 0b00100, 5, 1}};
+    for (const auto& [acmod, after, channels, lfe] : cases) {
+        Bytes header = ac3Header(0, 30, 8, 0, acmod);
+        header.back() = uint8_t((acmod << 5) | after);
         const Description d = describeAC3(over(header), 1);
-        const auto fields = byKey(d);
-        EXPECT_EQ(fields.at("channels"), FieldValue(c.channels));
-        EXPECT_EQ(fields.at("lfe"), FieldValue(c.lfe));
-        // The log keeps its four lines; the values have no line of their own.
+        EXPECT_EQ(byKey(d).at("channels"), FieldValue(int64_t(channels))) << acmod;
+        EXPECT_EQ(byKey(d).at("lfe"), FieldValue(int64_t(lfe))) << acmod;
         EXPECT_EQ(descriptionLines(d).size(), 4u);
     }
 }

@@ -87,33 +87,22 @@ TEST(TitleList, CutsToTheTitleWithThatNumberEvenWhenItsClipIsShared) {
     EXPECT_TRUE(listTitles({}).empty());
 }
 
-// Ctrl+C reaches a long playlist read between its chunks: the reader asks
-// its stop hook before each chunk and keeps what it has read.
+// Ctrl+C reaches a long playlist read between its chunks: the readers ask
+// their stop hook before each chunk and keep what they have read.
 TEST(TitleList, ReadersStopBetweenChunksWhenAsked) {
     const std::string path = testing::scratchFolder("title_list_stop") + "VPLST000.XPL";
-    std::ofstream(path, std::ios::binary)
-        << "<TitleSet>\n<Title titleNumber=\"1\" displayName=\"First\">\n</Title>\n"
-        << std::string(300 * 1024, ' ') // past the first chunk
-        << "\n<Title titleNumber=\"2\" displayName=\"Second\">\n</Title>\n</TitleSet>\n";
-    struct StopCase {
-        int chunksBeforeStop; // -1: never stopped
-        size_t titles;
-    };
-    for (const StopCase c : {StopCase{-1, 2}, StopCase{1, 1}, StopCase{0, 0}}) {
-        SCOPED_TRACE(c.chunksBeforeStop);
+    std::ofstream(path) << "<TitleSet>\n<Title titleNumber=\"1\">\n</Title>\n"
+                        << std::string(300 << 10, ' ') // past the first chunk
+                        << "\n<Title titleNumber=\"2\">\n</Title>\n</TitleSet>\n";
+    for (const auto& [chunks, titles] : {std::pair{99, 2u}, {1, 1u}, {0, 0u}}) {
         int asked = 0;
-        const StopReading stop = [&] {
-            return c.chunksBeforeStop >= 0 && asked++ >= c.chunksBeforeStop;
-        };
-        EXPECT_EQ(readPlaylistTitles(path, stop).size(), c.titles);
-
+        const StopReading stop = [&, chunks = chunks] { return asked++ >= chunks; };
+        EXPECT_EQ(readPlaylistTitles(path, stop).size(), titles);
         asked = 0;
         testing::CoreRun core;
         RunContext run = core.context();
-        PlaylistRequest request;
-        request.path = path;
-        request.stop = stop;
-        EXPECT_EQ(listTitles(readPlaylist(request, run).tagLines).size(), c.titles);
+        PlaylistRequest request{path, "", 0, {}, stop};
+        EXPECT_EQ(listTitles(readPlaylist(request, run).tagLines).size(), titles);
     }
 }
 
