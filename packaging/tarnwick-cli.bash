@@ -8,8 +8,11 @@ _tarnwick_cli() {
     local options="-o --output --streams --no-continue --fast-check --no-fast-check
         --no-count-frames --no-details --adv --video-ext --audio-ext --sub-ext
         --markup --color -q --quiet --help --version"
+    # The options that belong to some commands only.
+    local read_options="--title --json --playlist"
     local xpl_options="--source --title --chapters"
-    local mkv_options="--title --playlist --keep-streams --mkvmerge"
+    local mkv_options="--title --playlist --name --overwrite --keep-streams --mkvmerge --json"
+    local titles_options="--json -q --quiet --help"
 
     case $prev in
         -o | --output)
@@ -32,7 +35,7 @@ _tarnwick_cli() {
             COMPREPLY=($(compgen -W "auto always never" -- "$cur"))
             return
             ;;
-        --streams | --fast-check | --title | --video-ext | --audio-ext | --sub-ext)
+        --streams | --fast-check | --title | --video-ext | --audio-ext | --sub-ext | --name)
             return
             ;;
     esac
@@ -49,8 +52,12 @@ _tarnwick_cli() {
     done
 
     if [[ $cur == -* ]]; then
-        [[ $command == xpl ]] && options+=" $xpl_options"
-        [[ $command == mkv ]] && options+=" $mkv_options"
+        case $command in
+            read) options+=" $read_options" ;;
+            xpl) options+=" $xpl_options" ;;
+            mkv) options+=" $mkv_options" ;;
+            titles) options=$titles_options ;;
+        esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
@@ -60,7 +67,8 @@ _tarnwick_cli() {
         xpl) _filedir '@(xpl|XPL)' ;;
         rebuild) _filedir '@(evo|EVO)' ;;
         titles) _filedir -d ;;
-        mkv) _filedir '@(evo|EVO|vob|VOB)' ;;
+        # A source or a disc folder.
+        read | mkv) _filedir '@(evo|EVO|vob|VOB|aob|AOB)' ;;
         *) _filedir '@(evo|EVO|vob|VOB|aob|AOB)' ;;
     esac
 } &&

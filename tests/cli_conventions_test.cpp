@@ -1,20 +1,25 @@
 // tarnwick-cli as users of other command-line tools expect it: statuses,
 // quiet runs, colour, option forms, the output folder.
 
+#include "engine/files.h"
 #include "support/ps_writer.h"
 #include "support/run_program.h"
 #include "support/test_session.h"
-#include "engine/files.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace tarnwick {
 namespace {
 
 using namespace tarnwick::testing;
+namespace fs = std::filesystem;
 
 const std::string Cli = TARNWICK_CLI;
-const std::string Sample1 = std::string(TARNWICK_SAMPLES) + "/DISC/HVDVD_TS/FEATURE_1.EVO";
+const std::string Disc = std::string(TARNWICK_SAMPLES) + "/DISC";
+const std::string Sample1 = Disc + "/HVDVD_TS/FEATURE_1.EVO";
+const std::string Xpl = Disc + "/ADV_OBJ/VPLST000.XPL";
 const std::string Try = "Try 'tarnwick-cli --help'.\n";
 
 struct StatusCase {
@@ -30,14 +35,25 @@ TEST_P(CliStatus, EndsWithTheDocumentedStatusAndOneErrorLine) {
     writeFile(folder + "empty.EVO", {});
     writeFile(folder + "random.EVO", noiseWithoutStartCodes(1 << 20, 7));
     writeFile(folder + "a file", {1});
-    std::vector<std::string> args;
-    for (std::string arg : GetParam().args) {
+    // Files given as playlists that are none: text, and a playlist cut
+    // before its first title; a disc whose playlist is text.
+    const std::string text = "root:x:0:0:root:/root:/bin/bash\n";
+    writeFile(folder + "notes.XPL", Bytes(text.begin(), text.end()));
+    const Bytes playlist = readFile(Xpl);
+    writeFile(folder + "cut.XPL", Bytes(playlist.begin(), playlist.begin() + 900));
+    fs::create_directories(folder + "disc/HVDVD_TS");
+    fs::create_directories(folder + "disc/ADV_OBJ");
+    writeFile(folder + "disc/ADV_OBJ/VPLST000.XPL", Bytes(text.begin(), text.end()));
+    auto scratch = [&](std::string arg) {
         if (const size_t at = arg.find('@'); at != std::string::npos) arg.replace(at, 1, folder);
-        args.push_back(arg);
-    }
+        return arg;
+    };
+    std::vector<std::string> args;
+    for (const std::string& arg : GetParam().args)
+        args.push_back(scratch(arg));
     const ProgramResult r = runProgram(Cli, args);
     EXPECT_EQ(r.exitCode, GetParam().status) << r.err;
-    const std::string head = "tarnwick-cli: " + GetParam().errorStart;
+    const std::string head = "tarnwick-cli: " + scratch(GetParam().errorStart);
     EXPECT_EQ(r.err.substr(0, head.size()), head) << r.err;
     if (GetParam().status == 2) {
         // One line naming the problem, the hint, and no scan before it.
@@ -74,12 +90,29 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{{"read", "@missing.EVO"}, 1, "Cannot open file"},
         StatusCase{{"read", "@empty.EVO", "-q"}, 3, "no program stream found in "},
         StatusCase{{"rebuild", "@empty.EVO", "-o", "@out"}, 3, "no program stream found in "},
-        StatusCase{{"demux", "@random.EVO"}, 3, "no program stream found in "}),
+        StatusCase{{"demux", "@random.EVO"}, 3, "no program stream found in "},
+        // A file that is no playlist ends as a source without a program
+        // stream does; an unknown title number is a usage error everywhere.
+        StatusCase{{"xpl", "@notes.XPL"}, 3, "@notes.XPL is not an HD DVD playlist"},
+        StatusCase{{"xpl", "@cut.XPL", "-q"}, 3, "@cut.XPL is not an HD DVD playlist"},
+        StatusCase{{"titles", "@disc"}, 3, "@disc/ADV_OBJ/VPLST000.XPL is not an HD DVD"},
+        StatusCase{{"read", "--json", Sample1, "--playlist", "@notes.XPL"}, 3, "@notes.XPL is not"},
+        StatusCase{{"mkv", "@disc", "--mkvmerge", "/bin/true"}, 3, "@disc/ADV_OBJ/VPLST000.XPL is"},
+        StatusCase{{"xpl", Xpl, "--title", "5", "-q"}, 2, "--title 5: the playlist has no such"},
+        StatusCase{{"mkv", Disc, "--title", "5", "--mkvmerge", "/bin/true"}, 2, "The playlist "},
+        StatusCase{{"read", Disc, "--title", "5"}, 2, "The playlist " + Xpl + " has no title 5."},
+        StatusCase{{"read", "@empty.EVO", "--title", "2"}, 2, "--title 2: @empty.EVO has no"},
+        StatusCase{{"demux", Sample1, "--title", "1"}, 2, "--title belongs to read, xpl and mkv"},
+        StatusCase{{"xpl", Xpl, "--json"}, 2, "--json belongs to read, titles and mkv"},
+        StatusCase{{"mkv", Disc, "--name", "out/a.mkv"}, 2, "--name takes a file name without"},
+        StatusCase{{"mkv", Disc, "--name", ".mkv"}, 2, "--name needs a file name"},
+        StatusCase{{"demux", Sample1, "--name", "a"}, 2, "--name belongs to mkv"},
+        StatusCase{{"demux", Sample1, "--overwrite"}, 2, "--overwrite belongs to mkv"}),
     [](const ::testing::TestParamInfo<StatusCase>& info) {
         return "case" + std::to_string(info.index);
     });
 
-TEST(CliOutput, QuietPrintsNothingAndColourFollowsTheChoice) {
+TEST(CliOutput, QuietPrintsOnlyTheDataAndColourFollowsTheChoice) {
     const std::string folder = scratchFolder("cli-quiet");
     ProgramResult r = runProgram(Cli, {"demux", Sample1, "-q", "-o", folder + "made/here"});
     EXPECT_EQ(r.exitCode, 0);
@@ -87,8 +120,9 @@ TEST(CliOutput, QuietPrintsNothingAndColourFollowsTheChoice) {
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(fileExists(folder + "made/here/FEATURE_1_FEATURE_2.DD+.stream.03.mpa"));
 
+    // The ticked streams are what read exists to print: -q leaves them.
     r = runProgram(Cli, {"read", Sample1, "--quiet", "--streams", "a00"});
-    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_EQ(r.out + r.err, "a00\tDD.stream.00\n");
 
     const ProgramResult plain = runProgram(Cli, {"read", Sample1, "--no-continue"});
     const ProgramResult always =

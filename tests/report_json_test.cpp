@@ -147,7 +147,10 @@ TEST(ReadJson, PlaylistNamesTheStreams) {
     EXPECT_EQ(streams[1]["description"], "English 5.1");
     EXPECT_EQ(streams[2]["box"], "a03");
     EXPECT_EQ(streams[2]["description"], "Deutsch 2.0");
-    EXPECT_TRUE(streams[2]["language"].is_null()); // the playlist names none
+    // The item has no language attribute; the code is the one the MKV gets
+    // from the title's langcode "de:01".
+    EXPECT_TRUE(streams[2]["playlist_language"].is_null());
+    EXPECT_EQ(streams[2]["language"], "ger");
     EXPECT_EQ(streams[3]["description"], "English");
     // The scan's captions stay; the playlist's label comes beside them.
     EXPECT_EQ(streams[2]["caption"], "DD+.stream.03");
@@ -178,6 +181,72 @@ TEST(ReadJson, DelayIsRoundedAndNeedsVideo) {
     EXPECT_EQ(delayMilliseconds(report, audio), -2); // and down below zero
     audio.firstPts = {0xFFFFFFFFu, 0};
     EXPECT_EQ(delayMilliseconds(report, audio), (int64_t(0xFFFFFFFF) - 1000 + 45) / 90);
+}
+
+StreamReport videoStream(int32_t id, std::vector<Field> details) {
+    StreamReport stream;
+    stream.id = id;
+    stream.details = std::move(details);
+    return stream;
+}
+
+// The rates the CLI tests on the samples do not meet: VC-1's coded and
+// explicit rates, H.264's timing fields, MPEG-2's forbidden code.
+TEST(ReportValues, FrameRateFractionFromTheExactFieldsElseFromTheRate) {
+    using F = std::optional<std::pair<int64_t, int64_t>>;
+    const std::pair<StreamReport, F> cases[] = {
+        {videoStream(0xE2,
+                     {{"time_scale", int64_t(50), ""}, {"num_units_in_tick", int64_t(1), ""}}),
+         F({25, 1})},
+        {videoStream(0x55, {{"frame_rate_numerator", int64_t(30000), ""},
+                            {"frame_rate_denominator", int64_t(1001), ""}}),
+         F({30000, 1001})},
+        {videoStream(0x55, {{"frame_rate", 767 / 32.0, ""}}), F({767, 32})},
+        {videoStream(0xE0, {{"frame_rate", 60000 / 1001.0, ""}}), F({60000, 1001})},
+        {videoStream(0xE0, {{"frame_rate", 1.0, ""}}), std::nullopt},
+        {videoStream(0xE0, {{"width", int64_t(720), ""}}), std::nullopt},
+    };
+    for (const auto& [stream, fraction] : cases)
+        EXPECT_EQ(frameRateFraction(stream), fraction) << stream.details.front().key;
+}
+
+// Frames counted time a clip only when it is the title's only one, read to
+// its end; navigation packs time it even when cut.
+TEST(ReportValues, ClipSecondsFromNavigationElseFromTheFramesOfAWholeOnlyClip) {
+    // navigation seconds (0: none), clips, read to the end, frames counted, seconds
+    const std::tuple<double, size_t, bool, std::optional<int64_t>, std::optional<double>> cases[] =
+        {{2.5, 2, false, 40, 2.5},
+         {0, 1, true, 100, 4.0},
+         {0, 1, false, 31, std::nullopt},
+         {0, 2, true, 100, std::nullopt},
+         {0, 1, true, std::nullopt, std::nullopt}};
+    for (const auto& [navigation, clips, complete, counted, seconds] : cases) {
+        ScanReport report;
+        report.clips.resize(clips);
+        for (ClipReport& clip : report.clips) {
+            clip.complete = complete;
+            if (navigation > 0) clip.dsi = DsiReport{1, 1, 1, 0, 0, 0, navigation};
+        }
+        report.video[0] = videoStream(0xE0, {{"frame_rate", 25.0, ""}});
+        report.video[0].countedFrames = counted;
+        EXPECT_EQ(clipSeconds(report, 0), seconds) << clips << complete;
+    }
+}
+
+// Without the iso-codes table a stream the playlist names has no known code.
+TEST(ReportValues, NamedStreamsLanguageIsNullWithoutTheLanguageTable) {
+    ScanReport report;
+    report.audio[0].id = 0x80;
+    report.audio[1].id = 0x81;
+    Title title;
+    title.streams = {{StreamKind::Audio, 0, "Deutsch 2.0", "de:01"}};
+    const LanguageTable languages = loadLanguageTable();
+    for (const LanguageTable* table : {&languages, static_cast<const LanguageTable*>(nullptr)}) {
+        const json streams =
+            json::parse(reportJson({report, "t", "v", nullptr, &title, table}))["streams"];
+        EXPECT_EQ(streams[0]["language"], table ? json("ger") : json(nullptr));
+        EXPECT_EQ(streams[1]["language"], "und");
+    }
 }
 
 } // namespace

@@ -37,6 +37,16 @@ int32_t nominalBitRate(int frmsizecod) {
     return index < Ac3BitRates.size() ? Ac3BitRates[index] : 0;
 }
 
+// The Dolby Digital fields between acmod and lfeon: cmixlev with three
+// front channels, surmixlev with surround channels, dsurmod for L + R.
+int mixLevelBits(int acmod) {
+    int bits = 0;
+    if ((acmod & 1) && acmod != 1) bits += 2;
+    if (acmod & 4) bits += 2;
+    if (acmod == 2) bits += 2;
+    return bits;
+}
+
 void reportCommon(Description& d, const SyncFrame& f, const TimeFormat& locale) {
     d.add("sample_rate", int64_t(f.sampleRate),
           "   Sampling frequency = [bl]" + formatReal(f.sampleRate / 1000.0, locale) + "[/bl] kHz");
@@ -70,6 +80,7 @@ bool decideAndReport(Description& d, SyncFrame& f, uint8_t fifthByte, int slot,
         return valid;
     }
     f.acmod = fifthByte >> 5;
+    f.lfeon = (fifthByte >> (4 - mixLevelBits(f.acmod))) & 1;
     d.add("format", std::string("Dolby Digital"), stream + "[b]Dolby Digital[/b]");
     reportCommon(d, f, locale);
     d.add("channel_arrangement", std::string(Ac3ChannelModes[f.acmod]),
@@ -77,6 +88,10 @@ bool decideAndReport(Description& d, SyncFrame& f, uint8_t fifthByte, int slot,
               "[/bl], bsid = " + std::to_string(f.bsid) + ", bsmod =" + std::to_string(f.bsmod));
     d.also("bsid", int64_t(f.bsid));
     d.also("bsmod", int64_t(f.bsmod));
+    // The arrangement names the loudspeakers only; the count and the LFE
+    // flag tell a 5.1 stream from a 5.0 one.
+    d.also("channels", int64_t(Ac3ChannelCounts[f.acmod] + f.lfeon));
+    d.also("lfe", int64_t(f.lfeon));
     return f.sampleRate != 0 && f.bitRate != 0;
 }
 

@@ -7,12 +7,13 @@ namespace tarnwick {
 
 const char* const CliUsage =
     "Usage:\n"
-    "  tarnwick-cli read    SOURCE   [--json [--playlist XPL]] [options]\n"
+    "  tarnwick-cli read    SOURCE|DISC [--title N] [--json [--playlist XPL]] [options]\n"
     "  tarnwick-cli demux   SOURCE   [options]\n"
     "  tarnwick-cli rebuild SOURCE   [options]\n"
     "  tarnwick-cli xpl     PLAYLIST [--source SOURCE | --title N] [--chapters] [options]\n"
-    "  tarnwick-cli mkv     SOURCE|DISC [--title N] [--playlist XPL] [--keep-streams] [options]\n"
-    "  tarnwick-cli titles  DISC\n"
+    "  tarnwick-cli mkv     SOURCE|DISC [--title N] [--playlist XPL] [--name NAME] [--overwrite]\n"
+    "                       [--keep-streams] [--mkvmerge PROGRAM] [--json] [options]\n"
+    "  tarnwick-cli titles  DISC [--json]\n"
     "  tarnwick-cli --help | --version\n"
     "\n"
     "Options (a value follows as the next argument or after '='):\n"
@@ -27,19 +28,22 @@ const char* const CliUsage =
     "  --adv                  keep the advanced packs in Rebuild\n"
     "  --video-ext EXT, --audio-ext EXT, --sub-ext EXT   output extensions\n"
     "  --source SOURCE        xpl: the source whose title is shown\n"
-    "  --title N              xpl: the title shown (without both: the list of titles)\n"
+    "  --title N              xpl: the title shown (without both: the list of titles);\n"
+    "                         read, mkv: the playlist title read (default: the longest)\n"
     "  --chapters             xpl: write the title's chapter file\n"
-    "  --json                 read: print the report as one JSON document\n"
+    "  --json                 read, titles, mkv: print one JSON document (docs/json.md)\n"
     "  --playlist XPL         read --json, mkv: the playlist that names the streams\n"
-    "                         (mkv --title N: the title to mux; default: the longest)\n"
+    "  --name NAME            mkv: the MKV's file name (\".mkv\" is added)\n"
+    "  --overwrite            mkv: replace an MKV of that name (default: exit 1)\n"
     "  --keep-streams         mkv: keep the demuxed streams in their work folder\n"
     "  --mkvmerge PROGRAM     mkv: the mkvmerge to run (default: mkvmerge from PATH)\n"
     "  --markup               print log lines with their markup\n"
     "  --color WHEN           colours on standard output: auto, always, never\n"
-    "  -q, --quiet            print nothing but errors\n"
+    "  -q, --quiet            no log and no progress; the data a command prints stays\n"
     "\n"
-    "Exit status: 0 done, 1 a file failed, 2 usage error, 3 no program stream found,\n"
-    "128 + signal number when interrupted (130 for Ctrl+C).\n";
+    "Exit status: 0 done, 1 a file failed, 2 usage error (an unknown title number too),\n"
+    "3 no program stream or no playlist found in the file, 128 + signal number when\n"
+    "interrupted (the program ends by the signal: 130 for Ctrl+C).\n";
 
 namespace {
 
@@ -70,6 +74,8 @@ constexpr OptionRule OptionRules[] = {
     {"--playlist", Takes::Value},
     {"--keep-streams", Takes::Nothing},
     {"--mkvmerge", Takes::Value},
+    {"--name", Takes::Value},
+    {"--overwrite", Takes::Nothing},
     {"--markup", Takes::Nothing},
     {"--color", Takes::Value},
     {"-q", Takes::Nothing},
@@ -85,6 +91,12 @@ const OptionRule* findRule(const std::string& name) {
     return nullptr;
 }
 
+std::string lowerText(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 bool isNumber(const std::string& text, size_t maxDigits) {
     return !text.empty() && text.size() <= maxDigits &&
            text.find_first_not_of("0123456789") == std::string::npos;
@@ -94,6 +106,19 @@ bool isNumber(const std::string& text, size_t maxDigits) {
 // own dot.
 std::string extension(const std::string& text) {
     return !text.empty() && text[0] == '.' ? text.substr(1) : text;
+}
+
+// The MKV's name: a file name, the folder is -o's; ".mkv" is the program's
+// to add, so a name given with it loses it.
+std::string nameOption(CliArguments& a, const std::string& value) {
+    std::string name = value;
+    if (name.size() >= 4 && lowerText(name.substr(name.size() - 4)) == ".mkv")
+        name.resize(name.size() - 4);
+    if (name.find('/') != std::string::npos)
+        return "--name takes a file name without a folder (the folder is -o's)";
+    if (name.find_first_not_of(". ") == std::string::npos) return "--name needs a file name";
+    a.name = name;
+    return {};
 }
 
 // Stores one option; returns the usage error, "" when fine.
@@ -124,9 +149,14 @@ std::string applyOption(CliArguments& a, const std::string& name, const std::str
             return "--color takes auto, always or never";
         a.color = value;
     } else if (name == "--playlist") {
+        if (value.empty()) return "option --playlist needs a playlist";
         a.playlist = value;
     } else if (name == "--mkvmerge") {
         a.mkvmerge = value;
+    } else if (name == "--name") {
+        return nameOption(a, value);
+    } else if (name == "--overwrite") {
+        a.overwrite = true;
     } else if (name == "--json") {
         a.json = true;
     } else if (name == "--keep-streams") {
@@ -143,16 +173,26 @@ std::string applyOption(CliArguments& a, const std::string& name, const std::str
         a.noDetails = true;
     } else if (name == "--adv") {
         a.adv = true;
-    } else if (name == "--json") {
-        a.json = true;
-    } else if (name == "--playlist") {
-        if (value.empty()) return "option --playlist needs a playlist";
-        a.playlist = value;
     } else if (name == "--markup") {
         a.markup = true;
     } else if (name == "-q" || name == "--quiet") {
         a.quiet = true;
     }
+    return {};
+}
+
+// Options that belong to some commands only.
+std::string checkCommandOptions(const CliArguments& a) {
+    const std::string& c = a.command;
+    if (a.json && c != "read" && c != "titles" && c != "mkv")
+        return "--json belongs to read, titles and mkv";
+    if (a.playlist && c != "mkv" && !(c == "read" && (a.json || a.title != 0)))
+        return "--playlist needs --json or mkv";
+    if (a.title != 0 && c != "read" && c != "xpl" && c != "mkv")
+        return "--title belongs to read, xpl and mkv";
+    if (a.keepStreams && c != "mkv") return "--keep-streams belongs to mkv";
+    if (!a.name.empty() && c != "mkv") return "--name belongs to mkv";
+    if (a.overwrite && c != "mkv") return "--overwrite belongs to mkv";
     return {};
 }
 
@@ -213,11 +253,7 @@ CliArguments parseCliArguments(const std::vector<std::string>& args, std::string
     } else {
         a.input = positional[1];
     }
-    if (error.empty() && a.json && a.command != "read") error = "--json belongs to read";
-    if (error.empty() && a.playlist && !a.json && a.command != "mkv")
-        error = "--playlist needs --json or mkv";
-    if (error.empty() && a.keepStreams && a.command != "mkv")
-        error = "--keep-streams belongs to mkv";
+    if (error.empty()) error = checkCommandOptions(a);
     return a;
 }
 
@@ -241,16 +277,10 @@ OutputNaming outputNaming(const CliArguments& a) {
 
 namespace {
 
-std::string lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool isSlotName(const std::string& item) {
     for (const StreamKind kind : {StreamKind::Video, StreamKind::Audio, StreamKind::Subpicture})
         for (int k = 0; k < slotCount(kind); ++k)
-            if (lower(item) == slotName(kind, k)) return true;
+            if (lowerText(item) == slotName(kind, k)) return true;
     return false;
 }
 
@@ -301,7 +331,7 @@ std::string selectStreams(const std::string& list, const std::vector<NamedStream
     for (const NamedStream& s : found) {
         names += (names.empty() ? " " : ", ") + s.name + " " + s.caption;
         for (size_t k = 0; k < items.size(); ++k)
-            if (lower(items[k]) == s.name || items[k] == s.caption) {
+            if (lowerText(items[k]) == s.name || items[k] == s.caption) {
                 used[k] = true;
                 chosen.select(s.kind, s.slot);
             }

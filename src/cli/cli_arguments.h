@@ -28,11 +28,13 @@ struct CliArguments {
     bool markup = false;
     bool quiet = false;
     std::string color = "auto";          // auto, always, never
-    int title = 0;                       // xpl, mkv: the playlist title picked, 0 for none
-    bool json = false;                   // read: the report as JSON on standard output
+    int title = 0;                       // read, xpl, mkv: the playlist title picked, 0 for none
+    bool json = false;                   // read, titles, mkv: one JSON document on standard output
     std::optional<std::string> playlist; // read --json, mkv: the playlist naming the streams
     bool keepStreams = false;            // mkv: keep the demuxed streams
     std::string mkvmerge = "mkvmerge";   // mkv: the muxer program
+    std::string name;                    // mkv: the MKV's file name without ".mkv"
+    bool overwrite = false;              // mkv: replace an MKV of the same name
 };
 
 // Parses argv; on a usage error returns the message in `error`. Options take

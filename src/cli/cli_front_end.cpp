@@ -1,8 +1,8 @@
 #include "cli/cli_front_end.h"
 
-
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <langinfo.h>
 
@@ -26,6 +26,31 @@ void installInterruptHandler() {
     // are closed with what was written.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (const int signal : {SIGPIPE, SIGXFSZ})
+        sigaction(signal, &ignore, nullptr);
+}
+
+bool interruptRequested() {
+    return InterruptRequested != 0;
+}
+
+void endBySignal(int signal) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    sigset_t unblocked;
+    sigemptyset(&unblocked);
+    sigaddset(&unblocked, signal);
+    sigprocmask(SIG_UNBLOCK, &unblocked, nullptr);
+    std::raise(signal);
+    // Only a signal whose default action is not to end gets here.
+    std::_Exit(128 + signal);
 }
 
 void CliHost::pump() {

@@ -3,7 +3,33 @@
 #include "cli/terminal_text.h"
 #include "log/log_line.h"
 
+#include <cerrno>
+
 namespace tarnwick {
+
+namespace {
+
+// Standard output is the only stream whose failures are asked for.
+int standardOutputErrno = 0;
+
+} // namespace
+
+void writeText(std::FILE* stream, const std::string& text) {
+    errno = 0;
+    const size_t written = std::fwrite(text.data(), 1, text.size(), stream);
+    if (written == text.size() && !std::ferror(stream)) return;
+    if (stream == stdout && standardOutputErrno == 0) standardOutputErrno = errno ? errno : EIO;
+}
+
+void flushText(std::FILE* stream) {
+    errno = 0;
+    if (std::fflush(stream) == 0 && !std::ferror(stream)) return;
+    if (stream == stdout && standardOutputErrno == 0) standardOutputErrno = errno ? errno : EIO;
+}
+
+int firstWriteError(std::FILE* stream) {
+    return stream == stdout ? standardOutputErrno : 0;
+}
 
 TerminalSink::TerminalSink(TerminalSinkOptions options, std::FILE* out, std::FILE* err)
     : options_(options), out_(out), err_(err) {}
@@ -52,7 +78,7 @@ void TerminalSink::log(const std::string& logged) {
     else
         text = visibleText(message);
     text += '\n';
-    std::fwrite(text.data(), 1, text.size(), out_);
+    writeText(out_, text);
 }
 
 void TerminalSink::slog(const std::string& text, int panel) {
@@ -62,7 +88,7 @@ void TerminalSink::slog(const std::string& text, int panel) {
         endProgress();
         return;
     }
-    std::fflush(out_);
+    flushText(out_);
     std::fprintf(err_, "\r\033[K%s %s", panels_[0].c_str(), panels_[1].c_str());
     std::fflush(err_);
     progressShown_ = true;

@@ -44,4 +44,12 @@ bool colourWanted(const std::string& when, bool onTerminal, const char* noColour
 // A line with its runs turned into ANSI attributes.
 std::string ansiLine(const std::string& message);
 
+// Writes text to a stream and keeps the reason of its first failure: the
+// stream's error flag outlives the errno of the write that set it.
+void writeText(std::FILE* stream, const std::string& text);
+// Flushes a stream, keeping the reason of a first failure as writeText does.
+void flushText(std::FILE* stream);
+// The errno of the first failed writeText to the stream, 0 when none failed.
+int firstWriteError(std::FILE* stream);
+
 } // namespace tarnwick

@@ -29,7 +29,10 @@ void reportFrames(ScanReport& report, const FrameSummary& frames, bool counted) 
         StreamReport& stream = report.video[size_t(v)];
         if (!stream.found()) continue;
         if (counted) stream.countedFrames = frames.counted[size_t(v)];
-        if (frames.rate[size_t(v)] > 0) stream.calculatedFrames = calculatedFrames(frames, v);
+        // Without navigation packs the playing time is unknown, and so are
+        // the frames it would give.
+        if (frames.rate[size_t(v)] > 0 && frames.totalSeconds > 0)
+            stream.calculatedFrames = calculatedFrames(frames, v);
     }
 }
 

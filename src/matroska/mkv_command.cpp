@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -143,6 +144,26 @@ void copyKept(const std::string& from, const std::vector<std::pair<int64_t, int6
     out.close();
 }
 
+std::string matroskaName(const Title& title, const std::string& name) {
+    std::string safe = safeFileName(name);
+    if (safe.empty()) safe = safeFileName(title.name);
+    if (safe.empty()) safe = title.baseName;
+    return safe;
+}
+
+// Moves the finished file to its name; without `replace`, an existing file
+// of that name stays and the move fails with EEXIST.
+bool placeFile(const std::string& from, const std::string& to, bool replace) {
+    if (replace) return std::rename(from.c_str(), to.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: a hard link fails on an existing name too.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
 class MkvRun {
 public:
     MkvRun(const MatroskaRequest& request, RunContext& run) : r_(request), run_(run) {}
@@ -152,9 +173,7 @@ public:
             fail(mkvmergeMissingMessage(r_.mkvmerge));
             return std::move(result_);
         }
-        name_ = safeFileName(r_.name);
-        if (name_.empty()) name_ = safeFileName(r_.title.name);
-        if (name_.empty()) name_ = r_.title.baseName;
+        name_ = matroskaName(r_.title, r_.name);
         std::vector<std::string> errors;
         guarded(errors, [&] {
             work_ = makeWorkFolder(r_.outputFolder, name_);
@@ -290,9 +309,10 @@ private:
         if (!runJob(job, "Muxing ")) return;
 
         const std::string final = joinOutputPath(r_.outputFolder, name_ + ".mkv");
-        if (std::rename(job.output.c_str(), final.c_str()) != 0)
+        if (!placeFile(job.output, final, r_.overwrite))
             return fail("Cannot name the MKV " + final + ". " + std::strerror(errno));
         result_.path = final;
+        result_.durationMs = std::llround((titleEnd + shift) / 90.0);
         run_.log.log("Muxed into [b]" + final + "[/b]");
         keepSubpictures(files, besides);
     }
@@ -543,6 +563,11 @@ MatroskaResult muxTitle(const MatroskaRequest& request, RunContext& run) {
         result.errors.push_back(e);
     }
     return result;
+}
+
+std::string matroskaPath(const Title& title, const std::string& outputFolder,
+                         const std::string& name) {
+    return joinOutputPath(outputFolder, matroskaName(title, name) + ".mkv");
 }
 
 std::string safeFileName(const std::string& name) {

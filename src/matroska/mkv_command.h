@@ -26,6 +26,9 @@ struct MatroskaRequest {
     // name.
     std::string name{};
     bool keepStreams = false; // keep the work folder
+    // An MKV of the same name already there is replaced; without, the run
+    // fails rather than replace it.
+    bool overwrite = true;
     std::string mkvmerge = "mkvmerge";
     std::vector<std::string> playlists{}; // never to be written
     // The files a Demux of this title has just written, and the index of
@@ -51,6 +54,7 @@ struct MatroskaResult {
     std::string path; // the MKV, once it is in place
     std::vector<MatroskaTrack> tracks;
     size_t chapters = 0;
+    int64_t durationMs = 0; // the title's end on the MKV's timeline
     std::vector<std::string> warnings;
     bool cancelled = false;
     std::vector<std::string> errors; // logged in red as they happened
@@ -59,6 +63,11 @@ struct MatroskaResult {
 };
 
 MatroskaResult muxTitle(const MatroskaRequest& request, RunContext& run);
+
+// The MKV a request writes: the output folder, the name (else the title's
+// name, else its base name) made a file name, ".mkv".
+std::string matroskaPath(const Title& title, const std::string& outputFolder,
+                         const std::string& name);
 
 // Whether the muxer program can be started (checked before a long demux).
 bool mkvmergeFound(const std::string& program);

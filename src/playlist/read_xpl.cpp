@@ -26,8 +26,8 @@ size_t keptLinesBudget(int64_t playlistSize) {
 
 // Reads the playlist chunk by chunk into the tag lines of the memo; the
 // scanner carries a tag that a chunk boundary cuts.
-void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log,
-                  PlaylistHeader& header) {
+void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log, PlaylistHeader& header,
+                  const StopReading& stop) {
     constexpr size_t ReadBytes = 262144;
     std::vector<uint8_t> chunk(ReadBytes);
     PlaylistCodecs& codecs = result.codecs;
@@ -51,7 +51,7 @@ void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log,
     };
     // Bounded by the size seen at opening, so a device or a growing file
     // cannot keep the run going.
-    while (file.position() < size) {
+    while (file.position() < size && !(stop && stop())) {
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(ReadBytes, size - file.position()));
         const size_t got = file.read(chunk.data(), wanted);
@@ -74,7 +74,7 @@ PlaylistResult readPlaylist(const PlaylistRequest& request, RunContext& run) {
         SourceFile file(request.path);
         run.log.log("Open " + fileNamePart(request.path));
         run.log.log("Filesize: " + std::to_string(file.size()) + " bytes");
-        readTagLines(file, result, run.log, header);
+        readTagLines(file, result, run.log, header, request.stop);
     });
     if (!ok) {
         showReady(run.log);

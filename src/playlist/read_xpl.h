@@ -5,6 +5,7 @@
 
 #include "model/playlist_view.h"
 #include "model/run_host.h"
+#include "playlist/title_list.h"
 
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ struct PlaylistRequest {
     // The attribute items' codec texts so far: an item that this playlist
     // does not list keeps its text.
     PlaylistCodecs codecs;
+    // Asked between chunks; true stops the reading where it is.
+    StopReading stop{};
 };
 
 struct PlaylistResult {

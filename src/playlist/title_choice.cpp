@@ -15,9 +15,9 @@ namespace fs = std::filesystem;
 namespace {
 
 std::optional<std::vector<PlaylistTitle>> titlesOf(const std::string& playlist,
-                                                   std::string& error) {
+                                                   const TitleChoice& choice, std::string& error) {
     try {
-        return readPlaylistTitles(playlist);
+        return readPlaylistTitles(playlist, choice.stop);
     } catch (const FileError& e) {
         error = e.what();
         return std::nullopt;
@@ -53,11 +53,12 @@ std::optional<ChosenTitle> fromDisc(const std::string& input, const DiscFolders&
                 " has no playlist ADV_OBJ/VPLST000.XPL; give the feature's EVO instead.";
         return std::nullopt;
     }
-    const auto titles = titlesOf(playlist, error);
+    const auto titles = titlesOf(playlist, choice, error);
     if (!titles) return std::nullopt;
     const PlaylistTitle* title = chooseTitle(*titles, choice.titleNumber);
     if (!title) {
         if (choice.titleNumber) kind = ChoiceError::NoSuchTitle;
+        if (titles->empty()) kind = ChoiceError::NotAPlaylist;
         error = choice.titleNumber ? noTitleMessage(playlist, *choice.titleNumber)
                                    : "The playlist " + playlist + " has no title.";
         return std::nullopt;
@@ -73,10 +74,16 @@ std::optional<ChosenTitle> fromFile(const TitleChoice& choice, std::string& erro
     const std::string playlist =
         choice.playlist.value_or(disc ? disc->playlist : std::string());
     if (playlist.empty()) return ChosenTitle{titleOfSource(source, choice.continueParts), {}};
-    const auto titles = titlesOf(playlist, error);
+    const auto titles = titlesOf(playlist, choice, error);
     if (!titles) return std::nullopt;
     const PlaylistTitle* title = choice.titleNumber ? chooseTitle(*titles, choice.titleNumber)
                                                     : titlePlaying(*titles, source);
+    // A playlist named on purpose that holds no title is no playlist.
+    if (choice.playlist && titles->empty()) {
+        kind = ChoiceError::NotAPlaylist;
+        error = "No title of the playlist " + playlist + " plays " + fileNamePart(source) + ".";
+        return std::nullopt;
+    }
     if (choice.titleNumber && !title) {
         kind = ChoiceError::NoSuchTitle;
         error = noTitleMessage(playlist, *choice.titleNumber);

@@ -18,6 +18,7 @@ struct TitleChoice {
     std::optional<int> titleNumber;      // a titleNumber of the playlist
     std::optional<std::string> playlist; // instead of the disc's own
     bool continueParts = true;           // the file-name rule, without a playlist
+    StopReading stop{};                  // asked while the playlist is read
 };
 
 struct ChosenTitle {
@@ -25,10 +26,12 @@ struct ChosenTitle {
     std::vector<std::string> warnings; // what of the playlist was left out
 };
 
-enum class ChoiceError { None, NoSuchTitle, Unusable };
+// NotAPlaylist: the playlist named holds no Title at all (not XML, or
+// another XML file).
+enum class ChoiceError { None, NoSuchTitle, NotAPlaylist, Unusable };
 
 // Works the choice out; on failure returns nothing, a message in `error` and
-// whether the title number named none.
+// whether the title number named none or the playlist is none.
 std::optional<ChosenTitle> chooseTitle(const TitleChoice& choice, std::string& error,
                                        ChoiceError* kind = nullptr);
 

@@ -159,7 +159,7 @@ std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines) {
     return reader.finish();
 }
 
-std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path) {
+std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path, const StopReading& stop) {
     SourceFile file(path);
     TitleReader reader;
     TagScanner scanner;
@@ -167,7 +167,7 @@ std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path) {
     std::vector<uint8_t> buffer(ReadBytes);
     // Bounded by the size seen at opening, as every playlist read.
     const int64_t size = file.size();
-    while (file.position() < size) {
+    while (file.position() < size && !(stop && stop())) {
         const size_t wanted = size_t(std::min<int64_t>(ReadBytes, size - file.position()));
         const size_t got = file.read(buffer.data(), wanted);
         if (got == 0) break;

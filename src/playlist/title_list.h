@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,9 +55,14 @@ struct PlaylistTitle {
 // (the lines of one title cut from a playlist); commented-out tags are none.
 std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines);
 
+// Asked between the chunks of a playlist being read: true stops the reading
+// (Ctrl+C in the CLI).
+using StopReading = std::function<bool()>;
+
 // The titles of a playlist file, read in chunks. Raises FileError when the
-// file cannot be read.
-std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path);
+// file cannot be read. When `stop` says so, the titles read so far.
+std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path,
+                                              const StopReading& stop = {});
 
 // "1\tMain Movie\t01:43:53:24\tFEATURE_1, FEATURE_2\t1 video, 1 audio,
 // 1 subtitle\t10 chapters"

@@ -6,7 +6,6 @@
 #include "window/window_paths.h"
 #include "model/file_names.h"
 #include "window/stream_boxes.h"
-#include "engine/files.h"
 #include "layout.h"
 #include "locale_format.h"
 #include "qt_settings_store.h"
@@ -102,7 +101,9 @@ void MainWindow::FormActivate() {
     if (arguments_.size() == 1) {
         const QString path = QFileInfo(arguments_.front()).absoluteFilePath();
         const std::string file = QFile::encodeName(path).toStdString();
-        if (fileExists(file)) state_.eEVOfile = file;
+        // A file that is not there is still the one asked for: Read EVO
+        // names it in its error.
+        state_.eEVOfile = file;
         EVOadj(state_);
         refresh();
         bReadEVOClick();

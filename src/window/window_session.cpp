@@ -1,5 +1,6 @@
 #include "window/window_session.h"
 
+#include "commands/output_folder.h"
 #include "commands/read_evo.h"
 #include "commands/title_files.h"
 #include "engine/files.h"
@@ -11,6 +12,7 @@
 #include "rebuild/rebuild.h"
 #include "window/stream_boxes.h"
 
+#include <cctype>
 #include <chrono>
 
 namespace tarnwick {
@@ -77,6 +79,17 @@ std::vector<DemuxStream> tickedStreams(const StreamBoxes& b) {
 
 OutputNaming outputNaming(const Options& o) {
     return {o.eWorkdir, o.eVideoExt, o.eAudioExt, o.eSubExt};
+}
+
+// A missing output folder is created with its parents, as the CLI does;
+// what stands in the way is shown and the command does not start.
+bool outputFolderReady(WindowSession& s) {
+    std::string error = prepareOutputFolder(s.window.options.eWorkdir);
+    if (error.empty()) return true;
+    error[0] = char(std::toupper(static_cast<unsigned char>(error[0])));
+    s.ui.stateChanged();
+    s.ui.showError(error);
+    return false;
 }
 
 } // namespace
@@ -155,6 +168,7 @@ bool bReadXPLClick(WindowSession& s, int titleNumber) {
 }
 
 bool bDemuxClick(WindowSession& s) {
+    if (!outputFolderReady(s)) return false;
     WindowState& w = s.window;
     w.buttons.bDemux = w.buttons.bRebuild = false;
     w.page = Page::Status;
@@ -187,6 +201,7 @@ bool bDemuxClick(WindowSession& s) {
 }
 
 bool bRebuildClick(WindowSession& s) {
+    if (!outputFolderReady(s)) return false;
     WindowState& w = s.window;
     w.buttons.bDemux = w.buttons.bRebuild = false;
     w.page = Page::Status;
@@ -210,6 +225,7 @@ bool bRebuildClick(WindowSession& s) {
 bool bWriteChapsClick(WindowSession& s) {
     WindowState& w = s.window;
     w.buttons.bWriteChaps = false;
+    if (!outputFolderReady(s)) return false;
     ChaptersRequest request;
     request.lines = w.playlist.mChapter;
     request.path = chapterFilePath(w.options.eWorkdir, w.paths.EVObase);

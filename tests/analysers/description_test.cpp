@@ -84,6 +84,22 @@ TEST(Descriptions, FieldsCarryTheDecodedValues) {
     }
 }
 
+// Dolby Digital's lfeon follows acmod after the mix levels its arrangement
+// has: channels and lfe tell 5.1 from 5.0, as E-AC-3's do, without a line.
+TEST(Descriptions, DolbyDigitalChannelsCountTheLfeChannel) {
+    // acmod, the five bits after it, channels, lfe
+    const int cases[][4] = {{7, 0b10001, 6, 1}, {7, 0b10000, 5, 0}, {2, 0b00100, 3, 1},
+                            {2, 0b11000, 2, 0}, {1, 0b10000, 2, 1}, {6, 0b00100, 5, 1}};
+    for (const auto& [acmod, after, channels, lfe] : cases) {
+        Bytes header = ac3Header(0, 30, 8, 0, acmod);
+        header.back() = uint8_t((acmod << 5) | after);
+        const Description d = describeAC3(over(header), 1);
+        EXPECT_EQ(byKey(d).at("channels"), FieldValue(int64_t(channels))) << acmod;
+        EXPECT_EQ(byKey(d).at("lfe"), FieldValue(int64_t(lfe))) << acmod;
+        EXPECT_EQ(descriptionLines(d).size(), 4u);
+    }
+}
+
 TEST(Descriptions, ValuesOnOneLineShareIt) {
     const Description d = describeAC3(over(eac3Header(383, 0, 3, 0, 0, 16)), 0);
     ASSERT_GE(d.fields.size(), 2u);

@@ -76,10 +76,12 @@ TEST(WriteChapters, EmptyOutputFolderMeansTheCurrentFolder) {
 
 TEST(WriteChapters, UncreatableFileShowsTheSystemsMessageAndLogsNothing) {
     ChapterSession t("chapters_uncreatable");
-    t.window.options.eWorkdir = t.folder + "missing";
+    // A missing folder is created; one below a plain file cannot be.
+    std::ofstream(t.folder + "plain-file") << "x";
+    t.window.options.eWorkdir = t.folder + "plain-file/missing";
     EXPECT_FALSE(bWriteChapsClick(t.session));
     ASSERT_EQ(t.ui.errors.size(), 1u);
-    EXPECT_NE(t.ui.errors[0].find("No such file or directory"), std::string::npos);
+    EXPECT_NE(t.ui.errors[0].find("Not a directory"), std::string::npos);
     EXPECT_TRUE(t.sink.lines.empty());
     EXPECT_FALSE(t.window.buttons.bWriteChaps);
 }

@@ -1,6 +1,11 @@
 #include "playlist/title_list.h"
 
+#include "playlist/read_xpl.h"
+#include "support/test_session.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace tarnwick {
 namespace {
@@ -80,6 +85,25 @@ TEST(TitleList, CutsToTheTitleWithThatNumberEvenWhenItsClipIsShared) {
     ASSERT_EQ(titles.size(), 2u);
     EXPECT_EQ(titles[1].lastLine, 9u);
     EXPECT_TRUE(listTitles({}).empty());
+}
+
+// Ctrl+C reaches a long playlist read between its chunks: the readers ask
+// their stop hook before each chunk and keep what they have read.
+TEST(TitleList, ReadersStopBetweenChunksWhenAsked) {
+    const std::string path = testing::scratchFolder("title_list_stop") + "VPLST000.XPL";
+    std::ofstream(path) << "<TitleSet>\n<Title titleNumber=\"1\">\n</Title>\n"
+                        << std::string(300 << 10, ' ') // past the first chunk
+                        << "\n<Title titleNumber=\"2\">\n</Title>\n</TitleSet>\n";
+    for (const auto& [chunks, titles] : {std::pair{99, 2u}, {1, 1u}, {0, 0u}}) {
+        int asked = 0;
+        const StopReading stop = [&, chunks = chunks] { return asked++ >= chunks; };
+        EXPECT_EQ(readPlaylistTitles(path, stop).size(), titles);
+        asked = 0;
+        testing::CoreRun core;
+        RunContext run = core.context();
+        PlaylistRequest request{path, "", 0, {}, stop};
+        EXPECT_EQ(listTitles(readPlaylist(request, run).tagLines).size(), titles);
+    }
 }
 
 } // namespace

@@ -173,9 +173,15 @@ private slots:
         QVERIFY(w);
         QCOMPARE(answerer.texts.size(), 1);
         QVERIFY2(!answerer.texts.front().isEmpty(), qPrintable(answerer.texts.front()));
-        QVERIFY(w->state().eEVOfile.empty());
+        // The file asked for stays in the source field and the error names it.
+        const QString missing =
+            QFileInfo(work_.path() + QStringLiteral("/missing/FEATURE_1.EVO")).absoluteFilePath();
+        QCOMPARE(QString::fromStdString(w->state().eEVOfile), missing);
+        QVERIFY2(answerer.texts.front().startsWith(QStringLiteral("Cannot open file \"") + missing +
+                                                   QStringLiteral("\". No such file")),
+                 qPrintable(answerer.texts.front()));
         QVERIFY(w->controls().bbEVO->isEnabled());
-        QVERIFY(logLines(*w).contains(QStringLiteral("Opening file ")));
+        QVERIFY(logLines(*w).contains(QStringLiteral("Opening file FEATURE_1.EVO")));
         QVERIFY(!w->commandRunning());
     }
 

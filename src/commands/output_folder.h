@@ -1,6 +1,6 @@
 #pragma once
 // The output folder, made ready before a long scan rather than found missing
-// after it.
+// after it: both front ends create it with its parents.
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "cli/output_folder.h"
+#include "commands/output_folder.h"
 
 #include <filesystem>
 #include <system_error>
