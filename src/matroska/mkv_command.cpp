@@ -4,6 +4,8 @@
 #include "commands/stream_kinds.h"
 #include "engine/file_identity.h"
 #include "engine/files.h"
+#include "engine/leftovers.h"
+#include "engine/work_folder.h"
 #include "matroska/language_codes.h"
 #include "matroska/mkvmerge_run.h"
 #include "matroska/dvd_palette.h"
@@ -11,8 +13,10 @@
 #include "matroska/vobsub_from_records.h"
 #include "matroska/wave_file.h"
 #include "model/file_names.h"
+#include "model/utf8_text.h"
 #include "playlist/chapter_lines.h"
 #include "playlist/chapter_writer.h"
+#include "playlist/title_list.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +25,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <unistd.h>
 #include <utility>
 
@@ -33,6 +39,13 @@ namespace {
 // Bytes; names stay well under the 255 of common file systems with
 // ".mkv" and a temporary suffix added.
 constexpr size_t MaxNameBytes = 200;
+// The names mkvmerge sees: its option file, its output and the chapter file,
+// in the work folder it runs in.
+constexpr const char* OptionsName = "options.json";
+constexpr const char* MuxedName = "muxed.mkv";
+constexpr const char* ChaptersName = "chapters.txt";
+// The MKV's name when neither the request nor the title gives one.
+constexpr const char* FallbackName = "title";
 // Timestamp lines past the last frame, in case mkvmerge finds a frame more
 // than the index did: it needs a line for every frame.
 constexpr int SpareTimestamps = 16;
@@ -49,16 +62,6 @@ std::optional<double> realDetail(const StreamReport& stream, const std::string& 
             if (const int64_t* i = std::get_if<int64_t>(&f.value)) return double(*i);
         }
     return std::nullopt;
-}
-
-// A fresh folder of our own in the output folder: no earlier file is reused.
-std::string makeWorkFolder(const std::string& outputFolder, const std::string& name) {
-    std::string pattern = joinOutputPath(outputFolder, name + ".streams-XXXXXX");
-    if (!::mkdtemp(pattern.data()))
-        throw FileError("Cannot create a work folder in " +
-                        (outputFolder.empty() ? std::string(".") : outputFolder) + ". " +
-                        std::strerror(errno));
-    return pattern;
 }
 
 // Whether the program can be started, found as the shell would find it; the
@@ -113,14 +116,15 @@ void writeTimestamps(const std::string& path, const std::vector<TitleTime>& fram
 }
 
 // The stream's file without the byte ranges left out, copied by the kernel
-// where it can.
-void copyKept(const std::string& from, const std::vector<std::pair<int64_t, int64_t>>& dropped,
-              const std::string& to) {
+// where it can; false, with no file made, when `stopped` answers true.
+bool copyKept(const std::string& from, const std::vector<std::pair<int64_t, int64_t>>& dropped,
+              const std::string& to, const std::function<bool()>& stopped) {
     SourceFile source(from);
     OutputFile out(to);
     std::vector<uint8_t> buffer(1 << 20);
+    bool stop = false;
     auto copy = [&](int64_t begin, int64_t end) {
-        while (begin < end) {
+        while (begin < end && !(stop = stop || stopped())) {
             const size_t n = size_t(std::min<int64_t>(end - begin, int64_t(buffer.size())));
             const size_t got = source.readAt(buffer.data(), n, begin);
             if (got == 0) break;
@@ -134,7 +138,24 @@ void copyKept(const std::string& from, const std::vector<std::pair<int64_t, int6
         at = std::max(at, end);
     }
     copy(at, source.size());
+    if (stop) {
+        out.discard();
+        return false;
+    }
     out.close();
+    return true;
+}
+
+// The job as mkvmerge sees it from the work folder it runs in: each file by
+// its name there.
+MkvJob inWorkFolder(MkvJob job) {
+    job.output = fileNamePart(job.output);
+    if (!job.chapterFile.empty()) job.chapterFile = fileNamePart(job.chapterFile);
+    for (MkvTrack& t : job.tracks) {
+        t.file = fileNamePart(t.file);
+        if (!t.timestamps.empty()) t.timestamps = fileNamePart(t.timestamps);
+    }
+    return job;
 }
 
 class MkvRun {
@@ -148,30 +169,33 @@ public:
         }
         name_ = safeFileName(r_.name);
         if (name_.empty()) name_ = safeFileName(r_.title.name);
-        if (name_.empty()) name_ = r_.title.baseName;
+        if (name_.empty()) name_ = safeFileName(r_.title.baseName);
+        if (name_.empty()) name_ = FallbackName;
+        final_ = joinOutputPath(r_.outputFolder, name_ + ".mkv");
         std::vector<std::string> errors;
         guarded(errors, [&] {
-            work_ = makeWorkFolder(r_.outputFolder, name_);
-            const DemuxResult* files = r_.demuxed;
+            clearLeftovers(r_.outputFolder, run_.log);
+            checkOutputs();
+            work_.emplace(r_.outputFolder, name_);
+            DemuxResult files;
             const FrameIndex* index = r_.index;
-            DemuxResult demuxed;
             std::unique_ptr<FrameIndex> ownIndex;
-            if (!files || !index) {
+            if (r_.demuxed && index) {
+                files = linkDemuxed(*r_.demuxed);
+            } else {
                 ownIndex = std::make_unique<FrameIndex>(indexedStreams(r_.streams), r_.selection);
-                demuxed = demuxIntoWorkFolder(*ownIndex);
-                files = &demuxed;
+                files = demuxIntoWorkFolder(*ownIndex);
                 index = ownIndex.get();
             }
-            if (result_.ok() && !run_.host.run.cancelRequested) mux(*files, *index);
+            if (result_.ok() && !stopped()) {
+                const CancellableSpan cancellable(run_.host);
+                mux(files, *index);
+            }
         });
         for (const std::string& e : errors)
             fail(e);
-        if (!work_.empty() && !r_.keepStreams) {
-            std::error_code ec;
-            fs::remove_all(work_, ec);
-        } else if (!work_.empty()) {
-            run_.log.log("Streams kept in " + work_);
-        }
+        if (work_ && r_.keepStreams) run_.log.log("Streams kept in " + work_->keep());
+        work_.reset(); // removed with every file in it, unless kept
         result_.cancelled = run_.host.run.cancelRequested;
         showReady(run_.log);
         return std::move(result_);
@@ -193,17 +217,80 @@ private:
         result_.errors.push_back(message);
     }
 
+    // Cancel, asked between the long steps and inside them.
+    bool stopped() {
+        run_.host.pump();
+        return run_.host.run.cancelRequested;
+    }
+
+    // The files the run reads, which no output may be.
+    std::vector<ReadFile> reads() const {
+        std::vector<ReadFile> files;
+        for (const std::string& file : titleFiles(r_.title))
+            files.push_back({"source", file});
+        for (const std::string& playlist : r_.playlists)
+            files.push_back({"playlist", playlist});
+        if (r_.demuxed)
+            for (const DemuxedFile& f : r_.demuxed->files)
+                files.push_back({"demuxed stream", f.path});
+        return files;
+    }
+
+    // The name a subpicture stream of another layout is kept under beside
+    // the MKV; two streams whose captions give one name are told apart by
+    // their box names.
+    std::string besideName(const DemuxStream& stream) const {
+        const std::string base = joinOutputPath(r_.outputFolder, name_);
+        std::string name = outputFileName(base, stream.caption, "sup");
+        for (const DemuxStream& other : r_.streams) {
+            if (&other == &stream) break;
+            if (other.kind == StreamKind::Subpicture &&
+                outputFileName(base, other.caption, "sup") == name)
+                return outputFileName(base, stream.caption, "sup",
+                                      "." + slotName(stream.kind, stream.slot));
+        }
+        return name;
+    }
+
+    // Every name the run may give a file in the output folder, checked
+    // before anything is written: none is a file the run reads, another
+    // output, a folder, a device, a pipe or a socket.
+    void checkOutputs() const {
+        std::vector<std::string> outputs{final_};
+        if (!r_.demuxed)
+            for (const DemuxStream& s : r_.streams)
+                if (s.kind == StreamKind::Subpicture) outputs.push_back(besideName(s));
+        const std::string conflict = outputConflict(outputs, reads());
+        if (!conflict.empty()) throw FileError(conflict);
+        for (const std::string& output : outputs)
+            if (const std::string why = notReplaceable(output); !why.empty())
+                throw FileError("Cannot create file \"" + output + "\". " + why);
+    }
+
     DemuxResult demuxIntoWorkFolder(FrameIndex& index) {
         DemuxRequest demux{r_.title, r_.streams, r_.selection, {}, false, r_.playlists, &index};
-        demux.output.folder = work_;
+        demux.output.folder = work_->path();
+        demux.output.slotNames = true;
         DemuxResult d = demuxTitle(demux, run_);
         // Demux logged its errors already.
         result_.errors.insert(result_.errors.end(), d.errors.begin(), d.errors.end());
         return d;
     }
 
+    // The files a Demux has just written, reached from the work folder under
+    // names of their own: mkvmerge never sees a name of the user's.
+    DemuxResult linkDemuxed(const DemuxResult& demuxed) {
+        DemuxResult linked = demuxed;
+        for (DemuxedFile& f : linked.files) {
+            const std::string name = slotName(f.kind, f.slot) + extensionOf(f.path);
+            work_->link(f.path, name);
+            f.path = work_->file(name);
+        }
+        return linked;
+    }
+
     std::string workFile(const std::string& file, const std::string& extension) const {
-        return joinOutputPath(work_, withoutExtension(fileNamePart(file)) + extension);
+        return work_->file(withoutExtension(fileNamePart(file)) + extension);
     }
 
     // The title's first video stream: the clock the clips are placed by.
@@ -242,6 +329,7 @@ private:
             }
             if (std::optional<Track> t = placeTrack(stream, *file, *s, report, timeline))
                 tracks.push_back(std::move(*t));
+            if (run_.host.run.cancelRequested) return;
         }
         if (tracks.empty()) return fail("No stream to put into " + name_ + ".mkv.");
 
@@ -254,15 +342,15 @@ private:
         const TitleTime shift = -earliest;
 
         MkvJob job;
-        job.output = joinOutputPath(work_, name_ + ".mkv");
+        job.output = work_->file(MuxedName);
         job.title = r_.title.name;
         bool firstAudio = true;
         for (Track& t : tracks) {
             if (!t.frames.empty()) {
                 t.job.timestamps = workFile(t.job.file, ".timestamps.txt");
                 writeTimestamps(t.job.timestamps, t.frames, shift, t.step);
-            } else {
-                finishWave(t, shift);
+            } else if (!finishWave(t, shift)) {
+                return;
             }
             t.job.isDefault = job.tracks.empty() || (t.stream.kind == StreamKind::Audio &&
                                                      std::exchange(firstAudio, false));
@@ -277,16 +365,16 @@ private:
             if (stream.kind == StreamKind::Subpicture && !addSubtitles(job, stream, files, index,
                                                                       timeline, shift, video))
                 besides.push_back(stream);
+        if (stopped()) return;
         const TitleTime titleEnd =
             r_.title.duration ? TitleTime(*r_.title.duration) : timeline.end();
         if (!addChapters(job, shift, titleEnd)) return;
         if (!runJob(job, "Muxing ")) return;
 
-        const std::string final = joinOutputPath(r_.outputFolder, name_ + ".mkv");
-        if (std::rename(job.output.c_str(), final.c_str()) != 0)
-            return fail("Cannot name the MKV " + final + ". " + std::strerror(errno));
-        result_.path = final;
-        run_.log.log("Muxed into [b]" + final + "[/b]");
+        // Put in place by the output rules, checked again now.
+        work_->place(MuxedName, final_, reads());
+        result_.path = final_;
+        run_.log.log("Muxed into [b]" + final_ + "[/b]");
         keepSubpictures(files, besides);
     }
 
@@ -320,7 +408,9 @@ private:
             if (next >= times.size()) return std::nullopt;
             return std::llround((times[next++] + shift) / 90.0);
         };
+        request.stopped = [this] { return stopped(); };
         const VobSubResult written = writeVobSubFromRecords(request);
+        if (written.stopped) return true;
         if (written.units == 0) return false;
         if (written.cutUnits + written.otherUnits + written.untimedUnits > 0) {
             const std::string note =
@@ -370,8 +460,9 @@ private:
         if (!times.dropped.empty()) {
             // The frames that would overlap at a join are left out of a copy.
             const std::string kept = workFile(file.path, ".kept" + extensionOf(file.path));
-            copyKept(file.path, times.dropped, kept);
-            if (!r_.demuxed) fs::remove(file.path);
+            if (!copyKept(file.path, times.dropped, kept, [this] { return stopped(); }))
+                return std::nullopt;
+            fs::remove(file.path); // a file or a link of the work folder's
             t.job.file = kept;
         }
         t.start = times.first;
@@ -401,8 +492,8 @@ private:
 
     // The WAV of an LPCM track, once the title's shift is known: the whole
     // milliseconds of its start as the track's delay, the rest as silence in
-    // front, so that it starts to the sample.
-    void finishWave(Track& t, TitleTime shift) {
+    // front, so that it starts to the sample. False after Cancel.
+    bool finishWave(Track& t, TitleTime shift) {
         const auto& [format, runs] = lpcm_[size_t(t.lpcmSilence)];
         const double startMs = (runs.front().start + shift) / 90.0;
         const int64_t delay = int64_t(std::floor(startMs));
@@ -412,20 +503,32 @@ private:
             placed.push_back({run.begin, run.end,
                               std::llround((run.start - origin) * format.sampleRate / 90000.0)});
         const std::string wave = workFile(t.job.file, ".wav");
-        const WaveResult w = writeWaveFromLpcmRuns(t.job.file, format, placed, wave);
-        run_.log.log("LPCM " + fileNamePart(t.job.file) + " wrapped as " +
-                     (w.container == WaveContainer::Wave64 ? "W64 " : "WAV ") + fileNamePart(wave));
-        if (!r_.demuxed) fs::remove(t.job.file);
+        const WaveResult w = writeWaveFromLpcmRuns(t.job.file, format, placed, wave,
+                                                   [this] { return stopped(); });
+        if (w.stopped) return false;
+        run_.log.log("LPCM " + t.stream.caption + " wrapped as " +
+                     (w.container == WaveContainer::Wave64 ? "W64" : "WAV"));
+        fs::remove(t.job.file); // a file or a link of the work folder's
         t.job.file = wave;
         t.job.syncMs = delay;
+        return true;
     }
 
     // The chosen title's chapters on the MKV's timeline, none at or past the
-    // title's end.
+    // title's end, at most as many as a title may have, their names as
+    // valid UTF-8 (the chapter file's character set).
     bool addChapters(MkvJob& job, TitleTime shift, TitleTime titleEnd) {
         std::vector<std::string> lines;
         int counter = 1;
+        if (r_.title.chapters.size() > MaxChaptersPerTitle) {
+            const std::string note = "The title has " + std::to_string(r_.title.chapters.size()) +
+                                     " chapters; only the first " +
+                                     std::to_string(MaxChaptersPerTitle) + " go into the MKV.";
+            run_.log.log(note);
+            result_.warnings.push_back(note);
+        }
         for (const Chapter& c : r_.title.chapters) {
+            if (size_t(counter) > MaxChaptersPerTitle) break;
             if (TitleTime(c.begin) >= titleEnd) {
                 const std::string note = "Chapter \"" + c.name + "\" lies past the title's end; " +
                                          "it is left out.";
@@ -436,10 +539,10 @@ private:
             const std::string n = chapterNumber(counter++);
             lines.push_back("CHAPTER" + n + "=" +
                             chapterTimeOfTicks(std::llround(TitleTime(c.begin) + shift)));
-            lines.push_back("CHAPTER" + n + "NAME=" + c.name);
+            lines.push_back("CHAPTER" + n + "NAME=" + validUtf8(c.name));
         }
         if (lines.empty()) return true;
-        const std::string chapters = chapterFilePath(work_, name_);
+        const std::string chapters = work_->file(ChaptersName);
         const ChaptersResult written =
             tarnwick::writeChapters(
                 ChaptersRequest{lines, chapters, r_.title.playlist, titleFiles(r_.title)},
@@ -453,10 +556,12 @@ private:
         return true;
     }
 
+    // mkvmerge runs in the work folder and reads only names of its files:
+    // no byte of a name of the user's reaches it, nor a "+", "=", "-" or "@"
+    // that it would read as its own syntax.
     bool runJob(const MkvJob& job, const std::string& status) {
-        const std::string optionsFile = withoutExtension(job.output) + ".json";
-        writeMkvmergeOptions(job, optionsFile);
-        return runMuxer(optionsFile, status + name_ + ".mkv");
+        writeMkvmergeOptions(inWorkFolder(job), work_->file(OptionsName));
+        return runMuxer(OptionsName, status + name_ + ".mkv");
     }
 
     bool runMuxer(const std::string& optionsFile, const std::string& status) {
@@ -476,12 +581,11 @@ private:
             run_.log.log("[re]mkvmerge error: " + text + "[/re]");
             lastError = text;
         };
-        callbacks.cancelled = [&] {
-            run_.host.pump();
-            return run_.host.run.cancelRequested;
-        };
-        const CancellableSpan cancellable(run_.host);
-        const MkvmergeResult r = runMkvmerge(optionsFile, callbacks, r_.mkvmerge);
+        callbacks.cancelled = [this] { return stopped(); };
+        MkvmergePlace place;
+        place.folder = work_->descriptor();
+        place.stopGraceMilliseconds = r_.mkvmergeStopGraceMilliseconds;
+        const MkvmergeResult r = runMkvmerge(optionsFile, callbacks, r_.mkvmerge, place);
         switch (r.outcome) {
         case MkvmergeOutcome::Done: return true;
         case MkvmergeOutcome::DoneWithWarnings: run_.log.log(r.message); return true;
@@ -490,16 +594,14 @@ private:
         }
     }
 
-    // Subpicture streams of another layout stay beside the MKV.
+    // Subpicture streams of another layout stay beside the MKV (a Demux's
+    // files are there already), put in place by the output rules.
     void keepSubpictures(const DemuxResult& files, const std::vector<DemuxStream>& besides) {
         for (const DemuxStream& stream : besides) {
             const DemuxedFile* file = files.file(stream.kind, stream.slot);
             if (!file || file->bytes == 0 || r_.demuxed) continue;
-            const std::string beside =
-                outputFileName(joinOutputPath(r_.outputFolder, name_), stream.caption, "sup");
-            if (std::rename(file->path.c_str(), beside.c_str()) != 0)
-                return fail("Cannot keep " + stream.caption + " as " + beside + ". " +
-                            std::strerror(errno));
+            const std::string beside = besideName(stream);
+            work_->place(fileNamePart(file->path), beside, reads());
             run_.log.log("Subpicture " + stream.caption +
                          " is not put into the MKV; kept beside it as " + beside);
         }
@@ -509,7 +611,8 @@ private:
     RunContext& run_;
     MatroskaResult result_;
     std::string name_;
-    std::string work_;
+    std::string final_; // the MKV's path
+    std::optional<WorkFolder> work_;
     LanguageTable languages_;
     std::vector<std::pair<LpcmFormat, std::vector<SampleRun>>> lpcm_;
 };
@@ -546,15 +649,9 @@ std::string safeFileName(const std::string& name) {
         safe.push_back(unsafe ? '_' : c);
     }
     safe.erase(0, std::min(safe.find_first_not_of(". "), safe.size()));
+    safe = cutAtCharacter(safe, MaxNameBytes);
     while (!safe.empty() && (safe.back() == ' ' || safe.back() == '.'))
         safe.pop_back();
-    if (safe.size() > MaxNameBytes) {
-        safe.resize(MaxNameBytes);
-        // Not in the middle of a UTF-8 sequence.
-        while (!safe.empty() && (static_cast<unsigned char>(safe.back()) & 0xC0) == 0x80)
-            safe.pop_back();
-        if (!safe.empty() && static_cast<unsigned char>(safe.back()) >= 0xC0) safe.pop_back();
-    }
     return safe;
 }
 

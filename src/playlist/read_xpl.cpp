@@ -26,8 +26,9 @@ size_t keptLinesBudget(int64_t playlistSize) {
 
 // Reads the playlist chunk by chunk into the tag lines of the memo; the
 // scanner carries a tag that a chunk boundary cuts.
-void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log,
+void readTagLines(SourceFile& file, PlaylistResult& result, RunContext& run,
                   PlaylistHeader& header) {
+    LogSink& log = run.log;
     constexpr size_t ReadBytes = 262144;
     std::vector<uint8_t> chunk(ReadBytes);
     PlaylistCodecs& codecs = result.codecs;
@@ -51,7 +52,16 @@ void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log,
     };
     // Bounded by the size seen at opening, so a device or a growing file
     // cannot keep the run going.
+    // A playlist picked by mistake may be a file of gigabytes: Cancel stops
+    // the reading where it is.
+    const CancellableSpan cancellable(run.host);
     while (file.position() < size) {
+        run.host.pump();
+        if (run.host.run.cancelRequested) {
+            log.log("Reading the playlist was cancelled after " + std::to_string(file.position()) +
+                    " of " + std::to_string(size) + " bytes.");
+            break;
+        }
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(ReadBytes, size - file.position()));
         const size_t got = file.read(chunk.data(), wanted);
@@ -69,12 +79,13 @@ void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log,
 PlaylistResult readPlaylist(const PlaylistRequest& request, RunContext& run) {
     PlaylistResult result;
     result.codecs = request.codecs;
+    run.host.run.cancelRequested = false;
     PlaylistHeader header;
     const bool ok = guarded(result.errors, [&] {
         SourceFile file(request.path);
         run.log.log("Open " + fileNamePart(request.path));
         run.log.log("Filesize: " + std::to_string(file.size()) + " bytes");
-        readTagLines(file, result, run.log, header);
+        readTagLines(file, result, run, header);
     });
     if (!ok) {
         showReady(run.log);

@@ -7,6 +7,7 @@
 #include "model/title.h"
 #include "playlist/title_list.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ struct TitleChoice {
     std::optional<int> titleNumber;      // a titleNumber of the playlist
     std::optional<std::string> playlist; // instead of the disc's own
     bool continueParts = true;           // the file-name rule, without a playlist
+    // Asked while the playlist is read (Ctrl-C at a terminal); when it
+    // answers true, no title is chosen.
+    std::function<bool()> cancelled{};
 };
 
 struct ChosenTitle {
@@ -25,7 +29,7 @@ struct ChosenTitle {
     std::vector<std::string> warnings; // what of the playlist was left out
 };
 
-enum class ChoiceError { None, NoSuchTitle, Unusable };
+enum class ChoiceError { None, NoSuchTitle, Unusable, Cancelled };
 
 // Works the choice out; on failure returns nothing, a message in `error` and
 // whether the title number named none.
@@ -37,5 +41,11 @@ bool isFolder(const std::string& path);
 
 // The titles as the `titles` command lists them, a few lines each.
 std::vector<std::string> titleListing(const std::vector<PlaylistTitle>& titles);
+// The same for a playlist read with a bound and Cancel: nothing when the
+// reading was cancelled, and a last line when entries were left out.
+std::vector<std::string> titleListing(const PlaylistTitles& titles);
+
+// The line that says a playlist held more than its titles may keep.
+extern const char* const TitleListCutNote;
 
 } // namespace tarnwick

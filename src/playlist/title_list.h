@@ -5,11 +5,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarnwick {
+
+// A disc's title has at most a few hundred chapters: more are not kept.
+constexpr size_t MaxChaptersPerTitle = 999;
+// What the titles of one playlist may keep in memory, all of them together
+// (their names, clips, streams and chapters): far more than a disc needs,
+// and a bound on what a playlist of nothing but tags can cost.
+constexpr size_t MaxTitleListBytes = size_t{32} << 20;
 
 // An Audio or Subtitle element of a title, with the langcode that the
 // title's TrackNavigationList gives its track ("fr:01"; empty when none).
@@ -57,6 +65,16 @@ std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines);
 // The titles of a playlist file, read in chunks. Raises FileError when the
 // file cannot be read.
 std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path);
+
+struct PlaylistTitles {
+    std::vector<PlaylistTitle> titles;
+    bool complete = true; // false: MaxTitleListBytes reached, later entries left out
+    bool cancelled = false;
+};
+
+// The same; `cancelled` is asked after each chunk, and when it answers true
+// the reading stops with the titles read so far.
+PlaylistTitles readPlaylistTitles(const std::string& path, const std::function<bool()>& cancelled);
 
 // "1\tMain Movie\t01:43:53:24\tFEATURE_1, FEATURE_2\t1 video, 1 audio,
 // 1 subtitle\t10 chapters"
