@@ -30,9 +30,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <nlohmann/json.hpp>
 #include <cstring>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -191,7 +191,8 @@ inline std::string engineDemux(const uint8_t* data, size_t size) {
         std::filesystem::remove(file.path, error);
     }
     if (!result.ok()) return "demux failed: " + result.errors.front();
-    if (c.host.run.cancellable || c.host.run.writingOutput) return "Cancel left enabled after the demux";
+    if (c.host.run.cancellable || c.host.run.writingOutput)
+        return "Cancel left enabled after the demux";
     return checkScan(scan.title.scan, result.frames);
 }
 
@@ -280,7 +281,7 @@ inline std::string reportJsonOf(const uint8_t* data, size_t size) {
     for (const PlaylistStreamName& s : result.streams) {
         if (s.kind == StreamKind::Video && s.slot >= VideoSlots) continue;
         StreamReport& stream = report.stream(s.kind, s.slot);
-        stream.id = s.kind == StreamKind::Video ? 0xE0 + (s.slot & 1)
+        stream.id = s.kind == StreamKind::Video   ? 0xE0 + (s.slot & 1)
                     : s.kind == StreamKind::Audio ? 0x80 + s.slot
                                                   : 0x20 + s.slot;
         stream.caption = s.label;
@@ -372,8 +373,10 @@ inline std::string analyse(Analyser kind, const uint8_t* data, size_t size) {
         const int start = atEnd ? ChunkSize - int(length) : 0;
         if (length > 0) std::memcpy(buffer.data() + start, data, length);
         const size_t valid = atEnd ? size_t(ChunkSize) : length;
-        const AnalyserInput in{std::span<const uint8_t>(buffer.data(), valid), start + header,
-                               int(length) - header, {}};
+        const AnalyserInput in{std::span<const uint8_t>(buffer.data(), valid),
+                               start + header,
+                               int(length) - header,
+                               {}};
         const int slot = int(size % 16);
         Description d;
         switch (kind) {

@@ -123,8 +123,8 @@ TEST(Leftovers, OwnNamesAreHiddenShortAndOfTheirShape) {
     for (const Case& c : {Case{"C.mpv", ".C.mpv.0000002a.tarnwick~"},
                           Case{long250, "." + std::string(80, 'A') + ".0000002a.tarnwick~"},
                           // Cut before a character, not inside it.
-                          Case{std::string(79, 'A') + "\xC3\xA9", "." + std::string(79, 'A') +
-                                                                      ".0000002a.tarnwick~"}}) {
+                          Case{std::string(79, 'A') + "\xC3\xA9",
+                               "." + std::string(79, 'A') + ".0000002a.tarnwick~"}}) {
         EXPECT_EQ(ownName(c.name, 42), c.own);
         EXPECT_TRUE(isOwnName(c.own));
     }

@@ -214,10 +214,10 @@ DemuxResult demuxTitle(const DemuxRequest& request, RunContext& run) {
     const bool failed = !result.errors.empty();
     const ClosedOutputs closed = closeOutputFiles(outputs, failed);
     for (const PlannedOutput& p : plan) {
-        const auto c = std::find_if(closed.files.begin(), closed.files.end(),
-                                    [&](const ClosedOutput& f) {
-                                        return f.kind == p.kind && f.slot == p.slot;
-                                    });
+        const auto c =
+            std::find_if(closed.files.begin(), closed.files.end(), [&](const ClosedOutput& f) {
+                return f.kind == p.kind && f.slot == p.slot;
+            });
         if (c == closed.files.end() || c->path.empty()) continue;
         DemuxedFile file{p.kind, p.slot, c->path, c->bytes, {}};
         const size_t at = size_t(&p - plan.data());

@@ -93,9 +93,9 @@ size_t SourceFile::readAt(void* buffer, size_t count, int64_t position) const {
         // its end: a part that grew does not push the next one back.
         const int64_t inPart = at - part.start;
         const size_t wanted =
-            lastPart ? count - done
-                     : static_cast<size_t>(std::min<int64_t>(int64_t(count - done),
-                                                             part.size - inPart));
+            lastPart
+                ? count - done
+                : static_cast<size_t>(std::min<int64_t>(int64_t(count - done), part.size - inPart));
         if (wanted == 0) break;
         const ssize_t got = ::pread(part.fd, out + done, wanted, off_t(inPart));
         if (got < 0) {

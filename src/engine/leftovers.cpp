@@ -48,9 +48,9 @@ int takeLeftover(int folder, const std::string& name, bool& isFolder) {
     if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
     isFolder = S_ISDIR(st.st_mode);
     if (!isFolder && !S_ISREG(st.st_mode)) return -1;
-    const int fd = ::openat(folder, name.c_str(),
-                            O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
-                                (isFolder ? O_DIRECTORY : 0));
+    const int fd =
+        ::openat(folder, name.c_str(),
+                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | (isFolder ? O_DIRECTORY : 0));
     if (fd < 0) return -1;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !stillNamed(folder, name, fd)) {
         ::close(fd);
@@ -98,7 +98,8 @@ bool holdOwnLock(int descriptor) {
 }
 
 bool stillNamed(int folder, const std::string& name, int descriptor) {
-    struct stat named {}, open {};
+    struct stat named {
+    }, open{};
     return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
            ::fstat(descriptor, &open) == 0 && named.st_dev == open.st_dev &&
            named.st_ino == open.st_ino;
@@ -106,8 +107,8 @@ bool stillNamed(int folder, const std::string& name, int descriptor) {
 
 std::vector<std::string> removeLeftovers(const std::string& folder) {
     std::vector<std::string> removed;
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return removed;
     for (const std::string& name : entriesOf(dir)) {
         if (!isOwnName(name)) continue;

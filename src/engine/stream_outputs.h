@@ -26,7 +26,7 @@ struct StreamOutputs {
 struct ClosedOutput {
     StreamKind kind;
     int slot;
-    std::string path; // where its bytes are; empty when nothing was kept
+    std::string path;  // where its bytes are; empty when nothing was kept
     int64_t bytes = 0; // handed to it
     bool partial = false;
 };

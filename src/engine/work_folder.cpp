@@ -63,7 +63,8 @@ WorkFolder::~WorkFolder() {
             if (DIR* dir = ::fdopendir(own)) {
                 std::vector<std::string> names;
                 while (const dirent* entry = ::readdir(dir))
-                    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    if (std::strcmp(entry->d_name, ".") != 0 &&
+                        std::strcmp(entry->d_name, "..") != 0)
                         names.emplace_back(entry->d_name);
                 ::closedir(dir);
                 for (const std::string& n : names)
@@ -72,7 +73,8 @@ WorkFolder::~WorkFolder() {
                 ::close(own);
             }
         }
-        if (stillNamed(outputFd_, hidden_, fd_)) ::unlinkat(outputFd_, hidden_.c_str(), AT_REMOVEDIR);
+        if (stillNamed(outputFd_, hidden_, fd_))
+            ::unlinkat(outputFd_, hidden_.c_str(), AT_REMOVEDIR);
     }
     ::close(fd_);
     ::close(outputFd_);
@@ -111,8 +113,8 @@ std::string WorkFolder::keep() {
         char tail[24];
         std::snprintf(tail, sizeof tail, ".streams-%08x", random());
         const std::string visible = fitFileName(name_, tail);
-        int moved = ::renameat2(outputFd_, hidden_.c_str(), outputFd_, visible.c_str(),
-                                RENAME_NOREPLACE);
+        int moved =
+            ::renameat2(outputFd_, hidden_.c_str(), outputFd_, visible.c_str(), RENAME_NOREPLACE);
         if (moved != 0 && errno == EINVAL) {
             // A file system without the no-replace rename: an unused name.
             struct stat st {};

@@ -6,9 +6,9 @@
 #include "engine/files.h"
 #include "engine/leftovers.h"
 #include "engine/work_folder.h"
+#include "matroska/dvd_palette.h"
 #include "matroska/language_codes.h"
 #include "matroska/mkvmerge_run.h"
-#include "matroska/dvd_palette.h"
 #include "matroska/title_timeline.h"
 #include "matroska/vobsub_from_records.h"
 #include "matroska/wave_file.h"
@@ -99,8 +99,8 @@ std::string milliseconds(TitleTime ticks) {
 
 // A timestamp file (format v2): one time per frame, sorted, and spare lines
 // after the last.
-void writeTimestamps(const std::string& path, const std::vector<TitleTime>& frames,
-                     TitleTime shift, double step) {
+void writeTimestamps(const std::string& path, const std::vector<TitleTime>& frames, TitleTime shift,
+                     double step) {
     OutputFile file(path, 1 << 16);
     auto line = [&](const std::string& text) {
         file.write(text.data(), text.size());
@@ -362,8 +362,8 @@ private:
         }
         std::vector<DemuxStream> besides;
         for (const DemuxStream& stream : r_.streams)
-            if (stream.kind == StreamKind::Subpicture && !addSubtitles(job, stream, files, index,
-                                                                      timeline, shift, video))
+            if (stream.kind == StreamKind::Subpicture &&
+                !addSubtitles(job, stream, files, index, timeline, shift, video))
                 besides.push_back(stream);
         if (stopped()) return;
         const TitleTime titleEnd =
@@ -422,8 +422,8 @@ private:
         }
         track.file = request.idxPath;
         job.tracks.push_back(track);
-        result_.tracks.push_back({stream.kind, stream.slot, "VobSub", track.name, track.language,
-                                  0, false});
+        result_.tracks.push_back(
+            {stream.kind, stream.slot, "VobSub", track.name, track.language, 0, false});
         return true;
     }
 
@@ -503,8 +503,8 @@ private:
             placed.push_back({run.begin, run.end,
                               std::llround((run.start - origin) * format.sampleRate / 90000.0)});
         const std::string wave = workFile(t.job.file, ".wav");
-        const WaveResult w = writeWaveFromLpcmRuns(t.job.file, format, placed, wave,
-                                                   [this] { return stopped(); });
+        const WaveResult w =
+            writeWaveFromLpcmRuns(t.job.file, format, placed, wave, [this] { return stopped(); });
         if (w.stopped) return false;
         run_.log.log("LPCM " + t.stream.caption + " wrapped as " +
                      (w.container == WaveContainer::Wave64 ? "W64" : "WAV"));
@@ -530,8 +530,8 @@ private:
         for (const Chapter& c : r_.title.chapters) {
             if (size_t(counter) > MaxChaptersPerTitle) break;
             if (TitleTime(c.begin) >= titleEnd) {
-                const std::string note = "Chapter \"" + c.name + "\" lies past the title's end; " +
-                                         "it is left out.";
+                const std::string note =
+                    "Chapter \"" + c.name + "\" lies past the title's end; " + "it is left out.";
                 run_.log.log(note);
                 result_.warnings.push_back(note);
                 continue;
@@ -543,10 +543,8 @@ private:
         }
         if (lines.empty()) return true;
         const std::string chapters = work_->file(ChaptersName);
-        const ChaptersResult written =
-            tarnwick::writeChapters(
-                ChaptersRequest{lines, chapters, r_.title.playlist, titleFiles(r_.title)},
-                          run_);
+        const ChaptersResult written = tarnwick::writeChapters(
+            ChaptersRequest{lines, chapters, r_.title.playlist, titleFiles(r_.title)}, run_);
         if (!written.ok()) {
             fail(written.errors.front());
             return false;

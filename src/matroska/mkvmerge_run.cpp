@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
-#include <ctime>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -252,7 +252,8 @@ WaveResult writeWaveFromLpcmRuns(const std::string& lpcmPath, const LpcmFormat& 
     for (const LpcmRun& run : runs) {
         const int64_t end = std::min(run.end, source.size());
         const int64_t units = end > run.begin ? (end - run.begin) / int64_t(inUnit) : 0;
-        const int64_t target = (std::max<int64_t>(run.firstSample, 0) + unitFrames / 2) / unitFrames;
+        const int64_t target =
+            (std::max<int64_t>(run.firstSample, 0) + unitFrames / 2) / unitFrames;
         Plan p;
         p.silence = std::max<int64_t>(target - position, 0);
         position += p.silence;

@@ -70,8 +70,8 @@ void readTagLines(SourceFile& file, PlaylistResult& result, RunContext& run,
         scanTags(scanner, chunk.data(), got, onLine);
     }
     if (leftOut > 0)
-        log.log("The playlist has too many tag lines to show: the last " +
-                  std::to_string(leftOut) + " of them were left out.");
+        log.log("The playlist has too many tag lines to show: the last " + std::to_string(leftOut) +
+                " of them were left out.");
 }
 
 } // namespace
@@ -91,9 +91,10 @@ PlaylistResult readPlaylist(const PlaylistRequest& request, RunContext& run) {
         showReady(run.log);
         return result;
     }
-    const bool cut = request.titleNumber != 0
-                         ? cutToTitleNumber(result.tagLines, request.titleNumber)
-                         : cutToTitle(result.tagLines, withoutExtension(fileNamePart(request.source)));
+    const bool cut =
+        request.titleNumber != 0
+            ? cutToTitleNumber(result.tagLines, request.titleNumber)
+            : cutToTitle(result.tagLines, withoutExtension(fileNamePart(request.source)));
     if (cut) showTitle(result, header, run.log);
     logDone(run.log);
     return result;

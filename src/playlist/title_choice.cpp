@@ -55,8 +55,7 @@ std::optional<ChosenTitle> modelOf(const PlaylistTitle& title, const std::string
 
 std::optional<ChosenTitle> withWarnings(std::optional<ChosenTitle> chosen,
                                         const std::vector<std::string>& warnings) {
-    if (chosen)
-        chosen->warnings.insert(chosen->warnings.begin(), warnings.begin(), warnings.end());
+    if (chosen) chosen->warnings.insert(chosen->warnings.begin(), warnings.begin(), warnings.end());
     return chosen;
 }
 
@@ -87,8 +86,7 @@ std::optional<ChosenTitle> fromFile(const TitleChoice& choice, std::string& erro
     const std::string& source = choice.input;
     const auto disc = discFolders(fs::path(source).parent_path().string());
     // A source on a disc brings the disc's playlist along.
-    const std::string playlist =
-        choice.playlist.value_or(disc ? disc->playlist : std::string());
+    const std::string playlist = choice.playlist.value_or(disc ? disc->playlist : std::string());
     if (playlist.empty()) return ChosenTitle{titleOfSource(source, choice.continueParts), {}};
     std::vector<std::string> warnings;
     const auto titles = titlesOf(playlist, choice, error, kind, warnings);

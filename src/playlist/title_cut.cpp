@@ -9,9 +9,9 @@ bool cutToTitle(std::vector<std::string>& lines, const std::string& base) {
     size_t found = 0;
     // The source's name as the playlist spells it, references decoded.
     const auto names = [&](const std::string& line) {
-        return line.find('&') == std::string::npos ? line.find(base) != std::string::npos
-                                                   : decodeReferences(line).find(base) !=
-                                                         std::string::npos;
+        return line.find('&') == std::string::npos
+                   ? line.find(base) != std::string::npos
+                   : decodeReferences(line).find(base) != std::string::npos;
     };
     while (found < lines.size() && !names(lines[found]))
         ++found;

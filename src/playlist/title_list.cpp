@@ -1,7 +1,7 @@
 #include "playlist/title_list.h"
 
-#include "model/file_names.h"
 #include "engine/files.h"
+#include "model/file_names.h"
 #include "playlist/attributes.h"
 #include "playlist/tag_scanner.h"
 

@@ -46,8 +46,8 @@ struct PlaylistTitle {
     std::string name;
     std::string duration; // titleDuration, "HH:MM:SS:FF"
     int64_t durationMs = 0;
-    std::vector<std::string> clips;        // the clip files' names without extension
-    std::vector<std::string> primaryClips; // the primary clips' .MAP file names, in order
+    std::vector<std::string> clips;             // the clip files' names without extension
+    std::vector<std::string> primaryClips;      // the primary clips' .MAP file names, in order
     std::vector<PlaylistClip> primaryClipTimes; // the same clips with their title times
     int videoTracks = 0;
     std::vector<TitleStream> audio; // each stream number once

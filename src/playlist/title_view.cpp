@@ -63,9 +63,8 @@ private:
         // video table.
         const int slot = slotOf(GetAttrInt(line, "track"), 16);
         if (slot < 0 || !firstListing(video_, slot)) return;
-        const std::string label =
-            codecEntry(r_.codecs.video, GetAttrInt(line, "mediaAttr")) + ".s" +
-            std::to_string(slot);
+        const std::string label = codecEntry(r_.codecs.video, GetAttrInt(line, "mediaAttr")) +
+                                  ".s" + std::to_string(slot);
         list(VideoNode, StreamKind::Video, label, line, slot);
     }
 

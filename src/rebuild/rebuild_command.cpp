@@ -49,8 +49,7 @@ RebuildResult rebuildTitle(const RebuildRequest& request, RunContext& run) {
             }
             SourceFile source(clip.files);
             if (k == 0) {
-                run.log.log("File size: " + std::to_string(mebibytes(source.size())) +
-                            " Mbytes.");
+                run.log.log("File size: " + std::to_string(mebibytes(source.size())) + " Mbytes.");
                 result.path = joinOutputPath(request.outputFolder,
                                              fitFileName(title.baseName, ".rebuilt.EVO"));
                 std::vector<ReadFile> reads;

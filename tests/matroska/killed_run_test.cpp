@@ -51,8 +51,8 @@ TEST(KilledRun, TheNextRunRemovesTheWorkFolderAKilledRunLeft) {
     fs::create_directory(out);
     const std::string mkvmerge = standInMkvmerge(
         folder + "mkvmerge", "echo $$ > \"$0.pid\"\ntouch \"$0.ready\"\nexec sleep 600\n");
-    const pid_t cli = start(TARNWICK_CLI, {"mkv", TARNWICK_SAMPLE_DISC, "-o", out, "-q",
-                                           "--mkvmerge", mkvmerge});
+    const pid_t cli =
+        start(TARNWICK_CLI, {"mkv", TARNWICK_SAMPLE_DISC, "-o", out, "-q", "--mkvmerge", mkvmerge});
     ASSERT_TRUE(appears(mkvmerge + ".ready"));
     ::kill(cli, SIGKILL);
     ::waitpid(cli, nullptr, 0);
@@ -62,15 +62,13 @@ TEST(KilledRun, TheNextRunRemovesTheWorkFolderAKilledRunLeft) {
     const std::vector<std::string> left = ownEntries(out);
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(folderEntries(out + "/" + left[0]),
-              (std::vector<std::string>{"a00.mpa", "a00.timestamps.txt", "a03.mpa",
-                                        "a03.timestamps.txt", "chapters.txt", "options.json",
-                                        "s00.idx", "s00.sub", "s00.sup", "v0.mpv",
-                                        "v0.timestamps.txt"}));
+              (std::vector<std::string>{
+                  "a00.mpa", "a00.timestamps.txt", "a03.mpa", "a03.timestamps.txt", "chapters.txt",
+                  "options.json", "s00.idx", "s00.sub", "s00.sup", "v0.mpv", "v0.timestamps.txt"}));
 
-    const ProgramResult r =
-        runProgram(TARNWICK_CLI, {"demux", std::string(TARNWICK_SAMPLE_DISC) +
-                                               "/HVDVD_TS/FEATURE_1.EVO",
-                                  "-o", out, "--no-continue"});
+    const ProgramResult r = runProgram(
+        TARNWICK_CLI, {"demux", std::string(TARNWICK_SAMPLE_DISC) + "/HVDVD_TS/FEATURE_1.EVO", "-o",
+                       out, "--no-continue"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\nRemoved " + out + "/" + left[0] +
                          ", left behind by a run that was stopped before it could clean up.\n"),

@@ -19,7 +19,7 @@ namespace {
 
 struct Command {
     const char* what;
-    std::vector<std::string> args; // SOURCE, PLAYLIST and MKVMERGE stand for the files
+    std::vector<std::string> args;  // SOURCE, PLAYLIST and MKVMERGE stand for the files
     std::vector<std::string> names; // the outputs' names; "*.mpv" and the like: the extension only
 };
 
@@ -36,11 +36,14 @@ TEST(LongNames, EveryOutputOfALongClipNameFitsAndNothingHiddenIsLeft) {
     const std::string clip(251, 'A');
     const std::vector<Command> commands = {
         {"demux", {"demux", "SOURCE", "--no-continue"}, {"*.mpa", "*.mpa", "*.mpv", "*.sup"}},
-        {"rebuild", {"rebuild", "SOURCE", "--no-continue"}, {std::string(235, 'A') + ".rebuilt.EVO"}},
+        {"rebuild",
+         {"rebuild", "SOURCE", "--no-continue"},
+         {std::string(235, 'A') + ".rebuilt.EVO"}},
         {"xpl --chapters",
          {"xpl", "PLAYLIST", "--source", "SOURCE", "--chapters"},
          {std::string(234, 'A') + ".chapters.txt"}},
-        {"mkv", {"mkv", "SOURCE", "--no-continue", "--mkvmerge", "MKVMERGE"},
+        {"mkv",
+         {"mkv", "SOURCE", "--no-continue", "--mkvmerge", "MKVMERGE"},
          {std::string(200, 'A') + ".mkv"}},
     };
     for (const Command& c : commands) {
@@ -58,9 +61,10 @@ TEST(LongNames, EveryOutputOfALongClipNameFitsAndNothingHiddenIsLeft) {
         fs::create_directory(out);
         std::vector<std::string> args;
         for (const std::string& a : c.args)
-            args.push_back(a == "SOURCE" ? source : a == "PLAYLIST" ? playlist
-                                                : a == "MKVMERGE"   ? mkvmerge
-                                                                    : a);
+            args.push_back(a == "SOURCE"     ? source
+                           : a == "PLAYLIST" ? playlist
+                           : a == "MKVMERGE" ? mkvmerge
+                                             : a);
         args.insert(args.end(), {"-o", out, "-q"});
         for (int run = 1; run <= 2; ++run) {
             SCOPED_TRACE("run " + std::to_string(run));

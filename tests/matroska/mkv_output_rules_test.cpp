@@ -9,8 +9,8 @@
 #include "commands/read_evo.h"
 #include "matroska/mkv_command.h"
 #include "model/stream_selection.h"
-#include "playlist/title_list.h"
 #include "playlist/title_choice.h"
+#include "playlist/title_list.h"
 #include "support/run_program.h"
 #include "support/sample_disc.h"
 #include "support/test_session.h"
@@ -22,8 +22,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <functional>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,7 +43,8 @@ std::string writingStandIn(const std::string& folder) {
     return standInMkvmerge(folder + "mkvmerge",
                            "cp \"$OPTIONS\" \"$0.options\"\n"
                            "[ -f chapters.txt ] && cp chapters.txt \"$0.chapters\"\n"
-                           "printf '" + StandInOutput.substr(0, StandInOutput.size() - 1) +
+                           "printf '" +
+                               StandInOutput.substr(0, StandInOutput.size() - 1) +
                                "\\n' > muxed.mkv\n");
 }
 
@@ -62,8 +63,7 @@ struct AtName {
     const char* what;
     // Puts it at `mkv`; `source` is the EVO read, `other` an unrelated file.
     // None: the source itself is named like the MKV.
-    std::function<void(const std::string& mkv, const std::string& source,
-                       const std::string& other)>
+    std::function<void(const std::string& mkv, const std::string& source, const std::string& other)>
         make;
     Refusal refusal;
 };
@@ -187,9 +187,8 @@ TEST(MkvOutputRules, TitlesAndFoldersOfAnyBytesGiveTheMkvThoseBytes) {
              {"HVDVD_TS/FEATURE_1.MAP", "HVDVD_TS/F&amp;1.MAP"}},
             {{"FEATURE_1.EVO", "F&1.EVO"}});
         fs::create_directory(folder + c.output);
-        const ProgramResult r =
-            cliIn(folder, {"mkv", "DISC", "--output=" + c.output, "-q", "--mkvmerge",
-                           "/usr/bin/mkvmerge"});
+        const ProgramResult r = cliIn(folder, {"mkv", "DISC", "--output=" + c.output, "-q",
+                                               "--mkvmerge", "/usr/bin/mkvmerge"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         const std::string out = folder + c.output;
         EXPECT_EQ(folderEntries(out), std::vector<std::string>{c.mkv});
@@ -227,7 +226,7 @@ std::string chapterList(int count, const std::function<std::string(int)>& time) 
 
 struct ChapterCase {
     const char* what;
-    std::string chapters; // the ChapterList's content
+    std::string chapters;              // the ChapterList's content
     std::vector<std::string> expected; // first and last lines of the chapter file
     size_t lines;
     std::string logged;
@@ -244,7 +243,8 @@ TEST(MkvOutputRules, ChaptersWithoutATimeOrPastTheCapAreLeftOutAndTheRestMuxed) 
          {"CHAPTER01=00:00:00.000", "CHAPTER02NAME=Closing"},
          4,
          "Chapter \"Stripes\" has no time that can be read (\"xx\"); it is left out."},
-        {"100,000 chapters", chapterList(100000, [](int k) { return playlistTime(k % 240); }),
+        {"100,000 chapters",
+         chapterList(100000, [](int k) { return playlistTime(k % 240); }),
          {"CHAPTER01=00:00:00.000", "CHAPTER999NAME=C999"},
          2 * MaxChaptersPerTitle,
          "The title lists 100000 chapters; only the first 999 are kept."},
@@ -258,8 +258,8 @@ TEST(MkvOutputRules, ChaptersWithoutATimeOrPastTheCapAreLeftOutAndTheRestMuxed) 
         const size_t begin = xpl.find(list) + list.size();
         const std::string old = xpl.substr(begin, xpl.find("</ChapterList>") - begin);
         const std::string disc = copySampleDisc(folder, {{old, c.chapters}});
-        const ProgramResult r = runProgram(Cli, {"mkv", disc, "-o", folder + "out", "--mkvmerge",
-                                                 mkvmerge, "--no-details"});
+        const ProgramResult r = runProgram(
+            Cli, {"mkv", disc, "-o", folder + "out", "--mkvmerge", mkvmerge, "--no-details"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_TRUE(hasLine(r.out, c.logged)) << r.out;
         const std::vector<std::string> lines = chapterLines(mkvmerge);
@@ -288,9 +288,8 @@ TEST(MkvOutputRules, TheWorkFolderGoesWhereverTheOutputFolderWent) {
                                  "mv \"$out\" \"$out.moved\"\n" +
                                      c.after + "\n");
         fs::create_directory(folder + "out");
-        const ProgramResult r =
-            runProgram(Cli, {"mkv", std::string(TARNWICK_SAMPLE_DISC), "-o", folder + "out", "-q",
-                             "--mkvmerge", mkvmerge});
+        const ProgramResult r = runProgram(Cli, {"mkv", std::string(TARNWICK_SAMPLE_DISC), "-o",
+                                                 folder + "out", "-q", "--mkvmerge", mkvmerge});
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_FALSE(fs::exists(folder + "out"));
         EXPECT_EQ(folderEntries(folder + "out.moved"), c.left);

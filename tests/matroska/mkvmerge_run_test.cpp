@@ -15,8 +15,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
+#include <unistd.h>
 
 using namespace tarnwick;
 using namespace tarnwick::testing;

@@ -55,8 +55,8 @@ TEST(StoppedSteps, AtCancelNoFileIsMadeAndNothingIsLeft) {
         Step step;
         std::vector<std::string> left; // the step's input
     };
-    for (const Case& c : {Case{"LPCM as WAV", wave, {"a02.mpa"}},
-                          Case{"records as VobSub", vobSub, {"s00.sup"}}}) {
+    for (const Case& c :
+         {Case{"LPCM as WAV", wave, {"a02.mpa"}}, Case{"records as VobSub", vobSub, {"s00.sup"}}}) {
         SCOPED_TRACE(c.what);
         const std::string folder = scratchFolder("stopped_steps");
         int asked = 0;
