@@ -26,6 +26,8 @@ constexpr std::string_view GuiError = "#GUI#error ";
 // mkvmerge prints short lines; a longer one is cut, not kept whole.
 constexpr size_t MaxLineLength = 64 * 1024;
 constexpr int PollMilliseconds = 200;
+// Once it closed its output it is about to end: asked after more often.
+constexpr int EndingPollMilliseconds = 20;
 
 bool startsWith(std::string_view text, std::string_view head) {
     return text.substr(0, head.size()) == head;
@@ -277,12 +279,11 @@ MkvmergeResult runMkvmerge(const std::string& optionsFile, const MkvmergeCallbac
             } else if (ready < 0 && errno != EINTR) {
                 open = false;
             }
-        } else {
-            ::poll(nullptr, 0, PollMilliseconds);
         }
         // Waited for without blocking, so that Cancel still reaches a
         // program that closed its output and goes on.
         if (ended(pid, status)) break;
+        if (!open) ::poll(nullptr, 0, EndingPollMilliseconds);
     }
     lines.finish();
     return resultOf(status, program);
