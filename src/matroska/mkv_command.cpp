@@ -8,6 +8,8 @@
 #include "engine/work_folder.h"
 #include "matroska/dvd_palette.h"
 #include "matroska/language_codes.h"
+#include "matroska/mkv_outputs.h"
+#include "matroska/mkv_work_files.h"
 #include "matroska/mkvmerge_run.h"
 #include "matroska/title_timeline.h"
 #include "matroska/vobsub_from_records.h"
@@ -19,13 +21,9 @@
 #include "playlist/title_list.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <unistd.h>
 #include <utility>
@@ -46,9 +44,6 @@ constexpr const char* MuxedName = "muxed.mkv";
 constexpr const char* ChaptersName = "chapters.txt";
 // The MKV's name when neither the request nor the title gives one.
 constexpr const char* FallbackName = "title";
-// Timestamp lines past the last frame, in case mkvmerge finds a frame more
-// than the index did: it needs a line for every frame.
-constexpr int SpareTimestamps = 16;
 
 std::optional<int64_t> detail(const StreamReport& stream, const std::string& key) {
     if (const int64_t* value = integerField(stream.details, key)) return *value;
@@ -90,74 +85,6 @@ std::string codecOf(const ScanReport& scan, StreamKind kind, int slot) {
     }
 }
 
-// Milliseconds as a timestamp file writes them.
-std::string milliseconds(TitleTime ticks) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", ticks / 90.0);
-    return text;
-}
-
-// A timestamp file (format v2): one time per frame, sorted, and spare lines
-// after the last.
-void writeTimestamps(const std::string& path, const std::vector<TitleTime>& frames, TitleTime shift,
-                     double step) {
-    OutputFile file(path, 1 << 16);
-    auto line = [&](const std::string& text) {
-        file.write(text.data(), text.size());
-        file.write("\n", 1);
-    };
-    line("# timestamp format v2");
-    for (TitleTime t : frames)
-        line(milliseconds(t + shift));
-    const TitleTime last = frames.empty() ? 0 : frames.back() + shift;
-    for (int k = 1; k <= SpareTimestamps; ++k)
-        line(milliseconds(last + k * step));
-    file.close();
-}
-
-// The stream's file without the byte ranges left out, copied by the kernel
-// where it can; false, with no file made, when `stopped` answers true.
-bool copyKept(const std::string& from, const std::vector<std::pair<int64_t, int64_t>>& dropped,
-              const std::string& to, const std::function<bool()>& stopped) {
-    SourceFile source(from);
-    OutputFile out(to);
-    std::vector<uint8_t> buffer(1 << 20);
-    bool stop = false;
-    auto copy = [&](int64_t begin, int64_t end) {
-        while (begin < end && !(stop = stop || stopped())) {
-            const size_t n = size_t(std::min<int64_t>(end - begin, int64_t(buffer.size())));
-            const size_t got = source.readAt(buffer.data(), n, begin);
-            if (got == 0) break;
-            out.copyFrom(source, begin, buffer.data(), got);
-            begin += int64_t(got);
-        }
-    };
-    int64_t at = 0;
-    for (const auto& [begin, end] : dropped) {
-        copy(at, begin);
-        at = std::max(at, end);
-    }
-    copy(at, source.size());
-    if (stop) {
-        out.discard();
-        return false;
-    }
-    out.close();
-    return true;
-}
-
-// The job as mkvmerge sees it from the work folder it runs in: each file by
-// its name there.
-MkvJob inWorkFolder(MkvJob job) {
-    job.output = fileNamePart(job.output);
-    if (!job.chapterFile.empty()) job.chapterFile = fileNamePart(job.chapterFile);
-    for (MkvTrack& t : job.tracks) {
-        t.file = fileNamePart(t.file);
-        if (!t.timestamps.empty()) t.timestamps = fileNamePart(t.timestamps);
-    }
-    return job;
-}
-
 class MkvRun {
 public:
     MkvRun(const MatroskaRequest& request, RunContext& run) : r_(request), run_(run) {}
@@ -175,7 +102,7 @@ public:
         std::vector<std::string> errors;
         guarded(errors, [&] {
             clearLeftovers(r_.outputFolder, run_.log);
-            checkOutputs();
+            checkMatroskaOutputs(r_, name_, final_);
             work_.emplace(r_.outputFolder, name_);
             DemuxResult files;
             const FrameIndex* index = r_.index;
@@ -221,50 +148,6 @@ private:
     bool stopped() {
         run_.host.pump();
         return run_.host.run.cancelRequested;
-    }
-
-    // The files the run reads, which no output may be.
-    std::vector<ReadFile> reads() const {
-        std::vector<ReadFile> files;
-        for (const std::string& file : titleFiles(r_.title))
-            files.push_back({"source", file});
-        for (const std::string& playlist : r_.playlists)
-            files.push_back({"playlist", playlist});
-        if (r_.demuxed)
-            for (const DemuxedFile& f : r_.demuxed->files)
-                files.push_back({"demuxed stream", f.path});
-        return files;
-    }
-
-    // The name a subpicture stream of another layout is kept under beside
-    // the MKV; two streams whose captions give one name are told apart by
-    // their box names.
-    std::string besideName(const DemuxStream& stream) const {
-        const std::string base = joinOutputPath(r_.outputFolder, name_);
-        std::string name = outputFileName(base, stream.caption, "sup");
-        for (const DemuxStream& other : r_.streams) {
-            if (&other == &stream) break;
-            if (other.kind == StreamKind::Subpicture &&
-                outputFileName(base, other.caption, "sup") == name)
-                return outputFileName(base, stream.caption, "sup",
-                                      "." + slotName(stream.kind, stream.slot));
-        }
-        return name;
-    }
-
-    // Every name the run may give a file in the output folder, checked
-    // before anything is written: none is a file the run reads, another
-    // output, a folder, a device, a pipe or a socket.
-    void checkOutputs() const {
-        std::vector<std::string> outputs{final_};
-        if (!r_.demuxed)
-            for (const DemuxStream& s : r_.streams)
-                if (s.kind == StreamKind::Subpicture) outputs.push_back(besideName(s));
-        const std::string conflict = outputConflict(outputs, reads());
-        if (!conflict.empty()) throw FileError(conflict);
-        for (const std::string& output : outputs)
-            if (const std::string why = notReplaceable(output); !why.empty())
-                throw FileError("Cannot create file \"" + output + "\". " + why);
     }
 
     DemuxResult demuxIntoWorkFolder(FrameIndex& index) {
@@ -372,7 +255,7 @@ private:
         if (!runJob(job, "Muxing ")) return;
 
         // Put in place by the output rules, checked again now.
-        work_->place(MuxedName, final_, reads());
+        work_->place(MuxedName, final_, matroskaReads(r_));
         result_.path = final_;
         run_.log.log("Muxed into [b]" + final_ + "[/b]");
         keepSubpictures(files, besides);
@@ -598,8 +481,8 @@ private:
         for (const DemuxStream& stream : besides) {
             const DemuxedFile* file = files.file(stream.kind, stream.slot);
             if (!file || file->bytes == 0 || r_.demuxed) continue;
-            const std::string beside = besideName(stream);
-            work_->place(fileNamePart(file->path), beside, reads());
+            const std::string beside = besideName(r_, name_, stream);
+            work_->place(fileNamePart(file->path), beside, matroskaReads(r_));
             run_.log.log("Subpicture " + stream.caption +
                          " is not put into the MKV; kept beside it as " + beside);
         }
