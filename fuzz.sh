@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 seconds=${1:-60}
 shift || true
-all=(engine_scan engine_demux rebuild playlist markup ac3 dts mlp lpcm mpeg2 h264 vc1)
+all=(engine_scan engine_demux rebuild playlist report_json title_list markup ac3 dts mlp lpcm mpeg2
+  h264 vc1)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
@@ -39,6 +40,13 @@ make_seeds() {
   cp "$seeds"/engine_scan/* "$seeds/engine_demux/"
   cp "$seeds"/engine_scan/* "$seeds/rebuild/"
   cp ../shared/samples/xpl/*.XPL "$seeds/playlist/" 2>/dev/null || true
+  cp samples/DISC/ADV_OBJ/VPLST000.XPL "$seeds/playlist/sample.XPL"
+  cp "$seeds"/playlist/* "$seeds/title_list/"
+  # The JSON report: a source path (a Latin-1 folder) on the first line, the
+  # playlist that names its streams after it.
+  for f in "$seeds"/playlist/*; do
+    { printf '/disc/f\xe9/HVDVD_TS/FEATURE_1.EVO\n'; cat "$f"; } >"$seeds/report_json/${f##*/}"
+  done
   printf '%s' '[b]Dolby Digital[/b] audio stream 0 found!' >"$seeds/markup/1"
   printf '%s' '   First PTS = [re]00015F90[/re]  ([re]+500[/re]ms)' >"$seeds/markup/2"
   printf '%s' '[c:FF00]x[/c:FF00][s1][i]y[/i][u]z' >"$seeds/markup/3"
@@ -89,7 +97,7 @@ make_seeds
 max_len() {
   case $1 in
     engine_scan | engine_demux | rebuild) echo 65536 ;;
-    playlist) echo 16384 ;;
+    playlist | report_json | title_list) echo 16384 ;;
     markup) echo 1024 ;;
     *) echo 8192 ;;
   esac

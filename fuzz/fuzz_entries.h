@@ -12,20 +12,27 @@
 #include "commands/demux_command.h"
 #include "commands/frame_summary.h"
 #include "commands/read_evo.h"
+#include "commands/report_json.h"
 #include "commands/title_files.h"
 #include "engine/clip_parser.h"
 #include "log/log_line.h"
 #include "log/log_sink.h"
 #include "model/file_names.h"
 #include "model/run_host.h"
+#include "model/utf8_text.h"
+#include "playlist/chapter_lines.h"
 #include "playlist/chapter_writer.h"
+#include "playlist/disc_titles.h"
 #include "playlist/read_xpl.h"
+#include "playlist/title_choice.h"
+#include "playlist/title_list.h"
 #include "rebuild/rebuild.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -184,7 +191,8 @@ inline std::string engineDemux(const uint8_t* data, size_t size) {
         std::filesystem::remove(file.path, error);
     }
     if (!result.ok()) return "demux failed: " + result.errors.front();
-    if (c.host.run.cancellable || c.host.run.writingOutput) return "Cancel left enabled after the demux";
+    if (c.host.run.cancellable || c.host.run.writingOutput)
+        return "Cancel left enabled after the demux";
     return checkScan(scan.title.scan, result.frames);
 }
 
@@ -251,6 +259,89 @@ inline std::string playlist(const uint8_t* data, size_t size) {
     return {};
 }
 
+// The JSON report of a scan whose source path is the input's first line and
+// whose streams the rest names, read as a playlist: whatever bytes the names
+// and the path hold, the report is one valid JSON document (invalid UTF-8
+// replaced), never an exception.
+inline std::string reportJsonOf(const uint8_t* data, size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const size_t line = std::min(input.find('\n'), input.size());
+    const std::string path(input.substr(0, line));
+    const std::string_view rest = input.substr(std::min(line + 1, input.size()));
+    sourceFile().assign(reinterpret_cast<const uint8_t*>(rest.data()), rest.size());
+    Context c;
+    RunContext run = c.run();
+    PlaylistRequest request;
+    request.path = sourceFile().path();
+    request.source = path;
+    const PlaylistResult result = readPlaylist(request, run);
+    if (!result.ok()) return "Read XPL failed: " + result.errors.front();
+    ScanReport report;
+    report.clips.push_back({path, int64_t(size), std::nullopt, std::nullopt, true});
+    for (const PlaylistStreamName& s : result.streams) {
+        if (s.kind == StreamKind::Video && s.slot >= VideoSlots) continue;
+        StreamReport& stream = report.stream(s.kind, s.slot);
+        stream.id = s.kind == StreamKind::Video   ? 0xE0 + (s.slot & 1)
+                    : s.kind == StreamKind::Audio ? 0x80 + s.slot
+                                                  : 0x20 + s.slot;
+        stream.caption = s.label;
+        stream.details.push_back({s.description, s.language, s.label});
+        stream.firstPts = {std::nullopt};
+        stream.firstPesPts = {std::nullopt};
+        stream.lastPesPts = {std::nullopt};
+    }
+    std::string document;
+    try {
+        // The tool's name and version are text of any bytes too.
+        document = reportJson({report, path, std::string(rest.substr(0, 16)), &result.streams});
+    } catch (const std::exception& e) {
+        return std::string("the report raised: ") + e.what();
+    }
+    const nlohmann::json parsed = nlohmann::json::parse(document, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_object()) return "the report is no JSON object";
+    if (parsed["sources"].size() != 1) return "the report lost its source";
+    return {};
+}
+
+// The titles of a playlist with their chapters, as `titles` lists them and
+// as the Matroska step takes a title: bounded, every chapter kept has a time,
+// and no text of the playlist can break a line of the listing or of the
+// chapter file.
+inline std::string titleList(const uint8_t* data, size_t size) {
+    sourceFile().assign(data, size);
+    const PlaylistTitles read = readTitleList(sourceFile().path(), {});
+    size_t kept = 0;
+    const auto breaks = [](const std::string& text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    };
+    for (const PlaylistTitle& t : read.titles) {
+        if (t.chapterList.size() > MaxChaptersPerTitle) return "more chapters kept than the cap";
+        if (int64_t(t.chapterList.size()) > int64_t(t.chapters)) return "chapters miscounted";
+        kept += t.name.size() + t.duration.size();
+        for (const PlaylistChapter& ch : t.chapterList)
+            kept += ch.name.size() + ch.titleTimeBegin.size();
+        for (const std::string& clip : t.clips)
+            kept += clip.size();
+        const DiscTitle disc = discTitle(t, scratchFolder(), sourceFile().path());
+        if (disc.title.chapters.size() > t.chapterList.size()) return "chapters made up";
+        for (const Chapter& ch : disc.title.chapters) {
+            if (ch.begin < 0) return "a chapter before the title";
+            const std::string line = "CHAPTER" + chapterNumber(1) + "NAME=" + validUtf8(ch.name);
+            if (breaks(line) || breaks(chapterTimeOfTicks(ch.begin)))
+                return "a chapter line that breaks";
+            if (validUtf8(validUtf8(ch.name)) != validUtf8(ch.name)) return "UTF-8 not settled";
+        }
+        const std::string summary = titleSummary(t);
+        if (std::count(summary.begin(), summary.end(), '\t') != 5)
+            return "a title summary of other fields";
+    }
+    if (kept > MaxTitleListBytes) return "the titles keep more than their bound";
+    for (const std::string& line : titleListing(read))
+        if (breaks(line)) return "a listing line that breaks";
+    return {};
+}
+
 // The log markup: runs stay inside the visible text, in order, without overlap.
 inline std::string markup(const uint8_t* data, size_t size) {
     const std::string_view message(reinterpret_cast<const char*>(data), size);
@@ -282,8 +373,10 @@ inline std::string analyse(Analyser kind, const uint8_t* data, size_t size) {
         const int start = atEnd ? ChunkSize - int(length) : 0;
         if (length > 0) std::memcpy(buffer.data() + start, data, length);
         const size_t valid = atEnd ? size_t(ChunkSize) : length;
-        const AnalyserInput in{std::span<const uint8_t>(buffer.data(), valid), start + header,
-                               int(length) - header, {}};
+        const AnalyserInput in{std::span<const uint8_t>(buffer.data(), valid),
+                               start + header,
+                               int(length) - header,
+                               {}};
         const int slot = int(size % 16);
         Description d;
         switch (kind) {

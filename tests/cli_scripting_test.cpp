@@ -201,25 +201,27 @@ ChildRun runChild(const std::vector<std::string>& argv, const std::function<void
     return run;
 }
 
-// A muxer that presses Ctrl+C for its whole process group, as a terminal
+// A muxer that presses Ctrl+C for the shell's process group, as a terminal
 // does: after its clean-up the CLI ends by the signal, so that the shell,
 // which got it too, stops its loop; a shell that traps it sees 130.
 TEST(CliSignals, OneCtrlCStopsTheShellLoop) {
     const std::string folder = scratchFolder("cli_loop");
-    std::ofstream(folder + "ctrl-c") << "#!/bin/sh\nkill -INT 0\nexec sleep 30\n";
+    std::ofstream(folder + "ctrl-c") << "#!/bin/sh\nkill -INT -$LOOP_GROUP\nexec sleep 30\n";
     fs::permissions(folder + "ctrl-c", fs::perms::owner_all);
     const auto inItsOwnGroup = [] { ::setpgid(0, 0); };
     const std::string mkv = " mkv \"$1\" -q --mkvmerge \"$2ctrl-c\" -o \"$2";
-    const ChildRun loop = runChild(
-        {"/bin/bash", "-c",
-         "for n in 1 2 3; do echo \"run $n\"; \"$0\"" + mkv + "$n\"; done; echo 'the loop went on'",
-         Cli, Disc, folder},
-        inItsOwnGroup);
+    const ChildRun loop =
+        runChild({"/bin/bash", "-c",
+                  "export LOOP_GROUP=$$; for n in 1 2 3; do echo \"run $n\"; \"$0\"" + mkv +
+                      "$n\"; done; echo 'the loop went on'",
+                  Cli, Disc, folder},
+                 inItsOwnGroup);
     EXPECT_EQ(loop.out, "run 1\n");
     EXPECT_TRUE(WIFSIGNALED(loop.status) && WTERMSIG(loop.status) == SIGINT) << loop.status;
     EXPECT_TRUE(fs::is_empty(folder + "1")); // no work folder, no MKV left
     const ChildRun trapped = runChild(
-        {"/bin/bash", "-c", "trap 'echo trapped' INT; \"$0\"" + mkv + "t\"; echo \"status $?\"",
+        {"/bin/bash", "-c",
+         "export LOOP_GROUP=$$; trap 'echo trapped' INT; \"$0\"" + mkv + "t\"; echo \"status $?\"",
          Cli, Disc, folder},
         inItsOwnGroup);
     EXPECT_EQ(trapped.out, "trapped\nstatus 130\n");
@@ -245,8 +247,10 @@ TEST(CliWriteErrors, ClosedPipeAndFileSizeLimitAreWriteErrors) {
                  {{Cli, "read", "--json", Sample1}, closedPipe, pipeError},
                  {{Cli, "demux", Sample1, "-q", "-o", out},
                   smallFiles,
-                  "tarnwick-cli: Write error on \"" + out +
-                      "FEATURE_1_FEATURE_2.H.264.stream.0.mpv\". File too large\n"}};
+                  "File too large. \"" + out +
+                      "FEATURE_1_FEATURE_2.H.264.stream.0.mpv\" stays as "
+                      "it was; what was written is kept in \"" +
+                      out + "FEATURE_1_FEATURE_2.H.264.stream.0.mpv.partial\".\n"}};
     for (const auto& [args, prepare, error] : cases) {
         const ChildRun r = runChild(args, prepare);
         EXPECT_TRUE(WIFEXITED(r.status) && WEXITSTATUS(r.status) == 1) << args[1] << r.status;
@@ -268,8 +272,7 @@ TEST(CliMkvNames, AnExistingMkvIsReplacedOnlyWhenAskedTo) {
     // Writes the job's file and, as another run would, the MKV's own name.
     std::ofstream(folder + "other-run")
         << "#!/bin/sh\nout=$(sed -n 's/^ *\"\\(.*\\.mkv\\)\",$/\\1/p' "
-           "\"${2#@}\")\necho mine > \"$out\"\necho theirs > "
-           "\"$(dirname \"$(dirname \"$out\")\")/Other.mkv\"\n";
+           "\"${2#@}\")\necho mine > \"$out\"\necho theirs > ../Other.mkv\n";
     fs::permissions(folder + "other-run", fs::perms::owner_all);
     const std::vector<std::tuple<std::vector<std::string>, int, std::string, bool>> runs = {
         // options, status, standard error, the first MKV is a new file
@@ -280,7 +283,7 @@ TEST(CliMkvNames, AnExistingMkvIsReplacedOnlyWhenAskedTo) {
         {{"--overwrite"}, 0, "", true},
         {{"--name", "Other", "--mkvmerge", folder + "other-run"},
          1,
-         "tarnwick-cli: Cannot name the MKV " + out + "/Other.mkv. File exists\n",
+         "tarnwick-cli: Cannot create file \"" + out + "/Other.mkv\". File exists\n",
          false},
     };
     ino_t before = 0;

@@ -19,12 +19,20 @@ using Entry = std::function<std::string(const uint8_t*, size_t)>;
 
 const std::map<std::string, Entry>& entries() {
     static const std::map<std::string, Entry> table = {
-        {"engine_scan", fuzz::engineScan}, {"engine_demux", fuzz::engineDemux},
-        {"rebuild", fuzz::rebuild},        {"playlist", fuzz::playlist},
-        {"markup", fuzz::markup},          {"ac3", fuzz::analyseAC3},
-        {"dts", fuzz::analyseDTS},         {"mlp", fuzz::analyseMLP},
-        {"lpcm", fuzz::analyseLPCM},       {"mpeg2", fuzz::analyseMPEG2},
-        {"h264", fuzz::analyseH264},       {"vc1", fuzz::analyseVC1},
+        {"engine_scan", fuzz::engineScan},
+        {"engine_demux", fuzz::engineDemux},
+        {"rebuild", fuzz::rebuild},
+        {"playlist", fuzz::playlist},
+        {"report_json", fuzz::reportJsonOf},
+        {"title_list", fuzz::titleList},
+        {"markup", fuzz::markup},
+        {"ac3", fuzz::analyseAC3},
+        {"dts", fuzz::analyseDTS},
+        {"mlp", fuzz::analyseMLP},
+        {"lpcm", fuzz::analyseLPCM},
+        {"mpeg2", fuzz::analyseMPEG2},
+        {"h264", fuzz::analyseH264},
+        {"vc1", fuzz::analyseVC1},
     };
     return table;
 }

@@ -81,7 +81,7 @@ TEST(WriteBehind, AFailedWriteIsRaisedByALaterWriteOrTheCloseAndTheBytesBeforeIt
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
 
     Bytes written;
-    std::string error;
+    std::string error, closeError;
     {
         OutputFile out(dir + "limited", 4096);
         out.writeBehind(std::make_shared<WriteBehind>());
@@ -95,17 +95,23 @@ TEST(WriteBehind, AFailedWriteIsRaisedByALaterWriteOrTheCloseAndTheBytesBeforeIt
         } catch (const FileError& e) {
             error = e.what();
         }
+        // The close after the failure keeps what was written as partial and
+        // says so.
         try {
-            out.close(); // after a failure, the close takes the name quietly
-        } catch (const FileError&) {}
+            out.close();
+        } catch (const FileError& e) {
+            closeError = e.what();
+        }
     }
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_NE(error.find("Write error on \"" + dir + "limited\". File too large"),
-              std::string::npos)
-        << error;
-    const Bytes kept = contents(dir + "limited");
+    EXPECT_EQ(error, "Write error on \"" + dir + "limited\". File too large");
+    EXPECT_EQ(closeError, error + ". \"" + dir +
+                              "limited\" stays as it was; what was written is kept in \"" + dir +
+                              "limited.partial\".");
+    EXPECT_FALSE(std::filesystem::exists(dir + "limited"));
+    const Bytes kept = contents(dir + "limited.partial");
     EXPECT_EQ(kept.size(), Limit);
     EXPECT_TRUE(std::equal(kept.begin(), kept.end(), written.begin()));
 }

@@ -266,20 +266,21 @@ int runTitles(Cli& c) {
     else if (disc->playlist.empty())
         error = "The disc " + args.input + " has no playlist ADV_OBJ/VPLST000.XPL.";
     if (!error.empty()) return failure(error);
-    std::vector<PlaylistTitle> titles;
+    PlaylistTitles list;
     try {
-        titles = readPlaylistTitles(disc->playlist, interruptRequested);
+        list = readTitleList(disc->playlist, interruptRequested);
     } catch (const std::exception& e) {
         return failure(e.what());
     }
     if (InterruptRequested) return interruptedStatus();
-    if (titles.empty()) return notAPlaylist(disc->playlist);
+    if (list.titles.empty()) return notAPlaylist(disc->playlist);
     if (args.json) {
+        if (!list.complete) c.run.log.log(TitleListCutNote);
         const std::optional<LanguageTable> languages = languageTable();
-        printDocument(titlesJson(titles, disc->playlist, "tarnwick-cli", Version,
+        printDocument(titlesJson(list.titles, disc->playlist, "tarnwick-cli", Version,
                                  languages ? &*languages : nullptr));
     } else {
-        printLines(titleListing(titles), true);
+        printLines(titleListing(list), true);
     }
     return 0;
 }

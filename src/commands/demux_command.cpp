@@ -7,6 +7,7 @@
 #include "engine/clip_parser.h"
 #include "engine/demux_writer.h"
 #include "engine/file_identity.h"
+#include "engine/leftovers.h"
 #include "engine/write_behind.h"
 #include "log/text_format.h"
 #include "model/file_names.h"
@@ -49,13 +50,15 @@ std::vector<PlannedOutput> planOutputFiles(const DemuxRequest& request, const st
                                [&](const PlannedOutput& p) { return p.path == path; });
         };
         const std::string& extension = request.output.extension(stream.kind);
-        const std::string wanted = outputFileName(pathBase, stream.caption, extension);
-        std::string path = wanted;
         const std::string name = slotName(stream.kind, stream.slot);
+        const std::string wanted =
+            request.output.slotNames
+                ? joinOutputPath(request.output.folder, fitFileName(name, "." + extension))
+                : outputFileName(pathBase, stream.caption, extension);
+        std::string path = wanted;
         for (int k = 1; taken(path); ++k)
-            path = outputFileName(pathBase,
-                                  stream.caption + "." + name + (k > 1 ? std::to_string(k) : ""),
-                                  extension);
+            path = outputFileName(pathBase, stream.caption, extension,
+                                  "." + name + (k > 1 ? std::to_string(k) : ""));
         if (path != wanted)
             log.log("Two streams would share the file " + wanted + "; stream " + name +
                     " is written to " + path + " instead.");
@@ -70,7 +73,8 @@ void checkOutputFiles(const DemuxRequest& request, const std::vector<PlannedOutp
     std::vector<std::string> outputs;
     for (const PlannedOutput& p : plan)
         outputs.push_back(p.path);
-    const std::string conflict = outputConflict(outputs, titleReads(request.title, request.playlists));
+    const std::string conflict =
+        outputConflict(withPartialNames(outputs), titleReads(request.title, request.playlists));
     if (!conflict.empty()) throw FileError(conflict);
 }
 
@@ -84,6 +88,18 @@ void createOutputFiles(const std::vector<PlannedOutput>& plan, StreamOutputs& ou
         *entry = std::make_unique<OutputFile>(p.path, bufferSize(p.kind));
         (*entry)->writeBehind(writer);
         log.log("Creating " + p.path);
+    }
+}
+
+// Names the files that hold less than the whole title: those of a failed
+// run, kept as partial, and after Cancel, those cut short at their names.
+void logPartialFiles(const ClosedOutputs& closed, bool cancelled, LogSink& log) {
+    for (const ClosedOutput& f : closed.files) {
+        if (f.path.empty()) continue;
+        if (f.partial)
+            log.log("Partial: " + f.path + " holds what was written before the failure.");
+        else if (cancelled)
+            log.log("Partial: " + f.path + " holds what was written before Cancel.");
     }
 }
 
@@ -110,10 +126,11 @@ const DemuxedFile* DemuxResult::file(StreamKind kind, int slot) const {
 }
 
 std::string outputFileName(const std::string& pathBase, const std::string& caption,
-                           const std::string& extension) {
+                           const std::string& extension, const std::string& suffix) {
     std::string name = caption;
     std::replace(name.begin(), name.end(), PathDelimiter, '_');
-    return pathBase + "." + name + "." + extension;
+    return folderPart(pathBase) +
+           fitFileName(fileNamePart(pathBase) + "." + name, suffix + "." + extension);
 }
 
 DemuxResult demuxTitle(const DemuxRequest& request, RunContext& run) {
@@ -123,6 +140,7 @@ DemuxResult demuxTitle(const DemuxRequest& request, RunContext& run) {
     control.cancelRequested = false;
     control.writingOutput = true;
     const std::string pathBase = joinOutputPath(request.output.folder, title.baseName);
+    clearLeftovers(request.output.folder, run.log);
     // The files of the selected streams; every one is closed before the end.
     StreamOutputs outputs;
     std::vector<PlannedOutput> plan;
@@ -177,19 +195,25 @@ DemuxResult demuxTitle(const DemuxRequest& request, RunContext& run) {
     for (const std::string& e : errors)
         logError(e);
     result.cancelled = control.cancelRequested;
+    // The last buffered bytes reach the disk only now, so a full disk may
+    // show itself here rather than during the run. After a failure no file
+    // takes its name: what was written is kept under its partial name.
+    const bool failed = !result.errors.empty();
+    const ClosedOutputs closed = closeOutputFiles(outputs, failed);
     for (const PlannedOutput& p : plan) {
-        const OutputFile* out = outputs.file(p.kind, p.slot);
-        // A failed run leaves no file it wrote nothing into.
-        if (!out || (!result.errors.empty() && out->written() == 0)) continue;
-        DemuxedFile file{p.kind, p.slot, p.path, out->written(), {}};
+        const auto c =
+            std::find_if(closed.files.begin(), closed.files.end(), [&](const ClosedOutput& f) {
+                return f.kind == p.kind && f.slot == p.slot;
+            });
+        if (c == closed.files.end() || c->path.empty()) continue;
+        DemuxedFile file{p.kind, p.slot, c->path, c->bytes, {}};
+        const size_t at = size_t(&p - plan.data());
         for (const auto& starts : clipStarts)
-            file.clipStarts.push_back(starts[size_t(&p - plan.data())]);
+            file.clipStarts.push_back(starts[at]);
         result.files.push_back(std::move(file));
     }
-    // The last buffered bytes reach the disk only now, so a full disk may
-    // show itself here rather than during the run.
-    const std::string closeError = closeOutputFiles(outputs, !result.errors.empty());
-    if (!closeError.empty()) logError(closeError);
+    if (!closed.firstError.empty()) logError(closed.firstError);
+    logPartialFiles(closed, result.cancelled, run.log);
 
     logDone(run.log);
     logFrameSummary(result.frames, run.log, run.locale, titleFiles(title).size() > 1);

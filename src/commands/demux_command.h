@@ -19,6 +19,10 @@ struct OutputNaming {
     std::string videoExtension = "mpv";
     std::string audioExtension = "mpa";
     std::string subpictureExtension = "sup";
+    // Files named by the stream's box name alone ("a03.mpa"): names of the
+    // program's own, for a work folder, instead of the title's base name and
+    // the stream's caption.
+    bool slotNames = false;
 
     const std::string& extension(StreamKind kind) const;
 };
@@ -48,8 +52,8 @@ struct DemuxRequest {
     ParseListener* listener = nullptr;
 };
 
-// A file Demux wrote, under its final name, and where each clip's bytes
-// begin in it.
+// A file Demux wrote, under its final name (after a failed run: its
+// partial name), and where each clip's bytes begin in it.
 struct DemuxedFile {
     StreamKind kind;
     int slot;
@@ -70,10 +74,12 @@ struct DemuxResult {
 
 DemuxResult demuxTitle(const DemuxRequest& request, RunContext& run);
 
-// The name of a stream's output file: path base + "." + caption + "." +
-// extension. A caption holding the path delimiter (a playlist's description)
-// cannot reach another folder: the delimiter becomes "_".
+// The name of a stream's output file: path base + "." + caption + suffix +
+// "." + extension, the base and caption cut so that the name fits a file
+// system (MaxOutputNameBytes). A caption holding the path delimiter (a
+// playlist's description) cannot reach another folder: the delimiter becomes
+// "_".
 std::string outputFileName(const std::string& pathBase, const std::string& caption,
-                           const std::string& extension);
+                           const std::string& extension, const std::string& suffix = {});
 
 } // namespace tarnwick

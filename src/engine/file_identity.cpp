@@ -1,5 +1,7 @@
 #include "engine/file_identity.h"
 
+#include "engine/files.h"
+
 #include <sys/stat.h>
 
 namespace tarnwick {
@@ -63,6 +65,15 @@ std::string outputConflict(const std::vector<std::string>& outputs,
                 return refusal(out, "output", outputs[j]);
     }
     return {};
+}
+
+std::vector<std::string> withPartialNames(const std::vector<std::string>& outputs) {
+    std::vector<std::string> all;
+    for (const std::string& output : outputs) {
+        all.push_back(output);
+        if (!output.empty()) all.push_back(partialName(output));
+    }
+    return all;
 }
 
 } // namespace tarnwick

@@ -22,4 +22,8 @@ struct ReadFile {
 std::string outputConflict(const std::vector<std::string>& outputs,
                            const std::vector<ReadFile>& reads);
 
+// The outputs, each followed by its partial name: every file a run that may
+// fail writes.
+std::vector<std::string> withPartialNames(const std::vector<std::string>& outputs);
+
 } // namespace tarnwick

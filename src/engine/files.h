@@ -80,12 +80,18 @@ private:
 
 // A file written sequentially into a new file of its own in the folder of
 // `path`, which is renamed over `path` when the output is closed (replacing
-// whatever stood there, a link included, without following it).
+// whatever stood there, a link included, without following it). The folder
+// is held open, so that the file takes its name in it even when the folder
+// is moved or renamed meanwhile.
+//
+// An output of a run that failed, or whose writes failed, never takes its
+// name: what was written is kept as "<path>.partial" and the file at `path`
+// stays as it was. An output into which nothing was written is discarded.
 class OutputFile {
 public:
     explicit OutputFile(const std::string& path, size_t bufferSize = 1 << 20);
-    // Closes as close() does, errors swallowed; an output into which nothing
-    // was written is discarded instead, leaving `path` as it was.
+    // Unclosed at the end of its life (the run failed): kept as partial, as
+    // closePartial() does, errors swallowed.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -97,35 +103,65 @@ public:
     // written from `bytes`.
     void copyFrom(const SourceFile& source, int64_t offset, const void* bytes, size_t count);
     void flush();
-    // Flushes, closes and puts the file at its name; raises FileError when
-    // the last bytes cannot be written (what was written still takes the name).
+    // Flushes, closes and puts the file at its name. When a write failed,
+    // now or before, the file is kept as partial instead and FileError
+    // raised, naming where what was written went.
     void close();
+    // The end of an output of a failed run: flushed as far as it goes and
+    // kept as "<path>.partial", replacing an earlier partial file but never
+    // the file at `path`. Returns that name; empty when nothing was kept
+    // (nothing written, or the partial name holds a folder, a device, a pipe
+    // or a socket: the bytes are then removed). Raises nothing.
+    std::string closePartial();
     // Removes the file of its own without touching `path`.
     void discard();
     const std::string& path() const { return path_; }
     int64_t written() const { return written_; }
+    // Once closed: where the bytes are (`path`, or its partial name); empty
+    // when nothing was kept.
+    const std::string& keptAs() const { return keptAs_; }
     // From now on a full buffer is handed to `writer` and filled again in a
     // second buffer; a failed write is raised by the next flush or close.
     void writeBehind(std::shared_ptr<WriteBehind> writer);
 
 private:
     void writeThrough(const uint8_t* data, size_t count);
-    void settle();          // waits for the block being written behind; raises its error
-    bool isOwnFile() const; // the new file is still at its own name
+    void settle();                         // waits for the block written behind; raises its error
+    [[noreturn]] void fail(int error);     // a failed write: raises it, the output now partial
+    void finishWrites(std::string& error); // flushes, settles; the first error
+    std::string keepPartial();             // the own file as partial, or removed
+    bool isOwnFile() const;                // the new file is still at its own name
+    std::string joinedOwnPath() const;
+    void closeFolder();
 
     std::string path_;
-    std::string ownPath_; // the new file that takes `path_` at close
+    std::string name_;    // the file-name part of path_
+    std::string ownName_; // the new file's name in the folder; it takes `name_` at close
+    int folder_ = -1;     // the folder of path_, held open
     int fd_ = -1;
     uint64_t device_ = 0; // of the new file
     uint64_t inode_ = 0;
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
     int64_t written_ = 0;
+    bool failed_ = false;    // a write failed: the output can only be partial
+    std::string firstError_; // its message
+    std::string keptAs_;
     bool kernelCopy_ = true; // until the file systems refuse it
     std::shared_ptr<WriteBehind> writer_;
     std::vector<uint8_t> behind_; // the block being written behind
     std::future<int> pending_;    // its result
 };
+
+// The name under which a failed run keeps what it wrote of an output.
+std::string partialName(const std::string& path);
+
+// Why a file at `path` must not be replaced by an output (a folder, a device,
+// a pipe, a socket), as the end of a message; empty when nothing is there or
+// a regular file or a link is, which an output replaces.
+std::string notReplaceable(const std::string& path);
+// The same for `name` in the folder open at descriptor `folder`.
+std::string notReplaceableAt(int folder, const std::string& name);
 
 bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);

@@ -18,27 +18,30 @@ OutputFile* StreamOutputs::file(StreamKind kind, int slot) const {
     return e ? e->get() : nullptr;
 }
 
-std::string closeOutputFiles(StreamOutputs& t, bool runFailed) {
-    std::string firstError;
-    auto closeOne = [&](std::unique_ptr<OutputFile>& file) {
+ClosedOutputs closeOutputFiles(StreamOutputs& t, bool runFailed) {
+    ClosedOutputs closed;
+    auto closeOne = [&](std::unique_ptr<OutputFile>& file, StreamKind kind, int slot) {
         if (!file) return;
         try {
-            if (runFailed && file->written() == 0)
-                file->discard();
+            if (runFailed)
+                file->closePartial();
             else
                 file->close();
         } catch (const FileError& e) {
-            if (firstError.empty()) firstError = e.what();
+            if (closed.firstError.empty()) closed.firstError = e.what();
         }
+        const std::string& kept = file->keptAs();
+        closed.files.push_back(
+            {kind, slot, kept, file->written(), !kept.empty() && kept != file->path()});
         file.reset();
     };
-    for (auto& f : t.video)
-        closeOne(f);
-    for (auto& f : t.audio)
-        closeOne(f);
-    for (auto& f : t.subpicture)
-        closeOne(f);
-    return firstError;
+    for (size_t k = 0; k < t.video.size(); ++k)
+        closeOne(t.video[k], StreamKind::Video, int(k));
+    for (size_t k = 0; k < t.audio.size(); ++k)
+        closeOne(t.audio[k], StreamKind::Audio, int(k));
+    for (size_t k = 0; k < t.subpicture.size(); ++k)
+        closeOne(t.subpicture[k], StreamKind::Subpicture, int(k));
+    return closed;
 }
 
 } // namespace tarnwick

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
@@ -21,10 +22,23 @@ struct StreamOutputs {
     std::unique_ptr<OutputFile>* entry(StreamKind kind, int slot);
 };
 
-// Closes and drops every output file; returns the first close error's message
-// (empty when all closed cleanly). Every file is closed whatever happens;
-// after a failed run, a file into which nothing was written is discarded
-// instead, so that the failure leaves no empty file behind.
-std::string closeOutputFiles(StreamOutputs& outputs, bool runFailed = false);
+// What became of one output file when it was closed.
+struct ClosedOutput {
+    StreamKind kind;
+    int slot;
+    std::string path;  // where its bytes are; empty when nothing was kept
+    int64_t bytes = 0; // handed to it
+    bool partial = false;
+};
+
+struct ClosedOutputs {
+    std::vector<ClosedOutput> files;
+    std::string firstError; // of the closes; empty when all closed cleanly
+};
+
+// Closes and drops every output file, whatever happens. After a failed run
+// no file takes its name: each keeps what was written under its partial
+// name, and one into which nothing was written is discarded.
+ClosedOutputs closeOutputFiles(StreamOutputs& outputs, bool runFailed = false);
 
 } // namespace tarnwick

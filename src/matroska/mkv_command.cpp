@@ -4,24 +4,27 @@
 #include "commands/stream_kinds.h"
 #include "engine/file_identity.h"
 #include "engine/files.h"
-#include "matroska/language_codes.h"
-#include "matroska/mkvmerge_run.h"
+#include "engine/leftovers.h"
+#include "engine/work_folder.h"
 #include "matroska/dvd_palette.h"
+#include "matroska/language_codes.h"
+#include "matroska/mkv_outputs.h"
+#include "matroska/mkv_work_files.h"
+#include "matroska/mkvmerge_run.h"
 #include "matroska/title_timeline.h"
 #include "matroska/vobsub_from_records.h"
 #include "matroska/wave_file.h"
 #include "model/file_names.h"
+#include "model/utf8_text.h"
 #include "playlist/chapter_lines.h"
 #include "playlist/chapter_writer.h"
+#include "playlist/title_list.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -35,9 +38,13 @@ namespace {
 // Bytes; names stay well under the 255 of common file systems with
 // ".mkv" and a temporary suffix added.
 constexpr size_t MaxNameBytes = 200;
-// Timestamp lines past the last frame, in case mkvmerge finds a frame more
-// than the index did: it needs a line for every frame.
-constexpr int SpareTimestamps = 16;
+// The names mkvmerge sees: its option file, its output and the chapter file,
+// in the work folder it runs in.
+constexpr const char* OptionsName = "options.json";
+constexpr const char* MuxedName = "muxed.mkv";
+constexpr const char* ChaptersName = "chapters.txt";
+// The MKV's name when neither the request nor the title gives one.
+constexpr const char* FallbackName = "title";
 
 std::optional<int64_t> detail(const StreamReport& stream, const std::string& key) {
     if (const int64_t* value = integerField(stream.details, key)) return *value;
@@ -51,16 +58,6 @@ std::optional<double> realDetail(const StreamReport& stream, const std::string& 
             if (const int64_t* i = std::get_if<int64_t>(&f.value)) return double(*i);
         }
     return std::nullopt;
-}
-
-// A fresh folder of our own in the output folder: no earlier file is reused.
-std::string makeWorkFolder(const std::string& outputFolder, const std::string& name) {
-    std::string pattern = joinOutputPath(outputFolder, name + ".streams-XXXXXX");
-    if (!::mkdtemp(pattern.data()))
-        throw FileError("Cannot create a work folder in " +
-                        (outputFolder.empty() ? std::string(".") : outputFolder) + ". " +
-                        std::strerror(errno));
-    return pattern;
 }
 
 // Whether the program can be started, found as the shell would find it; the
@@ -94,74 +91,14 @@ std::string codecOf(const ScanReport& scan, StreamKind kind, int slot) {
     }
 }
 
-// Milliseconds as a timestamp file writes them.
-std::string milliseconds(TitleTime ticks) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", ticks / 90.0);
-    return text;
-}
-
-// A timestamp file (format v2): one time per frame, sorted, and spare lines
-// after the last.
-void writeTimestamps(const std::string& path, const std::vector<TitleTime>& frames,
-                     TitleTime shift, double step) {
-    OutputFile file(path, 1 << 16);
-    auto line = [&](const std::string& text) {
-        file.write(text.data(), text.size());
-        file.write("\n", 1);
-    };
-    line("# timestamp format v2");
-    for (TitleTime t : frames)
-        line(milliseconds(t + shift));
-    const TitleTime last = frames.empty() ? 0 : frames.back() + shift;
-    for (int k = 1; k <= SpareTimestamps; ++k)
-        line(milliseconds(last + k * step));
-    file.close();
-}
-
-// The stream's file without the byte ranges left out, copied by the kernel
-// where it can.
-void copyKept(const std::string& from, const std::vector<std::pair<int64_t, int64_t>>& dropped,
-              const std::string& to) {
-    SourceFile source(from);
-    OutputFile out(to);
-    std::vector<uint8_t> buffer(1 << 20);
-    auto copy = [&](int64_t begin, int64_t end) {
-        while (begin < end) {
-            const size_t n = size_t(std::min<int64_t>(end - begin, int64_t(buffer.size())));
-            const size_t got = source.readAt(buffer.data(), n, begin);
-            if (got == 0) break;
-            out.copyFrom(source, begin, buffer.data(), got);
-            begin += int64_t(got);
-        }
-    };
-    int64_t at = 0;
-    for (const auto& [begin, end] : dropped) {
-        copy(at, begin);
-        at = std::max(at, end);
-    }
-    copy(at, source.size());
-    out.close();
-}
-
+// The MKV's name: the name asked for, else the title's name, else its base
+// name, made a file name.
 std::string matroskaName(const Title& title, const std::string& name) {
     std::string safe = safeFileName(name);
     if (safe.empty()) safe = safeFileName(title.name);
-    if (safe.empty()) safe = title.baseName;
+    if (safe.empty()) safe = safeFileName(title.baseName);
+    if (safe.empty()) safe = FallbackName;
     return safe;
-}
-
-// Moves the finished file to its name; without `replace`, an existing file
-// of that name stays and the move fails with EEXIST.
-bool placeFile(const std::string& from, const std::string& to, bool replace) {
-    if (replace) return std::rename(from.c_str(), to.c_str()) == 0;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without the flag: a hard link fails on an existing name too.
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
-    return true;
 }
 
 class MkvRun {
@@ -174,30 +111,32 @@ public:
             return std::move(result_);
         }
         name_ = matroskaName(r_.title, r_.name);
+        final_ = joinOutputPath(r_.outputFolder, name_ + ".mkv");
         std::vector<std::string> errors;
         guarded(errors, [&] {
-            work_ = makeWorkFolder(r_.outputFolder, name_);
-            const DemuxResult* files = r_.demuxed;
+            clearLeftovers(r_.outputFolder, run_.log);
+            checkMatroskaOutputs(r_, name_, final_);
+            work_.emplace(r_.outputFolder, name_);
+            DemuxResult files;
             const FrameIndex* index = r_.index;
-            DemuxResult demuxed;
             std::unique_ptr<FrameIndex> ownIndex;
-            if (!files || !index) {
+            if (r_.demuxed && index) {
+                files = linkDemuxed(*r_.demuxed);
+            } else {
                 ownIndex = std::make_unique<FrameIndex>(indexedStreams(r_.streams), r_.selection);
-                demuxed = demuxIntoWorkFolder(*ownIndex);
+                files = demuxIntoWorkFolder(*ownIndex);
                 ownIndex->finish();
-                files = &demuxed;
                 index = ownIndex.get();
             }
-            if (result_.ok() && !run_.host.run.cancelRequested) mux(*files, *index);
+            if (result_.ok() && !stopped()) {
+                const CancellableSpan cancellable(run_.host);
+                mux(files, *index);
+            }
         });
         for (const std::string& e : errors)
             fail(e);
-        if (!work_.empty() && !r_.keepStreams) {
-            std::error_code ec;
-            fs::remove_all(work_, ec);
-        } else if (!work_.empty()) {
-            run_.log.log("Streams kept in " + work_);
-        }
+        if (work_ && r_.keepStreams) run_.log.log("Streams kept in " + work_->keep());
+        work_.reset(); // removed with every file in it, unless kept
         result_.cancelled = run_.host.run.cancelRequested;
         showReady(run_.log);
         return std::move(result_);
@@ -219,17 +158,36 @@ private:
         result_.errors.push_back(message);
     }
 
+    // Cancel, asked between the long steps and inside them.
+    bool stopped() {
+        run_.host.pump();
+        return run_.host.run.cancelRequested;
+    }
+
     DemuxResult demuxIntoWorkFolder(FrameIndex& index) {
         DemuxRequest demux{r_.title, r_.streams, r_.selection, {}, false, r_.playlists, &index};
-        demux.output.folder = work_;
+        demux.output.folder = work_->path();
+        demux.output.slotNames = true;
         DemuxResult d = demuxTitle(demux, run_);
         // Demux logged its errors already.
         result_.errors.insert(result_.errors.end(), d.errors.begin(), d.errors.end());
         return d;
     }
 
+    // The files a Demux has just written, reached from the work folder under
+    // names of their own: mkvmerge never sees a name of the user's.
+    DemuxResult linkDemuxed(const DemuxResult& demuxed) {
+        DemuxResult linked = demuxed;
+        for (DemuxedFile& f : linked.files) {
+            const std::string name = slotName(f.kind, f.slot) + extensionOf(f.path);
+            work_->link(f.path, name);
+            f.path = work_->file(name);
+        }
+        return linked;
+    }
+
     std::string workFile(const std::string& file, const std::string& extension) const {
-        return joinOutputPath(work_, withoutExtension(fileNamePart(file)) + extension);
+        return work_->file(withoutExtension(fileNamePart(file)) + extension);
     }
 
     // The title's first video stream: the clock the clips are placed by.
@@ -268,6 +226,7 @@ private:
             }
             if (std::optional<Track> t = placeTrack(stream, *file, *s, report, timeline))
                 tracks.push_back(std::move(*t));
+            if (run_.host.run.cancelRequested) return;
         }
         if (tracks.empty()) return fail("No stream to put into " + name_ + ".mkv.");
 
@@ -280,15 +239,15 @@ private:
         const TitleTime shift = -earliest;
 
         MkvJob job;
-        job.output = joinOutputPath(work_, name_ + ".mkv");
+        job.output = work_->file(MuxedName);
         job.title = r_.title.name;
         bool firstAudio = true;
         for (Track& t : tracks) {
             if (!t.frames.empty()) {
                 t.job.timestamps = workFile(t.job.file, ".timestamps.txt");
                 writeTimestamps(t.job.timestamps, t.frames, shift, t.step);
-            } else {
-                finishWave(t, shift);
+            } else if (!finishWave(t, shift)) {
+                return;
             }
             t.job.isDefault = job.tracks.empty() || (t.stream.kind == StreamKind::Audio &&
                                                      std::exchange(firstAudio, false));
@@ -300,20 +259,20 @@ private:
         }
         std::vector<DemuxStream> besides;
         for (const DemuxStream& stream : r_.streams)
-            if (stream.kind == StreamKind::Subpicture && !addSubtitles(job, stream, files, index,
-                                                                      timeline, shift, video))
+            if (stream.kind == StreamKind::Subpicture &&
+                !addSubtitles(job, stream, files, index, timeline, shift, video))
                 besides.push_back(stream);
+        if (stopped()) return;
         const TitleTime titleEnd =
             r_.title.duration ? TitleTime(*r_.title.duration) : timeline.end();
         if (!addChapters(job, shift, titleEnd)) return;
         if (!runJob(job, "Muxing ")) return;
 
-        const std::string final = joinOutputPath(r_.outputFolder, name_ + ".mkv");
-        if (!placeFile(job.output, final, r_.overwrite))
-            return fail("Cannot name the MKV " + final + ". " + std::strerror(errno));
-        result_.path = final;
+        // Put in place by the output rules, checked again now.
+        work_->place(MuxedName, final_, matroskaReads(r_), r_.overwrite);
+        result_.path = final_;
         result_.durationMs = std::llround((titleEnd + shift) / 90.0);
-        run_.log.log("Muxed into [b]" + final + "[/b]");
+        run_.log.log("Muxed into [b]" + final_ + "[/b]");
         keepSubpictures(files, besides);
     }
 
@@ -347,7 +306,9 @@ private:
             if (next >= times.size()) return std::nullopt;
             return std::llround((times[next++] + shift) / 90.0);
         };
+        request.stopped = [this] { return stopped(); };
         const VobSubResult written = writeVobSubFromRecords(request);
+        if (written.stopped) return true;
         if (written.units == 0) return false;
         if (written.cutUnits + written.otherUnits + written.untimedUnits > 0) {
             const std::string note =
@@ -359,8 +320,8 @@ private:
         }
         track.file = request.idxPath;
         job.tracks.push_back(track);
-        result_.tracks.push_back({stream.kind, stream.slot, "VobSub", track.name, track.language,
-                                  0, false});
+        result_.tracks.push_back(
+            {stream.kind, stream.slot, "VobSub", track.name, track.language, 0, false});
         return true;
     }
 
@@ -397,8 +358,9 @@ private:
         if (!times.dropped.empty()) {
             // The frames that would overlap at a join are left out of a copy.
             const std::string kept = workFile(file.path, ".kept" + extensionOf(file.path));
-            copyKept(file.path, times.dropped, kept);
-            if (!r_.demuxed) fs::remove(file.path);
+            if (!copyKept(file.path, times.dropped, kept, [this] { return stopped(); }))
+                return std::nullopt;
+            fs::remove(file.path); // a file or a link of the work folder's
             t.job.file = kept;
         }
         t.start = times.first;
@@ -428,8 +390,8 @@ private:
 
     // The WAV of an LPCM track, once the title's shift is known: the whole
     // milliseconds of its start as the track's delay, the rest as silence in
-    // front, so that it starts to the sample.
-    void finishWave(Track& t, TitleTime shift) {
+    // front, so that it starts to the sample. False after Cancel.
+    bool finishWave(Track& t, TitleTime shift) {
         const auto& [format, runs] = lpcm_[size_t(t.lpcmSilence)];
         const double startMs = (runs.front().start + shift) / 90.0;
         const int64_t delay = int64_t(std::floor(startMs));
@@ -439,23 +401,35 @@ private:
             placed.push_back({run.begin, run.end,
                               std::llround((run.start - origin) * format.sampleRate / 90000.0)});
         const std::string wave = workFile(t.job.file, ".wav");
-        const WaveResult w = writeWaveFromLpcmRuns(t.job.file, format, placed, wave);
-        run_.log.log("LPCM " + fileNamePart(t.job.file) + " wrapped as " +
-                     (w.container == WaveContainer::Wave64 ? "W64 " : "WAV ") + fileNamePart(wave));
-        if (!r_.demuxed) fs::remove(t.job.file);
+        const WaveResult w =
+            writeWaveFromLpcmRuns(t.job.file, format, placed, wave, [this] { return stopped(); });
+        if (w.stopped) return false;
+        run_.log.log("LPCM " + t.stream.caption + " wrapped as " +
+                     (w.container == WaveContainer::Wave64 ? "W64" : "WAV"));
+        fs::remove(t.job.file); // a file or a link of the work folder's
         t.job.file = wave;
         t.job.syncMs = delay;
+        return true;
     }
 
     // The chosen title's chapters on the MKV's timeline, none at or past the
-    // title's end.
+    // title's end, at most as many as a title may have, their names as
+    // valid UTF-8 (the chapter file's character set).
     bool addChapters(MkvJob& job, TitleTime shift, TitleTime titleEnd) {
         std::vector<std::string> lines;
         int counter = 1;
+        if (r_.title.chapters.size() > MaxChaptersPerTitle) {
+            const std::string note = "The title has " + std::to_string(r_.title.chapters.size()) +
+                                     " chapters; only the first " +
+                                     std::to_string(MaxChaptersPerTitle) + " go into the MKV.";
+            run_.log.log(note);
+            result_.warnings.push_back(note);
+        }
         for (const Chapter& c : r_.title.chapters) {
+            if (size_t(counter) > MaxChaptersPerTitle) break;
             if (TitleTime(c.begin) >= titleEnd) {
-                const std::string note = "Chapter \"" + c.name + "\" lies past the title's end; " +
-                                         "it is left out.";
+                const std::string note =
+                    "Chapter \"" + c.name + "\" lies past the title's end; " + "it is left out.";
                 run_.log.log(note);
                 result_.warnings.push_back(note);
                 continue;
@@ -463,14 +437,12 @@ private:
             const std::string n = chapterNumber(counter++);
             lines.push_back("CHAPTER" + n + "=" +
                             chapterTimeOfTicks(std::llround(TitleTime(c.begin) + shift)));
-            lines.push_back("CHAPTER" + n + "NAME=" + c.name);
+            lines.push_back("CHAPTER" + n + "NAME=" + validUtf8(c.name));
         }
         if (lines.empty()) return true;
-        const std::string chapters = chapterFilePath(work_, name_);
-        const ChaptersResult written =
-            tarnwick::writeChapters(
-                ChaptersRequest{lines, chapters, r_.title.playlist, titleFiles(r_.title)},
-                          run_);
+        const std::string chapters = work_->file(ChaptersName);
+        const ChaptersResult written = tarnwick::writeChapters(
+            ChaptersRequest{lines, chapters, r_.title.playlist, titleFiles(r_.title)}, run_);
         if (!written.ok()) {
             fail(written.errors.front());
             return false;
@@ -480,10 +452,12 @@ private:
         return true;
     }
 
+    // mkvmerge runs in the work folder and reads only names of its files:
+    // no byte of a name of the user's reaches it, nor a "+", "=", "-" or "@"
+    // that it would read as its own syntax.
     bool runJob(const MkvJob& job, const std::string& status) {
-        const std::string optionsFile = withoutExtension(job.output) + ".json";
-        writeMkvmergeOptions(job, optionsFile);
-        return runMuxer(optionsFile, status + name_ + ".mkv");
+        writeMkvmergeOptions(inWorkFolder(job), work_->file(OptionsName));
+        return runMuxer(OptionsName, status + name_ + ".mkv");
     }
 
     bool runMuxer(const std::string& optionsFile, const std::string& status) {
@@ -503,12 +477,11 @@ private:
             run_.log.log("[re]mkvmerge error: " + text + "[/re]");
             lastError = text;
         };
-        callbacks.cancelled = [&] {
-            run_.host.pump();
-            return run_.host.run.cancelRequested;
-        };
-        const CancellableSpan cancellable(run_.host);
-        const MkvmergeResult r = runMkvmerge(optionsFile, callbacks, r_.mkvmerge);
+        callbacks.cancelled = [this] { return stopped(); };
+        MkvmergePlace place;
+        place.folder = work_->descriptor();
+        place.stopGraceMilliseconds = r_.mkvmergeStopGraceMilliseconds;
+        const MkvmergeResult r = runMkvmerge(optionsFile, callbacks, r_.mkvmerge, place);
         switch (r.outcome) {
         case MkvmergeOutcome::Done: return true;
         case MkvmergeOutcome::DoneWithWarnings: run_.log.log(r.message); return true;
@@ -517,16 +490,14 @@ private:
         }
     }
 
-    // Subpicture streams of another layout stay beside the MKV.
+    // Subpicture streams of another layout stay beside the MKV (a Demux's
+    // files are there already), put in place by the output rules.
     void keepSubpictures(const DemuxResult& files, const std::vector<DemuxStream>& besides) {
         for (const DemuxStream& stream : besides) {
             const DemuxedFile* file = files.file(stream.kind, stream.slot);
             if (!file || file->bytes == 0 || r_.demuxed) continue;
-            const std::string beside =
-                outputFileName(joinOutputPath(r_.outputFolder, name_), stream.caption, "sup");
-            if (std::rename(file->path.c_str(), beside.c_str()) != 0)
-                return fail("Cannot keep " + stream.caption + " as " + beside + ". " +
-                            std::strerror(errno));
+            const std::string beside = besideName(r_, name_, stream);
+            work_->place(fileNamePart(file->path), beside, matroskaReads(r_));
             run_.log.log("Subpicture " + stream.caption +
                          " is not put into the MKV; kept beside it as " + beside);
         }
@@ -536,7 +507,8 @@ private:
     RunContext& run_;
     MatroskaResult result_;
     std::string name_;
-    std::string work_;
+    std::string final_; // the MKV's path
+    std::optional<WorkFolder> work_;
     LanguageTable languages_;
     std::vector<std::pair<LpcmFormat, std::vector<SampleRun>>> lpcm_;
 };
@@ -578,15 +550,9 @@ std::string safeFileName(const std::string& name) {
         safe.push_back(unsafe ? '_' : c);
     }
     safe.erase(0, std::min(safe.find_first_not_of(". "), safe.size()));
+    safe = cutAtCharacter(safe, MaxNameBytes);
     while (!safe.empty() && (safe.back() == ' ' || safe.back() == '.'))
         safe.pop_back();
-    if (safe.size() > MaxNameBytes) {
-        safe.resize(MaxNameBytes);
-        // Not in the middle of a UTF-8 sequence.
-        while (!safe.empty() && (static_cast<unsigned char>(safe.back()) & 0xC0) == 0x80)
-            safe.pop_back();
-        if (!safe.empty() && static_cast<unsigned char>(safe.back()) >= 0xC0) safe.pop_back();
-    }
     return safe;
 }
 

@@ -30,6 +30,8 @@ struct MatroskaRequest {
     // fails rather than replace it.
     bool overwrite = true;
     std::string mkvmerge = "mkvmerge";
+    // After Cancel, how long mkvmerge may take to stop before it is killed.
+    int mkvmergeStopGraceMilliseconds = 5000;
     std::vector<std::string> playlists{}; // never to be written
     // The files a Demux of this title has just written, and the index of
     // their frames it made: muxed as they are instead of demuxing again.
@@ -75,8 +77,8 @@ bool mkvmergeFound(const std::string& program);
 std::string mkvmergeMissingMessage(const std::string& program);
 
 // A display name as a file name: no folder delimiter, control character or
-// leading dot or blank; cut to a length every file system takes. Empty when
-// nothing usable is left.
+// leading dot or blank; cut to a length every file system takes (at a
+// character). Empty when nothing usable is left.
 std::string safeFileName(const std::string& name);
 
 } // namespace tarnwick

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -25,6 +26,8 @@ constexpr std::string_view GuiError = "#GUI#error ";
 // mkvmerge prints short lines; a longer one is cut, not kept whole.
 constexpr size_t MaxLineLength = 64 * 1024;
 constexpr int PollMilliseconds = 200;
+// Once it closed its output it is about to end: asked after more often.
+constexpr int EndingPollMilliseconds = 20;
 
 bool startsWith(std::string_view text, std::string_view head) {
     return text.substr(0, head.size()) == head;
@@ -77,14 +80,85 @@ private:
     std::string line_;
 };
 
-int waitFor(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-    return status;
+// The status of a child whose end the system did not keep for us.
+constexpr int UnknownEnd = -1;
+
+// Whether the child has ended; its status then in `status`.
+bool ended(pid_t pid, int& status) {
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return true;
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) {
+            status = UnknownEnd; // not ours to wait for any more
+            return true;
+        }
+        return false;
+    }
 }
+
+int64_t nowMilliseconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Asks the child's process group to stop; kills it when it has not ended
+// within the grace time. Returns once it has ended.
+void stop(pid_t pid, int graceMilliseconds) {
+    ::kill(-pid, SIGTERM);
+    const int64_t deadline = nowMilliseconds() + graceMilliseconds;
+    int status = 0;
+    while (!ended(pid, status)) {
+        if (nowMilliseconds() >= deadline) {
+            ::kill(-pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+            return;
+        }
+        ::poll(nullptr, 0, 20);
+    }
+}
+
+// The child's start: its input from /dev/null, its output into the pipe,
+// its own process group, the signals a front end handles or ignores back to
+// their defaults, and the folder it runs in.
+struct SpawnSetup {
+    SpawnSetup(int output, int folder) {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+        if (folder >= 0) posix_spawn_file_actions_addfchdir_np(&actions, folder);
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (const int signal : {SIGPIPE, SIGXFSZ, SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&defaults, signal);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                                                  POSIX_SPAWN_SETPGROUP);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
 
 MkvmergeResult resultOf(int status, const std::string& program) {
     MkvmergeResult r;
+    if (status == UnknownEnd) {
+        r.message = program + " ended, but how it ended could not be learnt.";
+        return r;
+    }
     if (!WIFEXITED(status)) {
         r.message = program + " ended by signal " + std::to_string(WTERMSIG(status)) + ".";
         return r;
@@ -157,22 +231,17 @@ std::string mkvmergeMissingMessage(const std::string& program) {
 }
 
 MkvmergeResult runMkvmerge(const std::string& optionsFile, const MkvmergeCallbacks& callbacks,
-                           const std::string& program) {
+                           const std::string& program, const MkvmergePlace& place) {
     Pipe pipe;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipe.writeEnd(), STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipe.writeEnd(), STDERR_FILENO);
+    SpawnSetup setup(pipe.writeEnd(), place.folder);
     std::vector<std::string> args = {program, "--gui-mode", "@" + optionsFile};
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned =
-        ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int spawned = ::posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attributes,
+                                       argv.data(), environ);
     if (spawned != 0) {
         MkvmergeResult r;
         r.outcome = spawned == ENOENT ? MkvmergeOutcome::Missing : MkvmergeOutcome::Failed;
@@ -184,30 +253,39 @@ MkvmergeResult runMkvmerge(const std::string& optionsFile, const MkvmergeCallbac
 
     LineSplitter lines(callbacks);
     char buffer[4096];
-    bool cancelled = false;
+    bool open = true;
+    int status = 0;
     for (;;) {
         if (callbacks.cancelled && callbacks.cancelled()) {
-            cancelled = true;
-            ::kill(pid, SIGTERM);
-            break;
+            // Its lines after Cancel are not shown.
+            stop(pid, place.stopGraceMilliseconds);
+            MkvmergeResult r;
+            r.outcome = MkvmergeOutcome::Cancelled;
+            r.message = program + " was stopped.";
+            return r;
         }
-        pollfd fd{pipe.readEnd(), POLLIN, 0};
-        const int ready = ::poll(&fd, 1, PollMilliseconds);
-        if (ready < 0 && errno != EINTR) break;
-        if (ready <= 0) continue;
-        const ssize_t got = ::read(pipe.readEnd(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break; // mkvmerge closed its output: it is ending
-        lines.add(buffer, size_t(got));
+        if (open) {
+            pollfd fd{pipe.readEnd(), POLLIN, 0};
+            const int ready = ::poll(&fd, 1, PollMilliseconds);
+            if (ready > 0) {
+                const ssize_t got = ::read(pipe.readEnd(), buffer, sizeof buffer);
+                if (got < 0 && errno == EINTR) continue;
+                if (got > 0) {
+                    lines.add(buffer, size_t(got));
+                    continue;
+                }
+                open = false; // it closed its output: it is ending
+                lines.finish();
+            } else if (ready < 0 && errno != EINTR) {
+                open = false;
+            }
+        }
+        // Waited for without blocking, so that Cancel still reaches a
+        // program that closed its output and goes on.
+        if (ended(pid, status)) break;
+        if (!open) ::poll(nullptr, 0, EndingPollMilliseconds);
     }
     lines.finish();
-    const int status = waitFor(pid);
-    if (cancelled) {
-        MkvmergeResult r;
-        r.outcome = MkvmergeOutcome::Cancelled;
-        r.message = program + " was stopped.";
-        return r;
-    }
     return resultOf(status, program);
 }
 

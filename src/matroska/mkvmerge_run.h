@@ -58,8 +58,22 @@ struct MkvmergeResult {
 // The message when the program cannot be started.
 std::string mkvmergeMissingMessage(const std::string& program);
 
-// Runs `program --gui-mode @optionsFile` without a shell and waits for it.
+// Where and how mkvmerge runs.
+struct MkvmergePlace {
+    // A descriptor of the folder it runs in (-1: the current one): the
+    // relative paths of the option file, and the option file's own, are
+    // names in it.
+    int folder = -1;
+    // After Cancel it is asked to stop (SIGTERM); when it has not ended
+    // after this long, it is killed (SIGKILL).
+    int stopGraceMilliseconds = 5000;
+};
+
+// Runs `program --gui-mode @optionsFile` without a shell, in a process group
+// of its own (a Ctrl-C at the terminal reaches this program, which stops
+// it), and waits for it.
 MkvmergeResult runMkvmerge(const std::string& optionsFile, const MkvmergeCallbacks& callbacks,
-                           const std::string& program = "mkvmerge");
+                           const std::string& program = "mkvmerge",
+                           const MkvmergePlace& place = {});
 
 } // namespace tarnwick

@@ -6,6 +6,9 @@ namespace tarnwick {
 
 namespace {
 
+// Records between two questions whether to stop.
+constexpr size_t StopCheckRecords = 256;
+
 // A unit that is given no title time is not written, so it does not count.
 bool shown(const VobSubRequest& request, const SubpictureRecord& record) {
     const std::optional<int64_t> time = request.titleTimeMs(record);
@@ -39,7 +42,11 @@ VobSubResult writeVobSubFromRecords(const VobSubRequest& request) {
     SubpictureRecordReader reader(request.records);
     VobSubWriter writer(request.idxPath, request.subPath, track);
     SubpictureRecord record;
-    while (reader.next(record)) {
+    for (size_t k = 1; reader.next(record); ++k) {
+        if (request.stopped && k % StopCheckRecords == 0 && request.stopped()) {
+            result.stopped = true;
+            return result; // the writer discards both files
+        }
         if (record.fault == RecordFault::Cut || record.fault == RecordFault::NoSize) {
             ++result.cutUnits;
             continue;

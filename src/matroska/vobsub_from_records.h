@@ -27,6 +27,8 @@ struct VobSubRequest {
     // the title's origin) and its offset in the file (which clip it came
     // from); none leaves the unit out.
     std::function<std::optional<int64_t>(const SubpictureRecord&)> titleTimeMs;
+    // Asked now and then; when it answers true, no file is made.
+    std::function<bool()> stopped{};
 };
 
 struct VobSubResult {
@@ -36,6 +38,7 @@ struct VobSubResult {
     int otherUnits = 0;       // not a whole DVD unit (the extended layout, too large): left out
     int untimedUnits = 0;     // no title time, or a negative one: left out
     int64_t skippedBytes = 0; // in no record
+    bool stopped = false;     // Cancel: no file was made
 };
 
 // Raises FileError; std::invalid_argument for a request without titleTimeMs

@@ -234,7 +234,8 @@ WaveResult writeWaveFromLpcm(const std::string& lpcmPath, const LpcmFormat& f,
 }
 
 WaveResult writeWaveFromLpcmRuns(const std::string& lpcmPath, const LpcmFormat& f,
-                                 const std::vector<LpcmRun>& runs, const std::string& wavePath) {
+                                 const std::vector<LpcmRun>& runs, const std::string& wavePath,
+                                 const std::function<bool()>& stopped) {
     if (!isLpcmFormat(f))
         throw std::invalid_argument("LPCM of " + std::to_string(f.bitsPerSample) + " bits, " +
                                     std::to_string(f.channels) + " channels at " +
@@ -251,7 +252,8 @@ WaveResult writeWaveFromLpcmRuns(const std::string& lpcmPath, const LpcmFormat& 
     for (const LpcmRun& run : runs) {
         const int64_t end = std::min(run.end, source.size());
         const int64_t units = end > run.begin ? (end - run.begin) / int64_t(inUnit) : 0;
-        const int64_t target = (std::max<int64_t>(run.firstSample, 0) + unitFrames / 2) / unitFrames;
+        const int64_t target =
+            (std::max<int64_t>(run.firstSample, 0) + unitFrames / 2) / unitFrames;
         Plan p;
         p.silence = std::max<int64_t>(target - position, 0);
         position += p.silence;
@@ -269,15 +271,23 @@ WaveResult writeWaveFromLpcmRuns(const std::string& lpcmPath, const LpcmFormat& 
     const size_t unitsPerRead = std::max<size_t>(1, ReadBytes / inUnit);
     std::vector<uint8_t> in(unitsPerRead * inUnit);
     std::vector<uint8_t> out(unitsPerRead * outUnit);
+    const auto stop = [&] {
+        if (!stopped || !stopped()) return false;
+        wave.discard();
+        result.stopped = true;
+        return true;
+    };
     for (size_t r = 0; r < runs.size(); ++r) {
         std::fill(out.begin(), out.end(), uint8_t(0));
         for (int64_t left = plans[r].silence; left > 0;) {
+            if (stop()) return result;
             const int64_t units = std::min<int64_t>(left, int64_t(unitsPerRead));
             wave.write(out.data(), size_t(units) * outUnit);
             left -= units;
         }
         int64_t at = runs[r].begin + plans[r].skip * int64_t(inUnit);
         for (int64_t left = plans[r].keep; left > 0;) {
+            if (stop()) return result;
             const size_t units = size_t(std::min<int64_t>(left, int64_t(unitsPerRead)));
             if (source.readAt(in.data(), units * inUnit, at) < units * inUnit)
                 throw FileError("Read error on \"" + lpcmPath + "\". The file shrank while it " +

@@ -8,6 +8,7 @@
 // interleaved samples in 2 or 3 bytes.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,7 @@ struct WaveResult {
     WaveContainer container = WaveContainer::Riff;
     uint64_t dataBytes = 0;
     uint64_t droppedBytes = 0; // a unit cut short at the end of the stream
+    bool stopped = false;      // Cancel: no file was made
 };
 
 // Writes the WAV file of an LPCM elementary file in constant memory. File
@@ -71,7 +73,10 @@ struct LpcmRun {
 // where a run begins after the samples before it end, and the samples of a
 // run that would fall before that end left out. Positions are kept to a
 // conversion unit (a frame at 16 bits, two or four at 20 and 24 bits).
+// `stopped` is asked between blocks; when it answers true the file is
+// discarded and the result says so.
 WaveResult writeWaveFromLpcmRuns(const std::string& lpcmPath, const LpcmFormat& format,
-                                 const std::vector<LpcmRun>& runs, const std::string& wavePath);
+                                 const std::vector<LpcmRun>& runs, const std::string& wavePath,
+                                 const std::function<bool()>& stopped = {});
 
 } // namespace tarnwick

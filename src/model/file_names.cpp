@@ -42,4 +42,19 @@ bool endsWith(const std::string& text, const std::string& tail) {
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+std::string cutAtCharacter(const std::string& text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    size_t end = maxBytes;
+    // The first byte left out continues a character: that character goes too
+    // (at most the three bytes a sequence has before its last).
+    for (int k = 0; k < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++k)
+        --end;
+    return text.substr(0, end);
+}
+
+std::string fitFileName(const std::string& stem, const std::string& tail, size_t maxBytes) {
+    const std::string end = cutAtCharacter(tail, maxBytes);
+    return cutAtCharacter(stem, maxBytes - end.size()) + end;
+}
+
 } // namespace tarnwick

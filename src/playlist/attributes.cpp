@@ -1,5 +1,7 @@
 #include "playlist/attributes.h"
 
+#include "playlist/xml_references.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -31,7 +33,7 @@ std::optional<std::string> GetAttr(std::string_view line, std::string_view name)
     if (at == std::string_view::npos) return std::nullopt;
     std::string_view rest = line.substr(at + name.size(), AttributeWindow);
     rest = after(after(rest, '='), '"');
-    return std::string(rest.substr(0, rest.find('"')));
+    return decodeReferences(rest.substr(0, rest.find('"')));
 }
 
 int32_t decimalValue(std::string_view text) {

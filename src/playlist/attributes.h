@@ -15,8 +15,8 @@ constexpr size_t AttributeWindow = 255;
 // The value after the first occurrence of `name` in `line` (ASCII case
 // ignored, also inside another word): the text after the first "=" and the
 // next double quote, up to the following double quote or the end of the
-// window. Nothing when the name does not occur, so that a caller can keep the
-// value it had.
+// window, its XML references decoded. Nothing when the name does not occur,
+// so that a caller can keep the value it had.
 std::optional<std::string> GetAttr(std::string_view line, std::string_view name);
 
 // The same value as a signed 32-bit number; 0 when the name is missing or the

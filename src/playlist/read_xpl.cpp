@@ -26,8 +26,9 @@ size_t keptLinesBudget(int64_t playlistSize) {
 
 // Reads the playlist chunk by chunk into the tag lines of the memo; the
 // scanner carries a tag that a chunk boundary cuts.
-void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log, PlaylistHeader& header,
-                  const StopReading& stop) {
+void readTagLines(SourceFile& file, PlaylistResult& result, RunContext& run,
+                  PlaylistHeader& header, const StopReading& stop) {
+    LogSink& log = run.log;
     constexpr size_t ReadBytes = 262144;
     std::vector<uint8_t> chunk(ReadBytes);
     PlaylistCodecs& codecs = result.codecs;
@@ -51,7 +52,16 @@ void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log, Playli
     };
     // Bounded by the size seen at opening, so a device or a growing file
     // cannot keep the run going.
-    while (file.position() < size && !(stop && stop())) {
+    // A playlist picked by mistake may be a file of gigabytes: Cancel stops
+    // the reading where it is.
+    const CancellableSpan cancellable(run.host);
+    while (file.position() < size) {
+        run.host.pump();
+        if (run.host.run.cancelRequested || (stop && stop())) {
+            log.log("Reading the playlist was cancelled after " + std::to_string(file.position()) +
+                    " of " + std::to_string(size) + " bytes.");
+            break;
+        }
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(ReadBytes, size - file.position()));
         const size_t got = file.read(chunk.data(), wanted);
@@ -60,8 +70,8 @@ void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log, Playli
         scanTags(scanner, chunk.data(), got, onLine);
     }
     if (leftOut > 0)
-        log.log("The playlist has too many tag lines to show: the last " +
-                  std::to_string(leftOut) + " of them were left out.");
+        log.log("The playlist has too many tag lines to show: the last " + std::to_string(leftOut) +
+                " of them were left out.");
 }
 
 } // namespace
@@ -69,20 +79,22 @@ void readTagLines(SourceFile& file, PlaylistResult& result, LogSink& log, Playli
 PlaylistResult readPlaylist(const PlaylistRequest& request, RunContext& run) {
     PlaylistResult result;
     result.codecs = request.codecs;
+    run.host.run.cancelRequested = false;
     PlaylistHeader header;
     const bool ok = guarded(result.errors, [&] {
         SourceFile file(request.path);
         run.log.log("Open " + fileNamePart(request.path));
         run.log.log("Filesize: " + std::to_string(file.size()) + " bytes");
-        readTagLines(file, result, run.log, header, request.stop);
+        readTagLines(file, result, run, header, request.stop);
     });
     if (!ok) {
         showReady(run.log);
         return result;
     }
-    const bool cut = request.titleNumber != 0
-                         ? cutToTitleNumber(result.tagLines, request.titleNumber)
-                         : cutToTitle(result.tagLines, withoutExtension(fileNamePart(request.source)));
+    const bool cut =
+        request.titleNumber != 0
+            ? cutToTitleNumber(result.tagLines, request.titleNumber)
+            : cutToTitle(result.tagLines, withoutExtension(fileNamePart(request.source)));
     if (cut) showTitle(result, header, run.log);
     logDone(run.log);
     return result;

@@ -15,9 +15,18 @@ namespace fs = std::filesystem;
 namespace {
 
 std::optional<std::vector<PlaylistTitle>> titlesOf(const std::string& playlist,
-                                                   const TitleChoice& choice, std::string& error) {
+                                                   const TitleChoice& choice, std::string& error,
+                                                   ChoiceError& kind,
+                                                   std::vector<std::string>& warnings) {
     try {
-        return readPlaylistTitles(playlist, choice.stop);
+        PlaylistTitles read = readTitleList(playlist, choice.stop);
+        if (read.cancelled) {
+            kind = ChoiceError::Cancelled;
+            error = "Cancelled.";
+            return std::nullopt;
+        }
+        if (!read.complete) warnings.push_back(TitleListCutNote);
+        return std::move(read.titles);
     } catch (const FileError& e) {
         error = e.what();
         return std::nullopt;
@@ -44,6 +53,12 @@ std::optional<ChosenTitle> modelOf(const PlaylistTitle& title, const std::string
     return ChosenTitle{std::move(d.title), std::move(d.warnings)};
 }
 
+std::optional<ChosenTitle> withWarnings(std::optional<ChosenTitle> chosen,
+                                        const std::vector<std::string>& warnings) {
+    if (chosen) chosen->warnings.insert(chosen->warnings.begin(), warnings.begin(), warnings.end());
+    return chosen;
+}
+
 std::optional<ChosenTitle> fromDisc(const std::string& input, const DiscFolders& disc,
                                     const TitleChoice& choice, std::string& error,
                                     ChoiceError& kind) {
@@ -53,7 +68,8 @@ std::optional<ChosenTitle> fromDisc(const std::string& input, const DiscFolders&
                 " has no playlist ADV_OBJ/VPLST000.XPL; give the feature's EVO instead.";
         return std::nullopt;
     }
-    const auto titles = titlesOf(playlist, choice, error);
+    std::vector<std::string> warnings;
+    const auto titles = titlesOf(playlist, choice, error, kind, warnings);
     if (!titles) return std::nullopt;
     const PlaylistTitle* title = chooseTitle(*titles, choice.titleNumber);
     if (!title) {
@@ -63,7 +79,7 @@ std::optional<ChosenTitle> fromDisc(const std::string& input, const DiscFolders&
                                    : "The playlist " + playlist + " has no title.";
         return std::nullopt;
     }
-    return modelOf(*title, disc.videoFolder, playlist, error);
+    return withWarnings(modelOf(*title, disc.videoFolder, playlist, error), warnings);
 }
 
 std::optional<ChosenTitle> fromFile(const TitleChoice& choice, std::string& error,
@@ -71,10 +87,10 @@ std::optional<ChosenTitle> fromFile(const TitleChoice& choice, std::string& erro
     const std::string& source = choice.input;
     const auto disc = discFolders(fs::path(source).parent_path().string());
     // A source on a disc brings the disc's playlist along.
-    const std::string playlist =
-        choice.playlist.value_or(disc ? disc->playlist : std::string());
+    const std::string playlist = choice.playlist.value_or(disc ? disc->playlist : std::string());
     if (playlist.empty()) return ChosenTitle{titleOfSource(source, choice.continueParts), {}};
-    const auto titles = titlesOf(playlist, choice, error);
+    std::vector<std::string> warnings;
+    const auto titles = titlesOf(playlist, choice, error, kind, warnings);
     if (!titles) return std::nullopt;
     const PlaylistTitle* title = choice.titleNumber ? chooseTitle(*titles, choice.titleNumber)
                                                     : titlePlaying(*titles, source);
@@ -103,7 +119,8 @@ std::optional<ChosenTitle> fromFile(const TitleChoice& choice, std::string& erro
         return ChosenTitle{titleOfSource(source, choice.continueParts), {}};
     }
     const std::string videoFolder = disc ? disc->videoFolder : folderPart(source);
-    return modelOf(*title, videoFolder.empty() ? "." : videoFolder, playlist, error);
+    return withWarnings(modelOf(*title, videoFolder.empty() ? "." : videoFolder, playlist, error),
+                        warnings);
 }
 
 std::string streamList(const std::vector<TitleStream>& streams) {
@@ -117,6 +134,10 @@ std::string streamList(const std::vector<TitleStream>& streams) {
 }
 
 } // namespace
+
+const char* const TitleListCutNote =
+    "The playlist lists more titles, clips, streams and chapters than are kept; the later "
+    "ones are left out.";
 
 bool isFolder(const std::string& path) {
     std::error_code ec;
@@ -156,6 +177,13 @@ std::vector<std::string> titleListing(const std::vector<PlaylistTitle>& titles) 
         lines.push_back("  Subtitles: " + streamList(t.subtitles));
         lines.push_back("  Chapters: " + std::to_string(t.chapters));
     }
+    return lines;
+}
+
+std::vector<std::string> titleListing(const PlaylistTitles& titles) {
+    if (titles.cancelled) return {};
+    std::vector<std::string> lines = titleListing(titles.titles);
+    if (!titles.complete) lines.push_back(TitleListCutNote);
     return lines;
 }
 

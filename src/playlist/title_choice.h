@@ -7,6 +7,7 @@
 #include "model/title.h"
 #include "playlist/title_list.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ struct TitleChoice {
     std::optional<int> titleNumber;      // a titleNumber of the playlist
     std::optional<std::string> playlist; // instead of the disc's own
     bool continueParts = true;           // the file-name rule, without a playlist
-    StopReading stop{};                  // asked while the playlist is read
+    StopReading stop{};                  // asked while the playlist is read; true: no title
 };
 
 struct ChosenTitle {
@@ -28,7 +29,7 @@ struct ChosenTitle {
 
 // NotAPlaylist: the playlist named holds no Title at all (not XML, or
 // another XML file).
-enum class ChoiceError { None, NoSuchTitle, NotAPlaylist, Unusable };
+enum class ChoiceError { None, NoSuchTitle, NotAPlaylist, Unusable, Cancelled };
 
 // Works the choice out; on failure returns nothing, a message in `error` and
 // whether the title number named none or the playlist is none.
@@ -40,5 +41,11 @@ bool isFolder(const std::string& path);
 
 // The titles as the `titles` command lists them, a few lines each.
 std::vector<std::string> titleListing(const std::vector<PlaylistTitle>& titles);
+// The same for a playlist read with a bound and Cancel: nothing when the
+// reading was cancelled, and a last line when entries were left out.
+std::vector<std::string> titleListing(const PlaylistTitles& titles);
+
+// The line that says a playlist held more than its titles may keep.
+extern const char* const TitleListCutNote;
 
 } // namespace tarnwick

@@ -1,12 +1,19 @@
 #include "playlist/title_cut.h"
 
 #include "playlist/attributes.h"
+#include "playlist/xml_references.h"
 
 namespace tarnwick {
 
 bool cutToTitle(std::vector<std::string>& lines, const std::string& base) {
     size_t found = 0;
-    while (found < lines.size() && lines[found].find(base) == std::string::npos)
+    // The source's name as the playlist spells it, references decoded.
+    const auto names = [&](const std::string& line) {
+        return line.find('&') == std::string::npos
+                   ? line.find(base) != std::string::npos
+                   : decodeReferences(line).find(base) != std::string::npos;
+    };
+    while (found < lines.size() && !names(lines[found]))
         ++found;
     // An empty base is found in the first line: no source, no title.
     if (found == lines.size() || found == 0) return false;

@@ -1,11 +1,12 @@
 #include "playlist/title_list.h"
 
-#include "model/file_names.h"
 #include "engine/files.h"
+#include "model/file_names.h"
 #include "playlist/attributes.h"
 #include "playlist/tag_scanner.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <set>
 
 namespace tarnwick {
@@ -37,23 +38,13 @@ constexpr size_t MaxStreamsPerTitle = 256;
 // memory does not grow with a file of nothing but Title or clip tags.
 constexpr size_t MaxTitles = 1024;
 constexpr size_t MaxClipsPerTitle = 1024;
-// A disc's title has at most a few hundred chapters.
-constexpr size_t MaxChaptersPerTitle = 999;
 
-// Each stream number once: every clip of the title lists its streams.
-void addStream(std::vector<TitleStream>& streams, std::string_view line) {
-    const int number = GetAttrInt(line, "streamNumber");
-    for (const TitleStream& s : streams)
-        if (s.streamNumber == number) return;
-    if (streams.size() >= MaxStreamsPerTitle) return;
-    streams.push_back({GetAttrInt(line, "track"), number, attribute(line, "description"), {}});
-}
-
-void setLangcode(std::vector<TitleStream>& streams, std::string_view line) {
-    const int track = GetAttrInt(line, "track");
-    const std::string langcode = attribute(line, "langcode");
-    for (TitleStream& s : streams)
-        if (s.track == track) s.langcode = langcode;
+// What keeping an entry costs: its texts and its place in a list.
+size_t cost(std::initializer_list<const std::string*> texts) {
+    size_t bytes = 64;
+    for (const std::string* text : texts)
+        bytes += sizeof(std::string) + text->size();
+    return bytes;
 }
 
 // Collects the titles line by line, as the scanner completes them. Titles met
@@ -84,7 +75,21 @@ public:
         return std::move(sawTitleSet_ ? inSet_ : outside_);
     }
 
+    // Whether every entry met was kept.
+    bool complete() const { return complete_; }
+
 private:
+    // Whether an entry of that cost still fits; once one does not, no later
+    // one is kept either.
+    bool fits(size_t bytes) {
+        if (complete_ && kept_ + bytes <= MaxTitleListBytes) {
+            kept_ += bytes;
+            return true;
+        }
+        complete_ = false;
+        return false;
+    }
+
     void open(std::string_view line, size_t k, std::vector<PlaylistTitle>& into) {
         if (into.size() >= MaxTitles) return; // its lines are passed over
         PlaylistTitle title;
@@ -92,6 +97,7 @@ private:
         title.number = number > 0 ? number : static_cast<int>(into.size()) + 1;
         title.name = attribute(line, "displayName");
         title.duration = attribute(line, "titleDuration");
+        if (!fits(cost({&title.name, &title.duration}) + sizeof(PlaylistTitle))) return;
         title.durationMs = std::max<int64_t>(0, playlistTimeMs(title.duration));
         title.firstLine = k;
         into.push_back(std::move(title));
@@ -106,21 +112,56 @@ private:
         open_ = nullptr;
     }
 
+    // Each stream number once: every clip of the title lists its streams.
+    void addStream(std::vector<TitleStream>& streams, std::string_view line) {
+        const int number = GetAttrInt(line, "streamNumber");
+        for (const TitleStream& s : streams)
+            if (s.streamNumber == number) return;
+        if (streams.size() >= MaxStreamsPerTitle) return;
+        TitleStream stream{GetAttrInt(line, "track"), number, attribute(line, "description"), {}};
+        if (fits(cost({&stream.description}) + sizeof(TitleStream)))
+            streams.push_back(std::move(stream));
+    }
+
+    void setLangcode(std::vector<TitleStream>& streams, std::string_view line) {
+        const int track = GetAttrInt(line, "track");
+        const std::string langcode = attribute(line, "langcode");
+        for (TitleStream& s : streams)
+            if (s.track == track && fits(cost({&langcode}))) s.langcode = langcode;
+    }
+
+    void addClip(PlaylistTitle& t, std::string_view line) {
+        const std::string src = attribute(line, "src");
+        if (src.empty() || t.clips.size() >= MaxClipsPerTitle) return;
+        const bool primary = hasTag(line, "<PRIMARYAUDIOVIDEOCLIP ");
+        PlaylistClip clip;
+        if (primary)
+            clip = {src.substr(src.find_last_of("/\\") + 1), attribute(line, "titleTimeBegin"),
+                    attribute(line, "titleTimeEnd")};
+        if (!fits(cost({&src, &clip.map, &clip.map, &clip.titleTimeBegin, &clip.titleTimeEnd})))
+            return;
+        t.clips.push_back(withoutExtension(fileNamePart(src)));
+        if (primary) {
+            t.primaryClips.push_back(clip.map);
+            t.primaryClipTimes.push_back(std::move(clip));
+        }
+    }
+
+    void addChapter(PlaylistTitle& t, std::string_view line) {
+        ++t.chapters;
+        if (t.chapterList.size() >= MaxChaptersPerTitle) return;
+        PlaylistChapter chapter{attribute(line, "displayName"), attribute(line, "titleTimeBegin")};
+        if (fits(cost({&chapter.name, &chapter.titleTimeBegin})))
+            t.chapterList.push_back(std::move(chapter));
+    }
+
     void addLine(std::string_view line) {
         PlaylistTitle& t = *open_;
         // Closing tags have no blank after the name, so only opening tags match.
         if (hasTag(line, "AUDIOVIDEOCLIP ")) {
-            const std::string src = attribute(line, "src");
-            if (src.empty() || t.clips.size() >= MaxClipsPerTitle) return;
-            t.clips.push_back(withoutExtension(fileNamePart(src)));
-            if (hasTag(line, "<PRIMARYAUDIOVIDEOCLIP ")) {
-                t.primaryClips.push_back(src.substr(src.find_last_of("/\\") + 1));
-                t.primaryClipTimes.push_back({t.primaryClips.back(),
-                                              attribute(line, "titleTimeBegin"),
-                                              attribute(line, "titleTimeEnd")});
-            }
+            addClip(t, line);
         } else if (hasTag(line, "<VIDEO ")) {
-            video_.insert(GetAttrInt(line, "track"));
+            if (video_.size() < MaxStreamsPerTitle) video_.insert(GetAttrInt(line, "track"));
         } else if (hasTag(line, "<AUDIO ")) {
             addStream(t.audio, line);
         } else if (hasTag(line, "<SUBTITLE ")) {
@@ -130,10 +171,7 @@ private:
         } else if (hasTag(line, "<SUBTITLETRACK ")) {
             setLangcode(t.subtitles, line);
         } else if (hasTag(line, "<CHAPTER ")) {
-            ++t.chapters;
-            if (t.chapterList.size() < MaxChaptersPerTitle)
-                t.chapterList.push_back(
-                    {attribute(line, "displayName"), attribute(line, "titleTimeBegin")});
+            addChapter(t, line);
         }
     }
 
@@ -144,6 +182,8 @@ private:
     bool inTitleSet_ = false;
     bool sawTitleSet_ = false;
     size_t next_ = 0;
+    size_t kept_ = 0;
+    bool complete_ = true;
 };
 
 std::string counted(size_t count, const std::string& what) {
@@ -160,20 +200,31 @@ std::vector<PlaylistTitle> listTitles(const std::vector<std::string>& lines) {
 }
 
 std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path, const StopReading& stop) {
+    return readTitleList(path, stop).titles;
+}
+
+PlaylistTitles readTitleList(const std::string& path, const StopReading& stop) {
     SourceFile file(path);
     TitleReader reader;
     TagScanner scanner;
     const TagLineHandler onLine = [&](std::string&& line) { reader.add(line); };
     std::vector<uint8_t> buffer(ReadBytes);
+    PlaylistTitles result;
     // Bounded by the size seen at opening, as every playlist read.
     const int64_t size = file.size();
-    while (file.position() < size && !(stop && stop())) {
+    while (file.position() < size) {
+        if (stop && stop()) {
+            result.cancelled = true;
+            break;
+        }
         const size_t wanted = size_t(std::min<int64_t>(ReadBytes, size - file.position()));
         const size_t got = file.read(buffer.data(), wanted);
         if (got == 0) break;
         scanTags(scanner, buffer.data(), got, onLine);
     }
-    return reader.finish();
+    result.titles = reader.finish();
+    result.complete = reader.complete();
+    return result;
 }
 
 std::string titleSummary(const PlaylistTitle& title) {

@@ -12,6 +12,13 @@
 
 namespace tarnwick {
 
+// A disc's title has at most a few hundred chapters: more are not kept.
+constexpr size_t MaxChaptersPerTitle = 999;
+// What the titles of one playlist may keep in memory, all of them together
+// (their names, clips, streams and chapters): far more than a disc needs,
+// and a bound on what a playlist of nothing but tags can cost.
+constexpr size_t MaxTitleListBytes = size_t{32} << 20;
+
 // An Audio or Subtitle element of a title, with the langcode that the
 // title's TrackNavigationList gives its track ("fr:01"; empty when none).
 struct TitleStream {
@@ -39,8 +46,8 @@ struct PlaylistTitle {
     std::string name;
     std::string duration; // titleDuration, "HH:MM:SS:FF"
     int64_t durationMs = 0;
-    std::vector<std::string> clips;        // the clip files' names without extension
-    std::vector<std::string> primaryClips; // the primary clips' .MAP file names, in order
+    std::vector<std::string> clips;             // the clip files' names without extension
+    std::vector<std::string> primaryClips;      // the primary clips' .MAP file names, in order
     std::vector<PlaylistClip> primaryClipTimes; // the same clips with their title times
     int videoTracks = 0;
     std::vector<TitleStream> audio; // each stream number once
@@ -63,6 +70,17 @@ using StopReading = std::function<bool()>;
 // file cannot be read. When `stop` says so, the titles read so far.
 std::vector<PlaylistTitle> readPlaylistTitles(const std::string& path,
                                               const StopReading& stop = {});
+
+struct PlaylistTitles {
+    std::vector<PlaylistTitle> titles;
+    bool complete = true; // false: MaxTitleListBytes reached, later entries left out
+    bool cancelled = false;
+};
+
+// The same, saying whether the list is whole: `stop` is asked after each
+// chunk, and when it answers true the reading stops with the titles read so
+// far.
+PlaylistTitles readTitleList(const std::string& path, const StopReading& stop);
 
 // "1\tMain Movie\t01:43:53:24\tFEATURE_1, FEATURE_2\t1 video, 1 audio,
 // 1 subtitle\t10 chapters"

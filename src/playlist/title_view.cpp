@@ -3,6 +3,7 @@
 #include "model/file_names.h"
 #include "playlist/attributes.h"
 #include "playlist/chapter_lines.h"
+#include "playlist/title_list.h"
 
 #include <bitset>
 #include <string_view>
@@ -62,9 +63,8 @@ private:
         // video table.
         const int slot = slotOf(GetAttrInt(line, "track"), 16);
         if (slot < 0 || !firstListing(video_, slot)) return;
-        const std::string label =
-            codecEntry(r_.codecs.video, GetAttrInt(line, "mediaAttr")) + ".s" +
-            std::to_string(slot);
+        const std::string label = codecEntry(r_.codecs.video, GetAttrInt(line, "mediaAttr")) +
+                                  ".s" + std::to_string(slot);
         list(VideoNode, StreamKind::Video, label, line, slot);
     }
 
@@ -87,7 +87,15 @@ private:
              line, slot);
     }
 
+    // A disc's title has at most a few hundred chapters; more are counted,
+    // not shown, and get no chapter lines.
     void chapter(std::string_view line) {
+        if (size_t(counter_) > MaxChaptersPerTitle) {
+            if (++leftOut_ == 1)
+                log_.log("The title has more than " + std::to_string(MaxChaptersPerTitle) +
+                         " chapters; the later ones are left out.");
+            return;
+        }
         const std::string name = attribute(line, "displayName");
         const std::string begin = attribute(line, "titleTimeBegin");
         add(ChapterNode, name + ": " + begin);
@@ -100,6 +108,7 @@ private:
     std::bitset<AudioSlots> audio_;
     std::bitset<SubSlots> subtitles_;
     int counter_ = 1;
+    size_t leftOut_ = 0;
 };
 
 } // namespace

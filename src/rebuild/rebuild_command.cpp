@@ -3,6 +3,7 @@
 #include "commands/command_errors.h"
 #include "commands/title_files.h"
 #include "engine/file_identity.h"
+#include "engine/leftovers.h"
 #include "log/text_format.h"
 #include "model/file_names.h"
 #include "rebuild/pack_layout.h"
@@ -38,7 +39,7 @@ RebuildResult rebuildTitle(const RebuildRequest& request, RunContext& run) {
     const RebuildStreams streams =
         rebuildStreams(title.scan, request.selection, request.advancedPacks);
     std::unique_ptr<OutputFile> out; // the rebuilt EVO
-    const std::string pathBase = joinOutputPath(request.outputFolder, title.baseName);
+    clearLeftovers(request.outputFolder, run.log);
 
     const bool ok = guarded(result.errors, [&] {
         for (size_t k = 0; k < title.clips.size() && !control.cancelRequested; ++k) {
@@ -49,11 +50,11 @@ RebuildResult rebuildTitle(const RebuildRequest& request, RunContext& run) {
             }
             SourceFile source(clip.files);
             if (k == 0) {
-                run.log.log("File size: " + std::to_string(mebibytes(source.size())) +
-                            " Mbytes.");
-                result.path = pathBase + ".rebuilt.EVO";
-                const std::string conflict =
-                    outputConflict({result.path}, titleReads(title, request.playlists));
+                run.log.log("File size: " + std::to_string(mebibytes(source.size())) + " Mbytes.");
+                result.path = joinOutputPath(request.outputFolder,
+                                             fitFileName(title.baseName, ".rebuilt.EVO"));
+                const std::string conflict = outputConflict(withPartialNames({result.path}),
+                                                            titleReads(title, request.playlists));
                 if (!conflict.empty()) throw FileError(conflict);
                 out = std::make_unique<OutputFile>(result.path, OutputBufferSize);
                 run.log.log("Creating " + out->path());
@@ -67,9 +68,17 @@ RebuildResult rebuildTitle(const RebuildRequest& request, RunContext& run) {
         out->close();
         out.reset();
     });
-    // After a failure, whatever was written stays in the output; its last
-    // buffered bytes go out as the file is closed.
-    out.reset();
+    // After a failure the rebuilt EVO never takes its name: what was written
+    // is kept under its partial name. After Cancel it holds what was written.
+    if (out) {
+        out->closePartial(); // nothing more when a failed close kept it already
+        const std::string kept = out->keptAs();
+        out.reset();
+        if (!kept.empty() && kept != result.path)
+            run.log.log("Partial: " + kept + " holds what was written before the failure.");
+    } else if (ok && control.cancelRequested && !result.path.empty()) {
+        run.log.log("Partial: " + result.path + " holds what was written before Cancel.");
+    }
     result.cancelled = control.cancelRequested;
     control.writingOutput = false;
     if (ok)

@@ -267,6 +267,8 @@ bool muxAfterDemux(WindowSession& s) {
     if (auto chosen = chooseTitle({w.eEVOfile, std::nullopt, std::nullopt, w.options.cbContinue},
                                   error)) {
         if (chosen->title.number != 0 && titleFiles(chosen->title) == titleFiles(title)) {
+            for (const std::string& warning : chosen->warnings)
+                s.log.log(warning);
             ScanReport scan = std::move(title.scan);
             const std::string baseName = title.baseName;
             title = std::move(chosen->title);

@@ -291,8 +291,12 @@ TEST(DemuxCommand, AFullDiskEndsTheRunAndEveryFileKeepsWhatWasWritten) {
         const auto errors = errorLines(f.core.sink);
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_TRUE(contains(errors[0], std::strerror(ENOSPC)));
+        // The video was whole and takes its name; the audio file is kept
+        // under its partial name.
         EXPECT_EQ(fileBytes(small + "/C.MPEG-2.stream.0.mpv"), f.streams[0].data);
-        EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.DD.stream.01.mpa"), f.streams[1].data));
+        EXPECT_FALSE(fs::exists(small + "/C.DD.stream.01.mpa"));
+        EXPECT_TRUE(
+            isPrefixOf(fileBytes(small + "/C.DD.stream.01.mpa.partial"), f.streams[1].data));
         const auto lines = f.lines();
         EXPECT_EQ(lines[lines.size() - 2], "Done.");
     }
@@ -307,6 +311,8 @@ TEST(DemuxCommand, AFullDiskEndsTheRunAndEveryFileKeepsWhatWasWritten) {
     }
 }
 
+// After a failed run no file takes its name: each keeps what was written
+// under its partial name.
 TEST(DemuxCommand, AFullTmpfsEndsTheRunAndEveryFileKeepsWhatWasWritten) {
     Fixture f("full_tmpfs", 3 << 20);
     const std::string small = f.folder + "small";
@@ -317,11 +323,16 @@ TEST(DemuxCommand, AFullTmpfsEndsTheRunAndEveryFileKeepsWhatWasWritten) {
     const auto errors = errorLines(f.core.sink);
     ASSERT_GE(errors.size(), 1u);
     EXPECT_TRUE(contains(errors[0], std::strerror(ENOSPC)));
-    const Bytes video = fileBytes(small + "/C.MPEG-2.stream.0.mpv");
+    const Bytes video = fileBytes(small + "/C.MPEG-2.stream.0.mpv.partial");
     EXPECT_GT(video.size(), 0u);
     EXPECT_TRUE(isPrefixOf(video, f.streams[0].data));
-    EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.DD.stream.01.mpa"), f.streams[1].data));
-    EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.Subpicture.02.sup"), f.subpictures()));
+    EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.DD.stream.01.mpa.partial"), f.streams[1].data));
+    EXPECT_TRUE(isPrefixOf(fileBytes(small + "/C.Subpicture.02.sup.partial"), f.subpictures()));
+    for (const char* name : {"C.MPEG-2.stream.0.mpv", "C.DD.stream.01.mpa", "C.Subpicture.02.sup"})
+        EXPECT_FALSE(fs::exists(small + "/" + name)) << name;
+    EXPECT_TRUE(containsLine(f.lines(), "Partial: " + small +
+                                            "/C.MPEG-2.stream.0.mpv.partial holds what was "
+                                            "written before the failure."));
     EXPECT_TRUE(containsLine(f.lines(), "Done."));
 }
 

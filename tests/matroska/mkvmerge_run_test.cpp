@@ -2,6 +2,7 @@
 // delay and default flag, the title and the chapters; its GUI-mode lines
 // reach the callbacks; a missing mkvmerge says what to install.
 
+#include "engine/write_signals.h"
 #include "matroska/mkvmerge_run.h"
 #include "support/ps_writer.h"
 #include "support/run_program.h"
@@ -10,8 +11,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using namespace tarnwick;
 using namespace tarnwick::testing;
@@ -151,4 +156,47 @@ TEST(MkvmergeRun, ExitStatusMissingProgramAndCancel) {
     r = runMkvmerge("o.json", stop,
                     fakeProgram(folder + "slow", "echo '#GUI#progress 1%'\nexec sleep 60\n"));
     EXPECT_EQ(r.outcome, MkvmergeOutcome::Cancelled);
+}
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+// mkvmerge starts in the folder given, with the signals a front end ignores
+// back at their defaults; after Cancel it is asked to stop, and killed when
+// it does not.
+TEST(MkvmergeRun, RunsInItsFolderWithDefaultSignalsAndIsKilledWhenItIgnoresStop) {
+    const std::string folder = scratchFolder("mkvmerge_place");
+    const std::string work = folder + "work";
+    std::filesystem::create_directory(work);
+    ignoreWriteSignals();
+    MkvmergePlace place;
+    place.folder = ::open(work.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    place.stopGraceMilliseconds = 100;
+    const std::string program = fakeProgram(
+        folder + "ignores", "trap '' TERM\npwd > \"$0.pwd\"\necho $$ > \"$0.pid\"\n"
+                            "sed -n 's/^SigIgn:\\t//p' /proc/$$/status > \"$0.ignored\"\n"
+                            "echo \"$2\" > \"$0.options\"\necho '#GUI#progress 1%'\n"
+                            "while :; do sleep 1; done\n");
+    Heard heard;
+    MkvmergeCallbacks stop = heard.callbacks();
+    stop.cancelled = [&] { return !heard.progress.empty(); };
+    const MkvmergeResult r = runMkvmerge("options.json", stop, program, place);
+    ::close(place.folder);
+    EXPECT_EQ(r.outcome, MkvmergeOutcome::Cancelled);
+    EXPECT_EQ(slurp(program + ".pwd"), work + "\n");
+    EXPECT_EQ(slurp(program + ".options"), "@options.json\n");
+    // SIGTERM (bit 14) is the stand-in's own; SIGPIPE (13) and SIGXFSZ (25)
+    // are not ignored.
+    const unsigned long long ignored = std::stoull(slurp(program + ".ignored"), nullptr, 16);
+    EXPECT_EQ(ignored & ((1ull << 12) | (1ull << 24)), 0u) << std::hex << ignored;
+    EXPECT_EQ(ignored & (1ull << 14), 1ull << 14);
+    const pid_t pid = std::stoi(slurp(program + ".pid"));
+    EXPECT_EQ(::kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
 }

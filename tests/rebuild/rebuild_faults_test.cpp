@@ -115,7 +115,9 @@ TEST(RebuildFaults, FullDiskStopsWithTheMessageAndKeepsWhatWasWritten) {
     EXPECT_TRUE(contains(ts.ui.errors[0], "Write error on \"" + disk.path +
                                               "/MOVIE.rebuilt.EVO\". No space left on device"));
     expectWindowUsable(ts);
-    const Bytes partial = readFile(disk.path + "/MOVIE.rebuilt.EVO");
+    // The run failed: what was written is kept under the partial name.
+    EXPECT_FALSE(std::filesystem::exists(disk.path + "/MOVIE.rebuilt.EVO"));
+    const Bytes partial = readFile(disk.path + "/MOVIE.rebuilt.EVO.partial");
     EXPECT_GT(partial.size(), 0u);
     ASSERT_LT(partial.size(), whole.size());
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), whole.begin()));
@@ -154,7 +156,11 @@ TEST(RebuildFaults, CancelStopsAfterTheCurrentPackAndSkipsTheSecondFile) {
         ts.visibleLines(),
         (std::vector<std::string>{"Opening file FEATURE_1.EVO", "File size: " + size + " Mbytes.",
                                   "Creating " + dir + "FEATURE_1_FEATURE_2.rebuilt.EVO",
-                                  "Rebuilding...", "Cancelled.", "Done.", ""}));
+                                  "Rebuilding...", "Cancelled.",
+                                  "Partial: " + dir +
+                                      "FEATURE_1_FEATURE_2.rebuilt.EVO holds what was written "
+                                      "before Cancel.",
+                                  "Done.", ""}));
     const Bytes out = readFile(dir + "FEATURE_1_FEATURE_2.rebuilt.EVO");
     ASSERT_EQ(out.size(), 4194304u);
     EXPECT_TRUE(std::equal(out.begin(), out.end(), complete.begin()));
