@@ -110,12 +110,16 @@ TEST_P(CliSignal, CancelsTheRunClosesTheFilesAndEndsByTheSignal) {
     // output grow, so the signal surely arrives in the middle of the run.
     const std::string folder = scratchFolder("demux_cli_signal" + std::to_string(GetParam()));
     const Bytes block = noiseWithoutStartCodes(size_t(PackWriter::payloadRoom({}, 0)), 91);
-    PackWriter writer;
-    const Bytes pes = pesPacket(0xE0, {}, block);
-    constexpr int Packs = (128 << 20) / PackSize;
-    for (int k = 0; k < Packs; ++k)
-        writer.pack(pes);
-    writeFile(folder + "I.EVO", writer.bytes());
+    constexpr int Packs = (64 << 20) / PackSize;
+    // Made once for the three signals.
+    static const Bytes source = [&] {
+        PackWriter writer;
+        const Bytes pes = pesPacket(0xE0, {}, block);
+        for (int k = 0; k < Packs; ++k)
+            writer.pack(pes);
+        return writer.bytes();
+    }();
+    writeFile(folder + "I.EVO", source);
     fs::create_directory(folder + "out");
     const std::string video = folder + "out/I.MPEG-2.stream.0.mpv";
 
