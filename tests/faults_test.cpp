@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -146,11 +147,15 @@ struct Scene {
 // second part is read or not; the boxes and time references come from a Read
 // EVO of both parts, as in the runs under test.
 std::map<std::string, Bytes> reference(Command c, size_t firstBytes, bool second) {
+    // The same run gives the same files: made once per test program.
+    static std::map<std::tuple<Command, size_t, bool>, std::map<std::string, Bytes>> made;
+    const auto key = std::make_tuple(c, firstBytes, second);
+    if (const auto found = made.find(key); found != made.end()) return found->second;
     Scene s("faults_reference", firstBytes);
     EXPECT_TRUE(s.run(Command::ReadEvo));
     s.t.window.options.cbContinue = second;
     EXPECT_TRUE(s.run(c));
-    return s.outputs();
+    return made[key] = s.outputs();
 }
 
 // The same outputs under their partial names.
