@@ -22,7 +22,7 @@ mkdir -p "$dir"
 if [ ! -f "$dir/VTS_01_2.VOB" ]; then
   ffmpeg -v error -y -f lavfi -i "testsrc2=size=720x576:rate=25:duration=$seconds" \
       -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$seconds" \
-      -map 0:v -map 1:a -c:v mpeg2video -b:v 8500k -maxrate 9000k -bufsize 1835k -g 12 -bf 2 \
+      -map 0:v -map 1:a -c:v mpeg2video -b:v 9000k -minrate 9000k -maxrate 9000k -bufsize 1835k -g 12 -bf 2 \
       -c:a ac3 -b:a 448k -f vob "$dir/title.vob"
   (cd "$dir" && split -b 1073741824 -d -a 1 title.vob part && mv part0 VTS_01_1.VOB &&
      mv part1 VTS_01_2.VOB && rm title.vob)
