@@ -17,8 +17,8 @@
 
 #include <filesystem>
 #include <map>
-#include <tuple>
 #include <sys/mount.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace tarnwick {

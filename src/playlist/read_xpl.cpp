@@ -26,8 +26,8 @@ size_t keptLinesBudget(int64_t playlistSize) {
 
 // Reads the playlist chunk by chunk into the tag lines of the memo; the
 // scanner carries a tag that a chunk boundary cuts.
-void readTagLines(SourceFile& file, PlaylistResult& result, RunContext& run,
-                  PlaylistHeader& header, const StopReading& stop) {
+void readTagLines(SourceFile& file, PlaylistResult& result, RunContext& run, PlaylistHeader& header,
+                  const StopReading& stop) {
     LogSink& log = run.log;
     constexpr size_t ReadBytes = 262144;
     std::vector<uint8_t> chunk(ReadBytes);

@@ -264,8 +264,8 @@ bool muxAfterDemux(WindowSession& s) {
     // The names, languages and chapters come from the playlist of the
     // source's own disc, when one of its titles plays exactly these files.
     std::string error;
-    if (auto chosen = chooseTitle({w.eEVOfile, std::nullopt, std::nullopt, w.options.cbContinue},
-                                  error)) {
+    if (auto chosen =
+            chooseTitle({w.eEVOfile, std::nullopt, std::nullopt, w.options.cbContinue}, error)) {
         if (chosen->title.number != 0 && titleFiles(chosen->title) == titleFiles(title)) {
             for (const std::string& warning : chosen->warnings)
                 s.log.log(warning);

@@ -132,8 +132,8 @@ TEST(MkvOutputRules, WhatStandsAtTheMkvsNameIsReplacedOnlyWhenItIsAFileOfItsOwn)
         const std::string sourceBefore = fileText(source);
         const std::vector<std::string> before = folderEntries(out);
 
-        const ProgramResult r =
-            runProgram(Cli, {"mkv", source, "-o", out, "-q", "--overwrite", "--mkvmerge", mkvmerge});
+        const ProgramResult r = runProgram(
+            Cli, {"mkv", source, "-o", out, "-q", "--overwrite", "--mkvmerge", mkvmerge});
         EXPECT_EQ(fileText(source), sourceBefore);
         EXPECT_EQ(fileText(other), "unrelated");
         EXPECT_TRUE(ownEntries(out).empty());
