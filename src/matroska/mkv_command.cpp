@@ -111,7 +111,7 @@ public:
             return std::move(result_);
         }
         name_ = matroskaName(r_.title, r_.name);
-        final_ = joinOutputPath(r_.outputFolder, name_ + ".mkv");
+        final_ = matroskaPath(r_.title, r_.outputFolder, r_.name);
         std::vector<std::string> errors;
         guarded(errors, [&] {
             clearLeftovers(r_.outputFolder, run_.log);

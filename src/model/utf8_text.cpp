@@ -6,8 +6,9 @@ namespace {
 
 constexpr std::string_view Replacement = "\xEF\xBF\xBD";
 
-// The length of the well-formed sequence at `at`, or 0.
-size_t sequenceLength(std::string_view text, size_t at) {
+} // namespace
+
+size_t utf8SequenceLength(std::string_view text, size_t at) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(at);
     if (lead < 0x80) return 1;
@@ -33,13 +34,11 @@ size_t sequenceLength(std::string_view text, size_t at) {
     return length;
 }
 
-} // namespace
-
 std::string validUtf8(std::string_view text) {
     std::string valid;
     valid.reserve(text.size());
     for (size_t at = 0; at < text.size();) {
-        const size_t length = sequenceLength(text, at);
+        const size_t length = utf8SequenceLength(text, at);
         if (length == 0) {
             valid.append(Replacement);
             ++at;
